@@ -1,0 +1,128 @@
+// The file service: every file and folder access of the program goes through FileSystem, so that
+// tests can swap the real one for a wrapper that fails chosen operations (see fault_injection.h).
+//
+// Paths are native: `\` and drive letters on Windows, `/` on Linux. Text is the system's ANSI
+// code page, passed through as bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace tsl {
+
+/// 100-nanosecond units since 1601-01-01, the Windows file time scale.
+using FileTime = std::int64_t;
+
+/// File attribute bits, with the Windows values (the scripts and reports use them).
+namespace attr {
+inline constexpr std::uint32_t kReadOnly = 0x01;
+inline constexpr std::uint32_t kHidden = 0x02;
+inline constexpr std::uint32_t kSystem = 0x04;
+inline constexpr std::uint32_t kDirectory = 0x10;
+inline constexpr std::uint32_t kArchive = 0x20;
+inline constexpr std::uint32_t kNormal = 0x80;
+inline constexpr std::uint32_t kReparsePoint = 0x400;  // a symbolic link or junction
+}  // namespace attr
+
+/// One entry of a folder listing. Times are UTC file times.
+struct DirEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  FileTime created = 0;
+  FileTime accessed = 0;
+  FileTime modified = 0;
+  std::uint64_t size = 0;
+
+  bool is_folder() const { return (attributes & attr::kDirectory) != 0; }
+};
+
+/// A file open for reading.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  /// Reads up to `size` bytes; `*got` is 0 at the end of the file.
+  virtual SysError Read(void* buffer, std::size_t size, std::size_t* got) = 0;
+  virtual std::uint64_t Size() const = 0;
+  virtual SysError Seek(std::uint64_t offset) = 0;
+};
+
+/// A file open for writing. Writes may be buffered: a failure can surface at Flush or Close, and
+/// only a successful Close means that everything reached the file.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;  // closes without reporting; call Close() to learn the outcome
+  virtual SysError Write(const void* data, std::size_t size) = 0;
+  virtual SysError Flush() = 0;
+  virtual SysError Close() = 0;
+};
+
+enum class WriteMode {
+  kReplace,    // create, or empty an existing file
+  kAppend,     // create, or keep an existing file and write at its end
+  kCreateNew,  // fail with kAlreadyExists when the file exists
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual SysError ReadWholeFile(const std::string& path, std::string* content) = 0;
+  /// Opened with sharing denied to nobody.
+  virtual SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
+  /// Opened binary and not shared with other writers.
+  virtual SysError OpenForWriting(const std::string& path, WriteMode mode,
+                                  std::unique_ptr<WritableFile>* file) = 0;
+
+  /// Lists a folder in one pass, without "." and "..". A symbolic link to a file is listed as
+  /// that file; a link to a folder as a folder with kReparsePoint; a broken link not at all.
+  virtual SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) = 0;
+
+  virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
+  virtual SysError SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+
+  /// The process's current folder, without a closing separator (unless it is a root).
+  virtual std::string CurrentFolder() = 0;
+  /// The system's temporary folder, with a closing separator.
+  virtual std::string TempFolder() = 0;
+  /// Creates an empty file with a unique name made of `prefix` and a number in `folder`.
+  virtual SysError CreateTempFile(const std::string& folder, const std::string& prefix,
+                                  std::string* path) = 0;
+
+  /// Deletes a file; a file that is already gone is success.
+  virtual SysError RemoveFile(const std::string& path) = 0;
+  /// Creates one folder (its parent must exist); an existing folder is kAlreadyExists.
+  virtual SysError MakeFolder(const std::string& path) = 0;
+  /// Removes an empty folder.
+  virtual SysError RemoveFolder(const std::string& path) = 0;
+  /// Renames or moves a file or folder; with `replace` an existing target file is replaced
+  /// in one step.
+  virtual SysError Rename(const std::string& from, const std::string& to, bool replace) = 0;
+};
+
+/// The file service in force: the real one, unless a test has swapped it (ScopedFileSystem).
+FileSystem& Files();
+
+/// The real file service of this platform.
+FileSystem& RealFileSystem();
+
+/// Puts another file service in force for its lifetime.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& replacement);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+/// True when the path names an existing file or folder.
+bool PathExists(const std::string& path);
+
+}  // namespace tsl

@@ -1,0 +1,288 @@
+// The real file service on POSIX systems.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace tsl {
+namespace {
+
+SysError LastError() { return NativeError(errno); }
+
+// Attributes as Windows would report them: read-only when the owner may not write, hidden for
+// names that begin with a dot, archive on every regular file.
+std::uint32_t AttributesOf(const std::string& path, const struct stat& st) {
+  std::uint32_t result = 0;
+  if (S_ISDIR(st.st_mode)) result |= attr::kDirectory;
+  if (S_ISREG(st.st_mode)) result |= attr::kArchive;
+  if (!(st.st_mode & S_IWUSR)) result |= attr::kReadOnly;
+  std::string::size_type slash = path.find_last_of('/');
+  std::string::size_type name_at = slash == std::string::npos ? 0 : slash + 1;
+  if (name_at < path.size() && path[name_at] == '.' && path.compare(name_at, 2, "..") != 0 &&
+      path.size() - name_at > 1) {
+    result |= attr::kHidden;
+  }
+  return result == 0 ? attr::kNormal : result;
+}
+
+// Seconds and nanoseconds since 1970 to 100-ns units since 1601.
+FileTime ToFileTime(const struct timespec& ts) {
+  constexpr FileTime kEpochDifference = 116444736000000000LL;
+  return kEpochDifference + static_cast<FileTime>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+}
+
+SysError WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+class PosixReadableFile : public ReadableFile {
+ public:
+  PosixReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  ~PosixReadableFile() override { ::close(fd_); }
+
+  SysError Read(void* buffer, std::size_t size, std::size_t* got) override {
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) {
+        *got = static_cast<std::size_t>(n);
+        return {};
+      }
+      if (errno != EINTR) {
+        *got = 0;
+        return LastError();
+      }
+    }
+  }
+  std::uint64_t Size() const override { return size_; }
+  SysError Seek(std::uint64_t offset) override {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return LastError();
+    return {};
+  }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+  ~PosixWritableFile() override {
+    if (fd_ >= 0) Close();
+  }
+
+  SysError Write(const void* data, std::size_t size) override {
+    if (fd_ < 0) return NativeError(EBADF);
+    const char* bytes = static_cast<const char*>(data);
+    if (buffer_.size() + size > kBufferSize) {
+      if (SysError e = Flush(); e.failed()) return e;
+      if (size >= kBufferSize) return WriteAll(fd_, bytes, size);
+    }
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    return {};
+  }
+
+  SysError Flush() override {
+    if (fd_ < 0) return NativeError(EBADF);
+    SysError e = WriteAll(fd_, buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return e;
+  }
+
+  SysError Close() override {
+    if (fd_ < 0) return NativeError(EBADF);
+    SysError flushed = Flush();
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (flushed.failed()) return flushed;
+    if (rc != 0 && errno != EINTR) return LastError();
+    return {};
+  }
+
+ private:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  int fd_;
+  std::vector<char> buffer_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  SysError ReadWholeFile(const std::string& path, std::string* content) override {
+    std::unique_ptr<ReadableFile> file;
+    if (SysError e = OpenForReading(path, &file); e.failed()) return e;
+    content->assign(file->Size(), '\0');
+    std::size_t done = 0;
+    while (done < content->size()) {
+      std::size_t got = 0;
+      if (SysError e = file->Read(content->data() + done, content->size() - done, &got);
+          e.failed()) {
+        return e;
+      }
+      if (got == 0) break;  // the file shrank while we read it
+      done += got;
+    }
+    content->resize(done);
+    return {};
+  }
+
+  SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      SysError e = S_ISDIR(st.st_mode) ? NativeError(EISDIR) : LastError();
+      ::close(fd);
+      return e;
+    }
+    *file = std::make_unique<PosixReadableFile>(fd, static_cast<std::uint64_t>(st.st_size));
+    return {};
+  }
+
+  SysError OpenForWriting(const std::string& path, WriteMode mode,
+                          std::unique_ptr<WritableFile>* file) override {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    if (mode == WriteMode::kReplace) flags |= O_TRUNC;
+    if (mode == WriteMode::kAppend) flags |= O_APPEND;
+    if (mode == WriteMode::kCreateNew) flags |= O_EXCL;
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return LastError();
+    *file = std::make_unique<PosixWritableFile>(fd);
+    return {};
+  }
+
+  SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override {
+    entries->clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return LastError();
+    int dir_fd = ::dirfd(dir);
+    errno = 0;
+    while (struct dirent* d = ::readdir(dir)) {
+      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+      struct stat st;
+      if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) continue;  // broken link or gone
+      DirEntry entry;
+      entry.name = d->d_name;
+      entry.attributes = AttributesOf(entry.name, st);
+      bool is_link = d->d_type == DT_LNK;
+      if (d->d_type == DT_UNKNOWN) {
+        struct stat lst;
+        is_link = ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+      }
+      if (is_link && S_ISDIR(st.st_mode)) entry.attributes |= attr::kReparsePoint;
+      entry.modified = ToFileTime(st.st_mtim);
+      entry.accessed = ToFileTime(st.st_atim);
+      entry.created = entry.modified;  // POSIX keeps no creation time in struct stat
+      entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+      entries->push_back(std::move(entry));
+      errno = 0;
+    }
+    int read_error = errno;
+    ::closedir(dir);
+    if (read_error != 0) return NativeError(read_error);
+    return {};
+  }
+
+  SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    *attributes = AttributesOf(path, st);
+    return {};
+  }
+
+  // Only the read-only bit has a POSIX counterpart: the write permissions.
+  SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & attr::kReadOnly) {
+      mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+    } else {
+      mode |= S_IWUSR;
+    }
+    if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0) return LastError();
+    return {};
+  }
+
+  std::string CurrentFolder() override {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return ".";
+      buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+  }
+
+  std::string TempFolder() override {
+    const char* dir = ::getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+  }
+
+  SysError CreateTempFile(const std::string& folder, const std::string& prefix,
+                          std::string* path) override {
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '/') pattern += '/';
+    pattern += prefix + "XXXXXX.tmp";
+    int fd = ::mkstemps(pattern.data(), 4);
+    if (fd < 0) return LastError();
+    ::close(fd);
+    *path = pattern;
+    return {};
+  }
+
+  SysError RemoveFile(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return LastError();
+    return {};
+  }
+
+  SysError MakeFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) != 0) return LastError();
+    return {};
+  }
+
+  SysError RemoveFolder(const std::string& path) override {
+    if (::rmdir(path.c_str()) != 0) return LastError();
+    return {};
+  }
+
+  SysError Rename(const std::string& from, const std::string& to, bool replace) override {
+    if (replace) {
+      if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+      return {};
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS) return LastError();
+    // The file system cannot refuse to replace by itself: check first.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return NativeError(EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+    return {};
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem instance;
+  return instance;
+}
+
+}  // namespace tsl

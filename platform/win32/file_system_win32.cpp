@@ -1,0 +1,251 @@
+// The real file service on Windows, through the ANSI file functions.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace tsl {
+namespace {
+
+SysError LastError() { return NativeError(static_cast<int>(GetLastError())); }
+
+class Win32ReadableFile : public ReadableFile {
+ public:
+  Win32ReadableFile(HANDLE handle, std::uint64_t size) : handle_(handle), size_(size) {}
+  ~Win32ReadableFile() override { CloseHandle(handle_); }
+
+  SysError Read(void* buffer, std::size_t size, std::size_t* got) override {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD n = 0;
+    if (!ReadFile(handle_, buffer, chunk, &n, nullptr)) {
+      *got = 0;
+      return LastError();
+    }
+    *got = n;
+    return {};
+  }
+  std::uint64_t Size() const override { return size_; }
+  SysError Seek(std::uint64_t offset) override {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return LastError();
+    return {};
+  }
+
+ private:
+  HANDLE handle_;
+  std::uint64_t size_;
+};
+
+SysError WriteAll(HANDLE handle, const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD n = 0;
+    if (!WriteFile(handle, data, chunk, &n, nullptr)) return LastError();
+    data += n;
+    size -= n;
+  }
+  return {};
+}
+
+class Win32WritableFile : public WritableFile {
+ public:
+  explicit Win32WritableFile(HANDLE handle) : handle_(handle) { buffer_.reserve(kBufferSize); }
+  ~Win32WritableFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) Close();
+  }
+
+  SysError Write(const void* data, std::size_t size) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return NativeError(ERROR_INVALID_HANDLE);
+    const char* bytes = static_cast<const char*>(data);
+    if (buffer_.size() + size > kBufferSize) {
+      if (SysError e = Flush(); e.failed()) return e;
+      if (size >= kBufferSize) return WriteAll(handle_, bytes, size);
+    }
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    return {};
+  }
+
+  SysError Flush() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return NativeError(ERROR_INVALID_HANDLE);
+    SysError e = WriteAll(handle_, buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return e;
+  }
+
+  SysError Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return NativeError(ERROR_INVALID_HANDLE);
+    SysError flushed = Flush();
+    BOOL closed = CloseHandle(handle_);
+    SysError close_error = closed ? SysError{} : LastError();
+    handle_ = INVALID_HANDLE_VALUE;
+    return flushed.failed() ? flushed : close_error;
+  }
+
+ private:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  HANDLE handle_;
+  std::vector<char> buffer_;
+};
+
+class Win32FileSystem : public FileSystem {
+ public:
+  SysError ReadWholeFile(const std::string& path, std::string* content) override {
+    std::unique_ptr<ReadableFile> file;
+    if (SysError e = OpenForReading(path, &file); e.failed()) return e;
+    content->assign(file->Size(), '\0');
+    std::size_t done = 0;
+    while (done < content->size()) {
+      std::size_t got = 0;
+      if (SysError e = file->Read(content->data() + done, content->size() - done, &got);
+          e.failed()) {
+        return e;
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    content->resize(done);
+    return {};
+  }
+
+  SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) {
+      SysError e = LastError();
+      CloseHandle(handle);
+      return e;
+    }
+    *file = std::make_unique<Win32ReadableFile>(handle, static_cast<std::uint64_t>(size.QuadPart));
+    return {};
+  }
+
+  SysError OpenForWriting(const std::string& path, WriteMode mode,
+                          std::unique_ptr<WritableFile>* file) override {
+    DWORD disposition = mode == WriteMode::kReplace   ? CREATE_ALWAYS
+                        : mode == WriteMode::kAppend ? OPEN_ALWAYS
+                                                     : CREATE_NEW;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    if (mode == WriteMode::kAppend) {
+      LARGE_INTEGER zero{};
+      if (!SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
+        SysError e = LastError();
+        CloseHandle(handle);
+        return e;
+      }
+    }
+    *file = std::make_unique<Win32WritableFile>(handle);
+    return {};
+  }
+
+  SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override {
+    entries->clear();
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+      SysError e = LastError();
+      return e.kind == ErrorKind::kNotFound ? SysError{} : e;  // an empty drive root
+    }
+    auto time_of = [](const FILETIME& t) {
+      return static_cast<FileTime>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime);
+    };
+    do {
+      if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) {
+        continue;
+      }
+      DirEntry entry;
+      entry.name = data.cFileName;
+      entry.attributes = data.dwFileAttributes;
+      entry.created = time_of(data.ftCreationTime);
+      entry.accessed = time_of(data.ftLastAccessTime);
+      entry.modified = time_of(data.ftLastWriteTime);
+      entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      entries->push_back(std::move(entry));
+    } while (FindNextFileA(find, &data));
+    SysError e = LastError();
+    FindClose(find);
+    if (e.code != ERROR_NO_MORE_FILES) return e;
+    return {};
+  }
+
+  SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
+    DWORD value = GetFileAttributesA(path.c_str());
+    if (value == INVALID_FILE_ATTRIBUTES) return LastError();
+    *attributes = value;
+    return {};
+  }
+
+  SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    if (!SetFileAttributesA(path.c_str(), attributes)) return LastError();
+    return {};
+  }
+
+  std::string CurrentFolder() override {
+    DWORD length = GetCurrentDirectoryA(0, nullptr);
+    std::string folder(length, '\0');
+    length = GetCurrentDirectoryA(length, folder.data());
+    folder.resize(length);
+    return folder;
+  }
+
+  std::string TempFolder() override {
+    char buffer[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof buffer, buffer);
+    std::string folder(buffer, length > MAX_PATH ? 0 : length);
+    if (folder.empty()) folder = "C:\\";
+    if (folder.back() != '\\') folder += '\\';
+    return folder;
+  }
+
+  SysError CreateTempFile(const std::string& folder, const std::string& prefix,
+                          std::string* path) override {
+    char buffer[MAX_PATH + 1];
+    if (!GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer)) return LastError();
+    *path = buffer;
+    return {};
+  }
+
+  SysError RemoveFile(const std::string& path) override {
+    if (!DeleteFileA(path.c_str())) {
+      SysError e = LastError();
+      if (e.kind != ErrorKind::kNotFound) return e;
+    }
+    return {};
+  }
+
+  SysError MakeFolder(const std::string& path) override {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) return LastError();
+    return {};
+  }
+
+  SysError RemoveFolder(const std::string& path) override {
+    if (!RemoveDirectoryA(path.c_str())) return LastError();
+    return {};
+  }
+
+  SysError Rename(const std::string& from, const std::string& to, bool replace) override {
+    DWORD flags = MOVEFILE_COPY_ALLOWED | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExA(from.c_str(), to.c_str(), flags)) return LastError();
+    return {};
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static Win32FileSystem instance;
+  return instance;
+}
+
+}  // namespace tsl

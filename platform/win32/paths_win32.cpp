@@ -1,0 +1,7 @@
+#include "platform/paths.h"
+
+namespace tsl {
+
+PathStyle NativePathStyle() { return PathStyle::kWindows; }
+
+}  // namespace tsl

@@ -1,0 +1,125 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "platform/environment.h"
+#include "platform/file_error.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+
+namespace tsl::testing {
+
+char Separator() { return NativeSeparator(); }
+
+std::string Native(const std::string& path) {
+  std::string result = path;
+  for (char& c : result) {
+    if (c == '/') c = Separator();
+  }
+  return result;
+}
+
+ScopedTempDir::ScopedTempDir() {
+  FileSystem& fs = RealFileSystem();
+  static std::atomic<int> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = fs.TempFolder() + "tsltest-" + std::to_string(stamp % 1000000007) +
+                            "-" + std::to_string(counter++);
+    if (fs.MakeFolder(candidate).ok()) {
+      path_ = candidate;
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder in " << fs.TempFolder();
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+std::string ScopedTempDir::operator/(const std::string& relative) const {
+  return path_ + Separator() + Native(relative);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::unique_ptr<WritableFile> file;
+  SysError e = RealFileSystem().OpenForWriting(path, WriteMode::kReplace, &file);
+  ASSERT_TRUE(e.ok()) << StandardFileErrorText(e, path);
+  ASSERT_TRUE(file->Write(content.data(), content.size()).ok()) << path;
+  ASSERT_TRUE(file->Close().ok()) << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string content;
+  SysError e = RealFileSystem().ReadWholeFile(path, &content);
+  EXPECT_TRUE(e.ok()) << StandardFileErrorText(e, path);
+  return content;
+}
+
+void RemoveTree(const std::string& path) {
+  FileSystem& fs = RealFileSystem();
+  std::vector<DirEntry> entries;
+  if (fs.ListFolder(path, &entries).ok()) {
+    for (const DirEntry& entry : entries) {
+      std::string child = path + Separator() + entry.name;
+      fs.SetAttributes(child, entry.attributes & ~attr::kReadOnly);
+      if (entry.is_folder() && !(entry.attributes & attr::kReparsePoint)) {
+        RemoveTree(child);
+      } else if (fs.RemoveFile(child).failed()) {
+        fs.RemoveFolder(child);  // a link to a folder
+      }
+    }
+  }
+  fs.RemoveFolder(path);
+}
+
+std::string BuiltProgram(const std::string& linux_path) {
+  if (Separator() == '\\' && !linux_path.empty() && linux_path[0] == '/') {
+    return "Z:" + Native(linux_path);
+  }
+  return linux_path;
+}
+
+ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
+                        const std::string& answers, std::vector<std::string>* transcript,
+                        const std::vector<std::pair<std::string, std::string>>& environment) {
+  ScopedTempDir scratch;
+  std::string transcript_path = scratch / "transcript.txt";
+  ProcessOptions options;
+  options.working_folder = folder;
+  options.environment = environment;
+  options.environment.push_back({"TESSALINE_ANSWERS", answers});
+  options.environment.push_back({"TESSALINE_TRANSCRIPT", transcript_path});
+#ifdef TSL_TSLRUN_PATH
+  ProcessResult result = RunProcess(BuiltProgram(TSL_TSLRUN_PATH), {argument}, options);
+#else
+  ProcessResult result;
+  ADD_FAILURE() << "TslRun is not known to this test program";
+#endif
+  if (transcript) {
+    std::string text;
+    RealFileSystem().ReadWholeFile(transcript_path, &text);
+    *transcript = SplitLines(text);
+  }
+  return result;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string::size_type start = 0;
+  while (start < text.size()) {
+    std::string::size_type end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace tsl::testing

@@ -1,0 +1,55 @@
+// Helpers shared by the unit and end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+
+namespace tsl::testing {
+
+/// A fresh folder under the system's temporary folder, deleted with everything in it when the
+/// object goes away.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  /// The folder, without a closing separator.
+  const std::string& path() const { return path_; }
+  /// The folder joined with a relative path written with `/` (turned into native separators).
+  std::string operator/(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+/// Native separator of the platform under test.
+char Separator();
+
+/// Turns `/` into the native separator.
+std::string Native(const std::string& path);
+
+/// Writes (replacing) or reads a whole file; failures fail the current test.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+
+/// Deletes a folder and everything in it.
+void RemoveTree(const std::string& path);
+
+/// Path of a program built beside the tests (a Linux path is turned into Wine's Z: form on
+/// Windows).
+std::string BuiltProgram(const std::string& linux_path);
+
+/// Runs TslRun with one argument in `folder`, with the answers and a transcript file; gives
+/// the process result and fills `transcript` with the transcript's lines.
+ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
+                        const std::string& answers, std::vector<std::string>* transcript,
+                        const std::vector<std::pair<std::string, std::string>>& environment = {});
+
+/// Splits a text into lines at LF (a CR before it is dropped); no empty last line.
+std::vector<std::string> SplitLines(const std::string& text);
+
+}  // namespace tsl::testing

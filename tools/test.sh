@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything from scratch and runs every test:
+# the Linux suite, the same suite under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and the Windows build (cross-compiled with mingw-w64) under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+start=$SECONDS
+tools/install-deps.sh test
+
+root=build/test
+rm -rf "$root"
+jobs=$(nproc)
+
+stage() {  # stage NAME CMAKE-ARGS...
+  local name=$1; shift
+  local t0=$SECONDS
+  echo "=== $name: configure and build"
+  cmake -S . -B "$root/$name" -G Ninja -Wno-dev "$@" >"$root.$name.configure.log" 2>&1 ||
+    { cat "$root.$name.configure.log"; return 1; }
+  cmake --build "$root/$name" -j "$jobs"
+  echo "=== $name: tests"
+  ctest --test-dir "$root/$name" --output-on-failure -j "$jobs"
+  echo "=== $name: passed in $((SECONDS - t0)) s"
+}
+
+mkdir -p build
+stage linux -DCMAKE_BUILD_TYPE=Release
+stage sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DTSL_SANITIZE=ON
+
+# One Wine prefix for the whole run, with its server kept alive between test programs.
+export TSL_WINEPREFIX="$PWD/$root/wineprefix"
+WINEPREFIX="$TSL_WINEPREFIX" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
+WINEPREFIX="$TSL_WINEPREFIX" wineserver -p 60 || true
+trap 'WINEPREFIX="$TSL_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+stage windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+echo "=== all tests passed in $((SECONDS - start)) s"
