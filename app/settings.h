@@ -1,0 +1,22 @@
+// The program's own settings: values below HKEY_CURRENT_USER\Software\Quarnel Software Inc.\
+// Tessaline, one subkey per section ("Settings", "Flags", a window's own section ...).
+#pragma once
+
+#include <string>
+
+namespace tsl {
+
+/// The key path of the settings below HKEY_CURRENT_USER.
+inline constexpr const char* kSettingsKeyPath = "Software\\Quarnel Software Inc.\\Tessaline";
+
+/// A text value; `fallback` when the section or value is missing or not text.
+std::string ReadSettingString(const std::string& section, const std::string& name,
+                              const std::string& fallback = "");
+/// A number value (32-bit); `fallback` when missing or not a number.
+int ReadSettingInt(const std::string& section, const std::string& name, int fallback = 0);
+
+bool WriteSettingString(const std::string& section, const std::string& name,
+                        const std::string& value);
+bool WriteSettingInt(const std::string& section, const std::string& name, int value);
+
+}  // namespace tsl
