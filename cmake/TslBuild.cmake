@@ -26,10 +26,14 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
   set(TSL_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 ole32 oleaut32 shell32 shlwapi
       advapi32 version winspool mpr uuid)
+  # zlib (CRC-32) linked statically, so that TslRun.exe needs no zlib DLL beside it.
+  find_library(TSL_ZLIB_STATIC NAMES libz.a REQUIRED)
+  list(APPEND TSL_SYSTEM_LIBRARIES ${TSL_ZLIB_STATIC})
   set(TSL_RESOURCE_FILES ${CMAKE_SOURCE_DIR}/resources/tessaline.rc)
 else()
   find_package(SQLite3 REQUIRED)
-  set(TSL_SYSTEM_LIBRARIES SQLite::SQLite3)
+  find_package(ZLIB REQUIRED)
+  set(TSL_SYSTEM_LIBRARIES SQLite::SQLite3 ZLIB::ZLIB)
   set(TSL_RESOURCE_FILES)
 endif()
 

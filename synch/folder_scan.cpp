@@ -1,0 +1,199 @@
+// The folder scan: a depth-first walk with an explicit stack (folder trees may be deep), in the
+// order the file system lists entries, a subfolder scanned where it is met.
+#include "synch/folder_scan.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
+#include "resources/string_table.h"
+#include "synch/text_format.h"
+
+namespace tsl {
+namespace {
+
+constexpr FileTime kQuarterHour = 15LL * 60 * 10000000;
+constexpr std::uint32_t kFilterBits = attr::kReadOnly | attr::kHidden | attr::kSystem |
+                                      attr::kDirectory | attr::kArchive;  // 55
+
+// Whether a value lies outside the range of the normal filters (a limit of 0 is not set).
+bool RejectedByRange(std::int64_t value, std::int64_t minimum, std::int64_t maximum,
+                     bool reversed) {
+  if (!reversed) {
+    return (minimum != 0 && value < minimum) || (maximum != 0 && value > maximum);
+  }
+  if (minimum != 0) return value > minimum && (maximum == 0 || value < maximum);
+  return maximum != 0 && value < maximum;
+}
+
+bool RejectedByAttributes(std::uint32_t attributes, const SynchSettings& s) {
+  std::uint32_t ignored = static_cast<std::uint32_t>(s.ignored_attributes);
+  if ((ignored & kFilterBits) == kFilterBits) return false;
+  std::uint32_t a = attributes & ~ignored & kFilterBits;
+  std::uint32_t skip = static_cast<std::uint32_t>(s.skip_attributes);
+  switch (s.reverse_filters) {
+    case 1: return a != skip;
+    case 2: return (a & skip) != 0;
+    case 3: return (a & skip) == 0;
+    default: return a == skip;
+  }
+}
+
+bool FiltersApply(const SynchSettings& s) {
+  return s.min_date != 0 || s.max_date != 0 || s.min_size != 0 || s.max_size != 0 ||
+         s.ignored_attributes != 55;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = cp::ToUpper(static_cast<unsigned char>(a[i]));
+    unsigned char y = cp::ToUpper(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+template <typename T>
+int CompareValues(T a, T b) {
+  return a < b ? -1 : a > b ? 1 : 0;
+}
+
+// A name's extension from its last `.`; a name without one sorts first.
+int CompareExtensions(std::string_view a, std::string_view b) {
+  std::string_view::size_type da = a.rfind('.'), db = b.rfind('.');
+  if (da == std::string_view::npos || db == std::string_view::npos) {
+    return CompareValues(da != std::string_view::npos, db != std::string_view::npos);
+  }
+  return CompareIgnoringCase(a.substr(da), b.substr(db));
+}
+
+int CompareRelativeFolders(const FileRecord& a, const FileRecord& b) {
+  PathStyle style = NativePathStyle();
+  std::string_view ra = a.RelativePath(), rb = b.RelativePath();
+  std::string_view::size_type sa = LastSeparator(std::string(ra), style);
+  std::string_view::size_type sb = LastSeparator(std::string(rb), style);
+  std::string_view fa = sa == std::string::npos ? std::string_view() : ra.substr(0, sa + 1);
+  std::string_view fb = sb == std::string::npos ? std::string_view() : rb.substr(0, sb + 1);
+  if (int c = CompareIgnoringCase(fa, fb); c != 0) return c;
+  return CompareIgnoringCase(a.path, b.path);
+}
+
+int CompareAscending(const FileRecord& a, const FileRecord& b, int sort_key) {
+  switch (sort_key) {
+    case 0: return CompareIgnoringCase(a.Name(), b.Name());
+    case 1: return CompareExtensions(a.Name(), b.Name());
+    case 2: return CompareValues(a.modified, b.modified);
+    case 3: return CompareValues(a.size, b.size);
+    case 4: return CompareRelativeFolders(a, b);
+    case 5: return CompareValues(a.checksum, b.checksum);
+    case 6: return CompareValues(a.crc32, b.crc32);
+    default: return 0;
+  }
+}
+
+void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, bool subfolders) {
+  if (!progress || files % 10 != 0) return;
+  if (folders > 1 && subfolders) {
+    progress->SetText(FormatText(TableText(text_id::kFoundFilesInFolders),
+                                 {std::to_string(files), std::to_string(folders)}));
+  } else {
+    progress->SetText(
+        FormatText(TableText(text_id::kFoundFilesInOneFolder), {std::to_string(files)}));
+  }
+}
+
+struct Frame {
+  std::string folder;  // with its closing separator
+  std::vector<DirEntry> entries;
+  std::size_t next = 0;
+};
+
+Frame OpenFolder(std::string folder) {
+  Frame frame;
+  frame.folder = WithClosingSeparator(folder, NativePathStyle());
+  if (Files().ListFolder(frame.folder, &frame.entries).failed()) frame.entries.clear();
+  return frame;
+}
+
+}  // namespace
+
+FileTime LocalTimeConverter::ToLocal(FileTime utc) {
+  if (utc == 0) return 0;
+  FileTime quarter = utc >= 0 ? utc / kQuarterHour : (utc - kQuarterHour + 1) / kQuarterHour;
+  auto found = offsets_.find(quarter);
+  if (found != offsets_.end()) return utc + found->second;
+  FileTime start = quarter * kQuarterHour;
+  FileTime offset = UtcToLocal(start) - start;
+  if (UtcToLocal(start + kQuarterHour - 1) - (start + kQuarterHour - 1) != offset) {
+    return UtcToLocal(utc);  // an offset that changes inside the quarter: no caching
+  }
+  offsets_.emplace(quarter, offset);
+  return utc + offset;
+}
+
+bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
+                   const SynchSettings& s) {
+  bool reversed = s.reverse_filters != 0;
+  if (RejectedByRange(modified_utc, s.min_date, s.max_date, reversed)) return false;
+  std::int64_t signed_size = static_cast<std::int64_t>(size);
+  if (RejectedByRange(signed_size, s.min_size, s.max_size, reversed)) return false;
+  return !RejectedByAttributes(attributes, s);
+}
+
+bool ScanSide(const std::string& folder, const ScanContext& context,
+              std::vector<FileRecord>* list) {
+  list->clear();
+  if (folder.empty()) return false;
+  const SynchSettings& s = context.settings;
+  bool filters = FiltersApply(s), subfolders = s.search_subfolders != 0;
+  LocalTimeConverter local;
+  std::vector<Frame> stack;
+  std::string root = WithClosingSeparator(folder, NativePathStyle());
+  stack.push_back(OpenFolder(root));
+  int folders = 1;
+  while (!stack.empty() && !(context.cancel && *context.cancel)) {
+    if (stack.back().next >= stack.back().entries.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const DirEntry& entry = stack.back().entries[stack.back().next++];
+    if (entry.is_folder()) {
+      if (subfolders && !entry.name.empty() && entry.name[0] != '.' &&
+          !(entry.attributes & attr::kReparsePoint)) {
+        stack.push_back(OpenFolder(stack.back().folder + entry.name));
+        ++folders;
+      }
+      continue;
+    }
+    std::string path = stack.back().folder + entry.name;
+    if (!context.selector.Selects(path)) continue;
+    if (filters && !PassesFilters(entry.modified, entry.size, entry.attributes, s)) continue;
+    FileRecord record;
+    record.path = std::move(path);
+    record.root_length = root.size();
+    record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
+    record.created = local.ToLocal(entry.created);
+    record.accessed = local.ToLocal(entry.accessed);
+    record.modified = local.ToLocal(entry.modified);
+    record.size = entry.size;
+    ComputeExtraData(record, context.extra);
+    list->push_back(std::move(record));
+    ShowScanProgress(context.progress, list->size(), folders, subfolders);
+  }
+  return true;
+}
+
+int CompareBySortKey(const FileRecord& a, const FileRecord& b, int sort_key, bool ascending) {
+  return ascending ? CompareAscending(a, b, sort_key) : CompareAscending(b, a, sort_key);
+}
+
+void SortList(std::vector<FileRecord>* list, int sort_key, bool ascending) {
+  if (sort_key < 0 || sort_key > 6) return;
+  std::stable_sort(list->begin(), list->end(), [&](const FileRecord& a, const FileRecord& b) {
+    return CompareBySortKey(a, b, sort_key, ascending) < 0;
+  });
+}
+
+}  // namespace tsl

@@ -1,0 +1,52 @@
+// Scanning one folder of a job into a list of file records: masks, date/size/attribute
+// filters, local times, extra data, progress texts; and the sort of the scanned lists.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "synch/file_record.h"
+#include "synch/synch_services.h"
+#include "synch/synch_settings.h"
+
+namespace tsl {
+
+/// UTC to local time for many file times: the offset is looked up once per quarter hour of UTC
+/// (every change of a time zone's offset falls on one), and checked at both ends of it.
+class LocalTimeConverter {
+ public:
+  FileTime ToLocal(FileTime utc);
+
+ private:
+  std::unordered_map<FileTime, FileTime> offsets_;  // quarter hour -> offset
+};
+
+/// True when the date, size and attribute filters of `settings` keep a file with these UTC
+/// modified time, size and attributes.
+bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
+                   const SynchSettings& settings);
+
+/// What a scan needs besides the folder.
+struct ScanContext {
+  const SynchSettings& settings;
+  ExtraDataSwitches extra;
+  const FileSelector& selector;
+  JobProgress* progress = nullptr;  // status texts every tenth file, when open
+  const bool* cancel = nullptr;     // polled after every entry
+};
+
+/// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.
+/// False when the folder text is empty. Folders whose names begin with `.` and links to folders
+/// are never entered; a folder that cannot be listed adds nothing.
+bool ScanSide(const std::string& folder, const ScanContext& context,
+              std::vector<FileRecord>* list);
+
+/// Compares two records by a sort key (0 name, 1 extension, 2 modified, 3 size, 4 relative
+/// folder, 5 checksum, 6 CRC-32), reversed when not ascending: <0, 0 or >0.
+int CompareBySortKey(const FileRecord& a, const FileRecord& b, int sort_key, bool ascending);
+
+/// Sorts a list by the key; keys outside 0..6 leave it as it is.
+void SortList(std::vector<FileRecord>* list, int sort_key, bool ascending);
+
+}  // namespace tsl

@@ -1,0 +1,241 @@
+// Writing the comparison report.
+#include "synch/report.h"
+
+#include "platform/clock.h"
+#include "platform/code_page.h"
+#include "resources/string_table.h"
+#include "synch/folder_scan.h"
+#include "synch/text_format.h"
+
+namespace tsl {
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+constexpr std::int64_t kTicksPerSecond = 10000000;
+constexpr std::int64_t kTicksPerDay = 86400 * kTicksPerSecond;
+constexpr std::size_t kChunk = 64 * 1024;
+
+std::string ReplaceIgnoringCase(const std::string& text, std::string_view find,
+                                const std::string& replacement) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (at + find.size() <= text.size() &&
+        cp::EqualsIgnoreCase(std::string_view(text).substr(at, find.size()), find)) {
+      out += replacement;
+      at += find.size();
+    } else {
+      out += text[at++];
+    }
+  }
+  return out;
+}
+
+std::string Title(const SynchSettings& s, const ColumnList& columns, const EscapeCoding& coding) {
+  if (!s.output_header.empty()) {
+    std::string title = ReplaceIgnoringCase(s.output_header, "<DT_PATH1>", s.source_folder);
+    title = ReplaceIgnoringCase(title, "<DT_PATH2>", s.target_folder);
+    return ReplaceIgnoringCase(title, "<DT_MASK>", s.mask);
+  }
+  std::string title;
+  const std::string& name = s.output_file;
+  if (name.size() >= 3 && cp::EqualsIgnoreCase(std::string_view(name).substr(name.size() - 3), "dto")) {
+    title = "Format=" + WriteColumns(columns, coding) + kLineEnd;
+  }
+  return title + FormatText(TableText(text_id::kComparisonTitle),
+                            {s.mask, s.source_folder, s.target_folder});
+}
+
+std::string HeaderLine(const HalfColumns& halves) {
+  std::string line;
+  for (const ColumnList* half : {&halves.source, &halves.target}) {
+    for (const Column& column : *half) line += column.text;
+  }
+  return line + kLineEnd;
+}
+
+// The status of a pair: identical, else which side is newer, else different.
+std::string PairStatus(const FilePair& pair) {
+  if (pair.identical) return TableText(text_id::kIdentical);
+  if (pair.source.compare_state == kOlder) return TableText(text_id::kFile2Newer);
+  if (pair.target.compare_state == kOlder) return TableText(text_id::kFile1Newer);
+  return TableText(text_id::kDifferent);
+}
+
+enum class Kind { kSourceOnly, kPair, kTargetOnly };
+
+// The order of the body: grouped, or the three lists merged by the sort order.
+class BodyOrder {
+ public:
+  BodyOrder(const FileLists& lists, const SynchSettings& s)
+      : lists_(lists),
+        grouped_(s.group_files != 0 || s.sort_key == -1),
+        key_(s.sort_key),
+        ascending_(s.sort_ascending != 0) {}
+
+  bool Next(Kind* kind, std::size_t* index) {
+    bool has_s = s_ < lists_.source.size(), has_p = p_ < lists_.pairs.size();
+    bool has_t = t_ < lists_.target.size();
+    if (!has_s && !has_p && !has_t) return false;
+    *kind = grouped_ ? Grouped(has_s, has_p) : Merged(has_s, has_p, has_t);
+    std::size_t& cursor = *kind == Kind::kSourceOnly ? s_ : *kind == Kind::kPair ? p_ : t_;
+    *index = cursor++;
+    return true;
+  }
+
+ private:
+  static Kind Grouped(bool has_s, bool has_p) {
+    return has_s ? Kind::kSourceOnly : has_p ? Kind::kPair : Kind::kTargetOnly;
+  }
+
+  int Compare(const FileRecord& a, const FileRecord& b) const {
+    return CompareBySortKey(a, b, key_, ascending_);
+  }
+
+  Kind Merged(bool has_s, bool has_p, bool has_t) const {
+    const FileRecord* S = has_s ? &lists_.source[s_] : nullptr;
+    const FileRecord* P = has_p ? &lists_.pairs[p_].source : nullptr;
+    const FileRecord* T = has_t ? &lists_.target[t_] : nullptr;
+    if (S && P && T) {
+      int f = Compare(*S, *P), g = Compare(*P, *T);
+      if (f < 0 && g > 0) return Compare(*S, *T) <= 0 ? Kind::kSourceOnly : Kind::kTargetOnly;
+      if (f == 0 && g == 0) return Kind::kSourceOnly;
+      if (f < 0) return Kind::kSourceOnly;
+      if (g > 0) return Kind::kTargetOnly;
+      return Kind::kPair;
+    }
+    if (S && P) return Compare(*S, *P) < 0 ? Kind::kSourceOnly : Kind::kPair;
+    if (S && T) return Compare(*S, *T) <= 0 ? Kind::kSourceOnly : Kind::kTargetOnly;
+    if (P && T) return Compare(*P, *T) > 0 ? Kind::kTargetOnly : Kind::kPair;
+    return S ? Kind::kSourceOnly : P ? Kind::kPair : Kind::kTargetOnly;
+  }
+
+  const FileLists& lists_;
+  bool grouped_;
+  int key_;
+  bool ascending_;
+  std::size_t s_ = 0, p_ = 0, t_ = 0;
+};
+
+void WriteBody(const FileLists& lists, const ReportContext& c, const HalfColumns& halves,
+               std::string* buffer, ReportOutput& out) {
+  const SynchSettings& s = c.settings;
+  std::size_t total = lists.source.size() + lists.pairs.size() + lists.target.size();
+  std::unique_ptr<JobProgress> progress;
+  if (s.show_progress != 0) {
+    progress = c.services.OpenProgress(
+        static_cast<std::int64_t>(total), c.cancel,
+        s.custom_message.empty() ? TableText(text_id::kCreatingReport) : s.custom_message);
+  }
+  const std::string only_in_1 = TableText(text_id::kOnlyInDir1);
+  const std::string only_in_2 = TableText(text_id::kOnlyInDir2);
+  BodyOrder order(lists, s);
+  Kind kind;
+  std::size_t index = 0, line = 0;
+  while (order.Next(&kind, &index)) {
+    if (progress) progress->SetPosition(static_cast<std::int64_t>(line++));
+    if (c.cancel && *c.cancel) break;
+    if (kind == Kind::kSourceOnly) {
+      WriteHalfLine(buffer, halves.source, &lists.source[index], s.source_folder, only_in_1, c.times);
+      WriteHalfLine(buffer, halves.target, nullptr, s.target_folder, "", c.times);
+    } else if (kind == Kind::kPair) {
+      const FilePair& pair = lists.pairs[index];
+      WriteHalfLine(buffer, halves.source, &pair.source, s.source_folder, PairStatus(pair), c.times);
+      WriteHalfLine(buffer, halves.target, &pair.target, s.target_folder, "", c.times);
+    } else {
+      WriteHalfLine(buffer, halves.source, nullptr, s.source_folder, only_in_2, c.times);
+      WriteHalfLine(buffer, halves.target, &lists.target[index], s.target_folder, "", c.times);
+    }
+    *buffer += kLineEnd;
+    if (buffer->size() >= kChunk) {
+      out.Write(*buffer);
+      buffer->clear();
+    }
+  }
+  if (progress) progress->Close();
+}
+
+}  // namespace
+
+HalfColumns SplitHalves(const ColumnList& columns) {
+  HalfColumns halves{columns, columns};
+  if (columns.size() < 2 || !columns.front().is_literal || !columns.back().is_literal) {
+    return halves;
+  }
+  // The last run of field columns, then the nearest literal column before it.
+  std::size_t i = columns.size();
+  while (i > 0 && columns[i - 1].is_literal) --i;
+  if (i == 0) return halves;  // no field column at all
+  while (i > 0 && !columns[i - 1].is_literal) --i;
+  if (i == 0) return halves;
+  halves.source.back().text = columns[i - 1].text;
+  halves.target.front().text.clear();
+  return halves;
+}
+
+void WriteHalfLine(std::string* out, const ColumnList& columns, const FileRecord* record,
+                   const std::string& root, const std::string& status, TimeFormatter& times) {
+  for (const Column& column : columns) {
+    if (column.is_literal) {
+      *out += column.text;
+    } else if (column.IsDescription()) {
+      *out += status;
+    } else if (record) {
+      for (const ColumnItem& item : column.items) {
+        *out += item.is_field ? FieldText(item.field, *record, root, status, times) : item.text;
+      }
+    }
+  }
+}
+
+std::string OptionsLine(const SynchSettings& s) {
+  std::string line;
+  auto add = [&line](const std::string& text) {
+    if (!line.empty()) line += ", ";
+    line += text;
+  };
+  if (s.match_in_subfolders != 0) add(TableText(text_id::kMatchDuplicates));
+  if (s.show_identical != 0) add(TableText(text_id::kDisplayIdentical));
+  if (s.show_different != 0) add(TableText(text_id::kDisplayDifferent));
+  if (s.show_files_in_one_folder != 0) add(TableText(text_id::kDisplayOnlyInOne));
+  if (s.check_same_size_files != 0) {
+    std::string binary = TableText(text_id::kBinaryCompare);
+    add(binary.substr(0, binary.find('\n')));
+  }
+  return line;
+}
+
+void WriteReport(const FileLists& lists, const ReportContext& c, ReportOutput& out) {
+  const SynchSettings& s = c.settings;
+  HalfColumns halves = SplitHalves(c.columns);
+  std::string buffer = Title(s, c.columns, c.coding);
+  buffer += OptionsLine(s) + kLineEnd;
+  buffer += HeaderLine(halves);
+  WriteBody(lists, c, halves, &buffer, out);
+  buffer += s.output_footer.empty() ? std::string(kLineEnd) : s.output_footer;
+  out.Write(buffer);
+}
+
+std::string CachingTimeFormatter::Date(FileTime local) {
+  if (local == 0) return "";
+  std::int64_t day = local / kTicksPerDay;
+  auto found = dates_.find(day);
+  if (found != dates_.end()) return found->second;
+  std::optional<CalendarTime> calendar = ToCalendar(local);
+  std::string text = calendar ? services_.FormatDate(*calendar) : "";
+  dates_.emplace(day, text);
+  return text;
+}
+
+std::string CachingTimeFormatter::Time(FileTime local) {
+  if (local == 0) return "";
+  std::int64_t second = local / kTicksPerSecond % 86400;
+  auto found = times_.find(second);
+  if (found != times_.end()) return found->second;
+  std::optional<CalendarTime> calendar = ToCalendar(local);
+  std::string text = calendar ? services_.FormatTime(*calendar) : "";
+  times_.emplace(second, text);
+  return text;
+}
+
+}  // namespace tsl

@@ -1,0 +1,59 @@
+// The comparison report: title (or the job's header), format and options lines, the column
+// headers, one line per file or pair laid out by the column list in two halves, and the footer.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+#include "synch/columns.h"
+#include "synch/matching.h"
+#include "synch/synch_services.h"
+#include "synch/synch_settings.h"
+
+namespace tsl {
+
+/// What the report is written from.
+struct ReportContext {
+  const SynchSettings& settings;
+  const ColumnList& columns;
+  const EscapeCoding& coding;
+  TimeFormatter& times;
+  SynchServices& services;  // the body's progress window
+  bool* cancel = nullptr;   // set by that window's Cancel, which stops the body
+};
+
+/// The two column lists of a line, adjusted so that the halves join: when the list has two
+/// columns or more and begins and ends with a literal column, the source half's last column
+/// takes the text of the nearest literal column before the last run of field columns, and the
+/// target half's first column is emptied.
+struct HalfColumns {
+  ColumnList source;
+  ColumnList target;
+};
+HalfColumns SplitHalves(const ColumnList& columns);
+
+/// Appends one half of a line: literal columns as they are, a Description column as the
+/// status, other field columns as their items for the record (nothing without a record).
+void WriteHalfLine(std::string* out, const ColumnList& columns, const FileRecord* record,
+                   const std::string& root, const std::string& status, TimeFormatter& times);
+
+/// The options line, without its line end.
+std::string OptionsLine(const SynchSettings& settings);
+
+/// Writes the whole report to `out`.
+void WriteReport(const FileLists& lists, const ReportContext& context, ReportOutput& out);
+
+/// Caches the user's date and time texts of the report's files.
+class CachingTimeFormatter : public TimeFormatter {
+ public:
+  explicit CachingTimeFormatter(SynchServices& services) : services_(services) {}
+  std::string Date(FileTime local) override;
+  std::string Time(FileTime local) override;
+
+ private:
+  SynchServices& services_;
+  std::unordered_map<std::int64_t, std::string> dates_;  // day number -> text
+  std::unordered_map<std::int64_t, std::string> times_;  // second of the day -> text
+};
+
+}  // namespace tsl

@@ -1,0 +1,186 @@
+// Running synchronization scripts and the comparison step of every job.
+#include "synch/synch_job.h"
+
+#include "app/messages.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "resources/string_table.h"
+#include "synch/date_value.h"
+#include "synch/folder_scan.h"
+#include "synch/operation_dialog.h"
+#include "synch/report.h"
+#include "synch/text_format.h"
+
+namespace tsl {
+namespace {
+
+std::string WithSeparator(const std::string& folder) {
+  return folder.empty() ? folder : WithClosingSeparator(folder, NativePathStyle());
+}
+
+bool HasField(const ColumnList& columns, Field field) {
+  for (const Column& column : columns) {
+    for (const ColumnItem& item : column.items) {
+      if (item.is_field && item.field == field) return true;
+    }
+  }
+  return false;
+}
+
+bool IsOperation(int code) { return (code >= 0 && code <= 5) || code == 7 || code == 8; }
+
+}  // namespace
+
+SettingsReaders SynchJob::Readers() {
+  return SettingsReaders{
+      [this](const std::string& text, bool end_of_day) { return ReadDate(text, end_of_day); },
+      [this](const std::string& text) { return services_.DecodeControls(text); }};
+}
+
+EscapeCoding SynchJob::Coding() {
+  return EscapeCoding{[this](std::string_view t) { return services_.DecodeEscapes(t); },
+                      [this](std::string_view t) { return services_.EncodeControls(t); }};
+}
+
+std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_day) {
+  DateConventions conventions;
+  conventions.picture = services_.ShortDatePicture();
+  for (int m = 1; m <= 12; ++m) {
+    conventions.months[m - 1] = services_.MonthName(m, false);
+    conventions.month_abbreviations[m - 1] = services_.MonthName(m, true);
+  }
+  for (int d = 0; d < 7; ++d) {
+    conventions.days[d] = services_.DayName(d, false);
+    conventions.day_abbreviations[d] = services_.DayName(d, true);
+  }
+  conventions.current_year = LocalNow().year;
+  ParsedDate parsed = ParseDateText(text, conventions);
+  if (!parsed.date) {
+    ShowMessage(TableText(parsed.error_text_id));
+    return std::nullopt;
+  }
+  CalendarTime date = *parsed.date;
+  if (end_of_day) {
+    date.hour = 23;
+    date.minute = 59;
+    date.second = 59;
+  }
+  std::optional<FileTime> local = FromCalendar(date);
+  if (!local) return std::nullopt;
+  return LocalToUtc(*local);
+}
+
+int SynchJob::RunSynchronizationScript(const std::string& path) {
+  settings_ = SynchSettings{};
+  cancel_ = false;
+  ScriptFile script;
+  if (!script.Load(path)) return 0;
+  if (ReadDirectoryInfo(script, Readers(), &settings_)) {
+    PrepareJob();
+    DispatchJob();
+    return 1;
+  }
+  // The action layout reads the file again, into a script of its own.
+  ScriptFile actions_script;
+  if (!actions_script.Load(path)) return 0;
+  std::vector<SynchSettings> actions = ReadActionList(actions_script, Readers());
+  for (std::size_t i = 0; i < actions.size(); ++i) {
+    settings_ = actions[i];
+    PrepareJob();
+    if (settings_.operation < 0 && !AskOperation(&settings_)) continue;
+    DispatchJob();
+    if (!cancel_) continue;
+    std::size_t remaining = actions.size() - i - 1;
+    if (remaining == 0 || settings_.display_error_messages == 0) break;
+    std::string question = FormatText(TableText(text_id::kCancelRemainingActions),
+                                      {std::to_string(remaining)});
+    if (ShowMessage(question, MessageButtons::kYesNo) == Answer::kYes) break;
+    cancel_ = false;
+  }
+  if (!cancel_ && settings_.display_error_messages != 0) {
+    ShowMessage(FormatText(TableText(text_id::kActionsProcessed),
+                           {std::to_string(actions.size()), path}));
+  }
+  return 0;
+}
+
+void SynchJob::PrepareJob() {
+  SynchSettings& s = settings_;
+  s.source_folder = WithSeparator(ExpandEnvironment(s.source_folder));
+  s.target_folder = WithSeparator(ExpandEnvironment(s.target_folder));
+  s.destination_folder = ExpandEnvironment(s.destination_folder);
+  columns_ = ParseColumns(s.output_columns, Coding());
+  if (columns_.empty()) columns_ = DefaultColumns();
+  bool reported = !s.output_file.empty();
+  extra_.version = reported && HasField(columns_, Field::kVersion);
+  extra_.checksum = reported && HasField(columns_, Field::kChecksum);
+  extra_.crc32 = reported && HasField(columns_, Field::kCrc32);
+  services_.SetProgressLook(s.bitmap_file, s.allow_cancel != 0);
+}
+
+void SynchJob::DispatchJob() {
+  if (IsOperation(settings_.operation)) {
+    // The operations that change files are not built yet. Say so rather than let the action
+    // look as if it had run.
+    ShowMessage("Synchronization operation " + std::to_string(settings_.operation) +
+                " is not available in this version; the action was not run.");
+    return;
+  }
+  CompareAndReport();
+}
+
+bool SynchJob::ScanBoth(JobProgress* progress) {
+  std::unique_ptr<FileSelector> source_selector =
+      services_.MakeSelector(settings_.mask, settings_.source_folder);
+  ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
+  bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.source);
+  if (cancel_) return false;
+  std::unique_ptr<FileSelector> target_selector =
+      services_.MakeSelector(settings_.mask, settings_.target_folder);
+  ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_};
+  bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.target);
+  if (!source_named || !target_named) cancel_ = true;
+  return !cancel_;
+}
+
+void SynchJob::CompareAndReport() {
+  cancel_ = false;
+  lists_.Clear();
+  std::unique_ptr<JobProgress> progress;
+  if (settings_.show_progress != 0) {
+    progress = services_.OpenProgress(1000, &cancel_,
+                                      settings_.custom_message.empty()
+                                          ? TableText(text_id::kCreatingReport)
+                                          : settings_.custom_message);
+  }
+  if (!ScanBoth(progress.get())) {
+    if (progress) progress->Close();
+    return;
+  }
+  if (settings_.sort_key >= 0) {
+    SortList(&lists_.source, settings_.sort_key, settings_.sort_ascending != 0);
+    SortList(&lists_.target, settings_.sort_key, settings_.sort_ascending != 0);
+  }
+  JobProgress* pump = progress.get();
+  MatchContext match{settings_, extra_, pump, &cancel_, [this, pump] {
+                       if (pump) pump->PumpMessages();
+                       return cancel_;
+                     }};
+  MatchLists(&lists_, match);
+  if (!cancel_) ClassifyPairs(&lists_, match);
+  if (progress) progress->Close();
+  if (!cancel_ && !settings_.output_file.empty()) WriteReportFile();
+}
+
+void SynchJob::WriteReportFile() {
+  std::unique_ptr<ReportOutput> out =
+      services_.OpenOutput(settings_.output_file, settings_.append_to_output != 0);
+  if (!out) return;  // the file error has been shown
+  CachingTimeFormatter times(services_);
+  EscapeCoding coding = Coding();
+  ReportContext context{settings_, columns_, coding, times, services_, &cancel_};
+  WriteReport(lists_, context, *out);
+  out->Close();
+}
+
+}  // namespace tsl

@@ -1,0 +1,56 @@
+// The synchronization job: runs a synchronization script action by action (or its one Directory
+// Info job), prepares each job, asks for the operation where the script leaves it open,
+// dispatches it, and asks whether to go on after a cancel. The ScriptDriver owns one SynchJob
+// for the whole run, with the job's settings, lists and columns.
+#pragma once
+
+#include <string>
+
+#include "synch/columns.h"
+#include "synch/matching.h"
+#include "synch/synch_services.h"
+#include "synch/synch_settings.h"
+
+namespace tsl {
+
+class SynchJob {
+ public:
+  explicit SynchJob(SynchServices& services) : services_(services) {}
+
+  /// Runs every job of the script; 1 for a Directory Info script, else 0 (the result is not
+  /// used).
+  int RunSynchronizationScript(const std::string& path);
+
+  /// Scans both folders, pairs and classifies the files, and writes the report when the job has
+  /// an output file.
+  void CompareAndReport();
+
+  /// Expands the folders, gives them their closing separator, builds the column list and the
+  /// extra-data switches, and sets the progress windows' look.
+  void PrepareJob();
+
+  /// Reads dates in the user's short date format, showing the date messages.
+  std::optional<FileTime> ReadDate(const std::string& text, bool end_of_day);
+
+  SynchSettings& settings() { return settings_; }
+  const FileLists& lists() const { return lists_; }
+  const ColumnList& columns() const { return columns_; }
+  const ExtraDataSwitches& extra() const { return extra_; }
+  bool cancelled() const { return cancel_; }
+
+ private:
+  SettingsReaders Readers();
+  EscapeCoding Coding();
+  void DispatchJob();
+  bool ScanBoth(JobProgress* progress);
+  void WriteReportFile();
+
+  SynchServices& services_;
+  SynchSettings settings_;
+  FileLists lists_;
+  ColumnList columns_;
+  ExtraDataSwitches extra_;
+  bool cancel_ = false;
+};
+
+}  // namespace tsl

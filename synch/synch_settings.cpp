@@ -1,0 +1,262 @@
+// Reading synchronization scripts into SynchSettings.
+#include "synch/synch_settings.h"
+
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include "platform/code_page.h"
+#include "platform/environment.h"
+
+namespace tsl {
+namespace {
+
+using IntField = std::int32_t SynchSettings::*;
+using TextField = std::string SynchSettings::*;
+
+struct IntKey {
+  const char* key;
+  IntField field;
+};
+struct TextKey {
+  const char* key;
+  TextField field;
+};
+
+const IntKey kActionInts[] = {
+    {"Search_subdir", &SynchSettings::search_subfolders},
+    {"Show Different", &SynchSettings::show_different},
+    {"Show Identical", &SynchSettings::show_identical},
+    {"Show Files in 1 Dir", &SynchSettings::show_files_in_one_folder},
+    {"Use OS Operations", &SynchSettings::use_system_operations},
+    {"Match In Subdir", &SynchSettings::match_in_subfolders},
+    {"Operation", &SynchSettings::operation},
+    {"Confirm Updates", &SynchSettings::confirm_updates},
+    {"Newer Overwrite", &SynchSettings::newer_overwrite},
+    {"Older Overwrite", &SynchSettings::older_overwrite},
+    {"Check Same Size Files", &SynchSettings::check_same_size_files},
+    {"Group Files", &SynchSettings::group_files},
+    {"Time Check Precision", &SynchSettings::time_precision},
+    {"Case Sensitive", &SynchSettings::case_sensitive},
+    {"Skip Files Mask", &SynchSettings::skip_attributes},
+    {"Reverse Filters", &SynchSettings::reverse_filters},
+    {"Ignore Attributes", &SynchSettings::ignored_attributes},
+    {"Sort Compare", &SynchSettings::sort_key},
+    {"Sort Type", &SynchSettings::sort_ascending},
+    {"Always Show Archives in 1 Dir View", &SynchSettings::archives_in_one_folder_view},
+    {"Append to Output File", &SynchSettings::append_to_output},
+    {"Ignore Whitespace Compare", &SynchSettings::ignore_whitespace},
+    {"Ignore Case Compare", &SynchSettings::ignore_case},
+    {"Show progress", &SynchSettings::show_progress},
+    {"Display Error Messages", &SynchSettings::display_error_messages},
+    {"Allow Cancel", &SynchSettings::allow_cancel},
+};
+
+const TextKey kActionTexts[] = {
+    {"Mask", &SynchSettings::mask},
+    {"Path1", &SynchSettings::source_folder},
+    {"Path2", &SynchSettings::target_folder},
+    {"Output File", &SynchSettings::output_file},
+    {"Display Columns", &SynchSettings::display_columns},
+    {"Output Columns", &SynchSettings::output_columns},
+    {"Destination Path", &SynchSettings::destination_folder},
+    {"Custom Message", &SynchSettings::custom_message},
+    {"Bitmap File", &SynchSettings::bitmap_file},
+};
+
+const IntKey kOptionsInts[] = {
+    {"Search Subdirectories", &SynchSettings::search_subfolders},
+    {"Show Different", &SynchSettings::show_different},
+    {"Show Identical", &SynchSettings::show_identical},
+    {"Show Files in 1 Dir", &SynchSettings::show_files_in_one_folder},
+    {"Match In Subdir", &SynchSettings::match_in_subfolders},
+    {"Confirm Updates", &SynchSettings::confirm_updates},
+    {"Newer Overwrite", &SynchSettings::newer_overwrite},
+    {"Older Overwrite", &SynchSettings::older_overwrite},
+    {"Check Same Size Files", &SynchSettings::check_same_size_files},
+    {"Group Files", &SynchSettings::group_files},
+    {"Time Check Precision", &SynchSettings::time_precision},
+    {"Case Sensitive", &SynchSettings::case_sensitive},
+    {"Filter Skip Mask", &SynchSettings::skip_attributes},
+    {"Reverse Filters", &SynchSettings::reverse_filters},
+    {"Ignored Attributes Mask", &SynchSettings::ignored_attributes},
+    {"Sort Compare", &SynchSettings::sort_key},
+    {"Sort Type", &SynchSettings::sort_ascending},
+    {"Append to Output File", &SynchSettings::append_to_output},
+    {"Ignore Whitespace Compare", &SynchSettings::ignore_whitespace},
+    {"Ignore Case Compare", &SynchSettings::ignore_case},
+    {"Display Error Messages", &SynchSettings::display_error_messages},
+};
+
+const TextKey kOptionsTexts[] = {
+    {"Log File", &SynchSettings::output_file},
+    {"Output Columns", &SynchSettings::output_columns},
+};
+
+void ReadInts(const ScriptSection& section, const IntKey* begin, const IntKey* end,
+              SynchSettings* settings) {
+  for (const IntKey* k = begin; k != end; ++k) section.GetInt(k->key, &(settings->*(k->field)));
+}
+
+void ReadTexts(const ScriptSection& section, const TextKey* begin, const TextKey* end,
+               SynchSettings* settings) {
+  for (const TextKey* k = begin; k != end; ++k) section.GetString(k->key, &(settings->*(k->field)));
+}
+
+void ReadDate(const ScriptSection& section, const char* key, bool end_of_day,
+              const SettingsReaders& readers, FileTime* out) {
+  std::string text;
+  if (!section.GetString(key, &text) || !readers.read_date) return;
+  if (std::optional<FileTime> time = readers.read_date(text, end_of_day)) *out = *time;
+}
+
+// The second-folder offset is kept as a distance: its sign does not matter.
+std::int32_t Distance(std::int32_t value) {
+  if (value == std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::max();
+  return value < 0 ? -value : value;
+}
+
+std::string Decoded(const SettingsReaders& readers, const std::string& text) {
+  return readers.decode_controls ? readers.decode_controls(text) : text;
+}
+
+void ReadOptionsSection(const ScriptSection& section, const SettingsReaders& readers,
+                        SynchSettings* settings) {
+  ReadInts(section, std::begin(kOptionsInts), std::end(kOptionsInts), settings);
+  ReadTexts(section, std::begin(kOptionsTexts), std::end(kOptionsTexts), settings);
+  section.GetInt64("Filter Min Size", &settings->min_size);
+  section.GetInt64("Filter Max Size", &settings->max_size);
+  ReadDate(section, "Filter Min Date", false, readers, &settings->min_date);
+  ReadDate(section, "Filter Max Date", false, readers, &settings->max_date);
+}
+
+// The keys of an Options section that take the value of each line as it comes (the last line
+// wins).
+void ReadOptionsLine(const std::string& key, const std::string& value, SynchSettings* settings) {
+  if (cp::EqualsIgnoreCase(key, "Allow Cancel")) {
+    settings->allow_cancel = static_cast<std::int32_t>(ScriptInteger(value));
+  } else if (cp::EqualsIgnoreCase(key, "Bitmap")) {
+    settings->bitmap_file = value;
+  } else if (cp::EqualsIgnoreCase(key, "Force Copy")) {
+    settings->force_copy = static_cast<std::int32_t>(ScriptInteger(value));
+  } else if (cp::EqualsIgnoreCase(key, "Message")) {
+    settings->custom_message = value;
+  } else if (cp::EqualsIgnoreCase(key, "No Progress")) {
+    settings->show_progress = ScriptInteger(value) == 0 ? 1 : 0;
+  } else if (cp::EqualsIgnoreCase(key, "Synch Option") && !value.empty()) {
+    if (std::optional<int> code = SynchOptionCode(value)) settings->operation = *code;
+  }
+}
+
+void ReadDirectoryInfoLine(const ScriptSection& section, const std::string& key,
+                           const std::string& value, SynchSettings* settings) {
+  section.GetString("Source", &settings->source_folder);
+  section.GetString("Target", &settings->target_folder);
+  section.GetString("Destination", &settings->destination_folder);
+  std::string& mask = settings->mask;
+  if (cp::EqualsIgnoreCase(key, "Exclude Mask")) {
+    mask += "~" + value + ";";
+  } else if (cp::EqualsIgnoreCase(key, "Include Mask") && value != mask) {
+    if (!mask.empty() && mask.back() != ';') mask += ';';
+    mask += value + ";";
+  }
+}
+
+}  // namespace
+
+std::optional<int> SynchOptionCode(const std::string& value) {
+  static const std::pair<const char*, int> kKeywords[] = {
+      {"Synch", 0},     {"Augment", 1},   {"Refresh", 2},   {"Update", 3},
+      {"Prune", 4},     {"Identical", 5}, {"Make dirs", 7}, {"Delete Empty", 8},
+  };
+  if (value.empty()) return std::nullopt;
+  for (const auto& [keyword, code] : kKeywords) {
+    std::string_view k(keyword);
+    if (cp::ToUpper(static_cast<unsigned char>(value[0])) !=
+        cp::ToUpper(static_cast<unsigned char>(k[0]))) {
+      continue;
+    }
+    // The first letter chooses the keyword; the value must then begin with all of it.
+    if (value.size() >= k.size() && cp::EqualsIgnoreCase(std::string_view(value).substr(0, k.size()), k)) {
+      return code;
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+void ReadActionSection(const ScriptSection& section, const SettingsReaders& readers,
+                       SynchSettings* settings) {
+  ReadInts(section, std::begin(kActionInts), std::end(kActionInts), settings);
+  ReadTexts(section, std::begin(kActionTexts), std::end(kActionTexts), settings);
+  std::int32_t offset = 0;
+  if (section.GetInt("Add Seconds To Second Dir", &offset)) {
+    settings->second_folder_offset = Distance(offset);
+  }
+  section.GetInt64("Min Size Filter", &settings->min_size);
+  section.GetInt64("Max Size Filter", &settings->max_size);
+  ReadDate(section, "Min Date Filter", false, readers, &settings->min_date);
+  ReadDate(section, "Max Date Filter", true, readers, &settings->max_date);
+  std::string text;
+  if (section.GetString("Output Header", &text)) settings->output_header = Decoded(readers, text);
+  if (section.GetString("Output Footer", &text)) settings->output_footer = Decoded(readers, text);
+}
+
+bool ReadDirectoryInfo(const ScriptFile& script, const SettingsReaders& readers,
+                       SynchSettings* settings) {
+  bool is_directory_info = false;
+  settings->mask.clear();
+  for (const std::unique_ptr<ScriptSection>& section : script.sections()) {
+    bool directory_info = cp::EqualsIgnoreCase(section->name(), "Directory Info");
+    bool options = cp::EqualsIgnoreCase(section->name(), "Options");
+    if (!directory_info && !options) continue;
+    // The getters take the first matching line, so reading them once per section is the same as
+    // reading them at every line (and shows a date message only once).
+    if (options && !section->lines().empty()) ReadOptionsSection(*section, readers, settings);
+    for (const std::string& line : section->lines()) {
+      std::string::size_type equals = line.find('=');
+      if (equals == std::string::npos) continue;
+      std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+      if (directory_info) {
+        is_directory_info = true;
+        ReadDirectoryInfoLine(*section, key, value, settings);
+      } else {
+        ReadOptionsLine(key, value, settings);
+      }
+    }
+  }
+  if (settings->mask.empty()) settings->mask = "*.*";
+  if (settings->mask.back() == ';') settings->mask.pop_back();
+  return is_directory_info;
+}
+
+std::vector<SynchSettings> ReadActionList(const ScriptFile& script,
+                                          const SettingsReaders& readers) {
+  SynchSettings defaults;
+  if (const ScriptSection* section = script.FindSection("Default")) {
+    ReadActionSection(*section, readers, &defaults);
+  }
+  return BuildActionList<SynchSettings>(
+      script, defaults, [&readers](const ScriptSection& section, SynchSettings* settings) {
+        ReadActionSection(section, readers, settings);
+      });
+}
+
+std::string ExpandEnvironment(const std::string& text) {
+  std::string result = text;
+  std::string::size_type from = 0;
+  for (;;) {
+    std::string::size_type open = result.find('%', from);
+    if (open == std::string::npos) break;
+    std::string::size_type close = result.find('%', open + 1);
+    if (close == std::string::npos) break;
+    std::string name = result.substr(open + 1, close - open - 1);
+    std::string value = name.empty() ? "" : GetEnvironmentValue(name).value_or("");
+    result.replace(open, close - open + 1, value);
+    // Go on after the value: a value holding `%` is never expanded again (no endless loop).
+    from = open + value.size();
+  }
+  return result;
+}
+
+}  // namespace tsl
