@@ -116,6 +116,12 @@ SysError FaultInjectingFileSystem::SetAttributes(const std::string& path,
   return inner_.SetAttributes(path, attributes);
 }
 
+SysError FaultInjectingFileSystem::SetTimes(const std::string& path, FileTime accessed,
+                                            FileTime modified) {
+  if (SysError e = Next("SetTimes", path); e.failed()) return e;
+  return inner_.SetTimes(path, accessed, modified);
+}
+
 SysError FaultInjectingFileSystem::CreateTempFile(const std::string& folder,
                                                   const std::string& prefix, std::string* path) {
   if (SysError e = Next("CreateTempFile", folder); e.failed()) return e;

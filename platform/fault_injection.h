@@ -40,6 +40,7 @@ class FaultInjectingFileSystem : public FileSystem {
   SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override;
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override;
   std::string CurrentFolder() override { return inner_.CurrentFolder(); }
   std::string TempFolder() override { return inner_.TempFolder(); }
   SysError CreateTempFile(const std::string& folder, const std::string& prefix,

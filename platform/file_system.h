@@ -84,6 +84,8 @@ class FileSystem {
 
   virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
   virtual SysError SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  /// Sets the last access and last write times (UTC); a time of 0 leaves that one as it is.
+  virtual SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) = 0;
 
   /// The process's current folder, without a closing separator (unless it is a root).
   virtual std::string CurrentFolder() = 0;

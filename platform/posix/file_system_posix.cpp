@@ -39,6 +39,26 @@ FileTime ToFileTime(const struct timespec& ts) {
   return kEpochDifference + static_cast<FileTime>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
 }
 
+// A file time as a timespec; 0 leaves the time as it is.
+struct timespec ToTimespec(FileTime time) {
+  constexpr FileTime kEpochDifference = 116444736000000000LL;
+  struct timespec ts;
+  if (time == 0) {
+    ts.tv_sec = 0;
+    ts.tv_nsec = UTIME_OMIT;
+    return ts;
+  }
+  FileTime since_1970 = time - kEpochDifference;
+  FileTime seconds = since_1970 / 10000000, rest = since_1970 % 10000000;
+  if (rest < 0) {
+    rest += 10000000;
+    --seconds;
+  }
+  ts.tv_sec = static_cast<time_t>(seconds);
+  ts.tv_nsec = static_cast<long>(rest * 100);
+  return ts;
+}
+
 SysError WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
@@ -217,6 +237,12 @@ class PosixFileSystem : public FileSystem {
       mode |= S_IWUSR;
     }
     if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0) return LastError();
+    return {};
+  }
+
+  SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override {
+    struct timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return LastError();
     return {};
   }
 

@@ -191,6 +191,24 @@ class Win32FileSystem : public FileSystem {
     return {};
   }
 
+  SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override {
+    HANDLE handle = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    auto to_filetime = [](FileTime t) {
+      FILETIME f;
+      f.dwLowDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(t) & 0xFFFFFFFFu);
+      f.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(t) >> 32);
+      return f;
+    };
+    FILETIME a = to_filetime(accessed), m = to_filetime(modified);
+    BOOL done = SetFileTime(handle, nullptr, accessed ? &a : nullptr, modified ? &m : nullptr);
+    SysError e = done ? SysError{} : LastError();
+    CloseHandle(handle);
+    return e;
+  }
+
   std::string CurrentFolder() override {
     DWORD length = GetCurrentDirectoryA(0, nullptr);
     std::string folder(length, '\0');

@@ -84,6 +84,15 @@ std::string BuiltProgram(const std::string& linux_path) {
   return linux_path;
 }
 
+std::string TslRunProgram() {
+#ifdef TSL_TSLRUN_PATH
+  return BuiltProgram(TSL_TSLRUN_PATH);
+#else
+  ADD_FAILURE() << "TslRun is not known to this test program";
+  return "";
+#endif
+}
+
 ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
                         const std::string& answers, std::vector<std::string>* transcript,
                         const std::vector<std::pair<std::string, std::string>>& environment) {

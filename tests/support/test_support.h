@@ -43,6 +43,10 @@ void RemoveTree(const std::string& path);
 /// Windows).
 std::string BuiltProgram(const std::string& linux_path);
 
+/// Path of the TslRun program built beside the tests (a file with a version resource on
+/// Windows).
+std::string TslRunProgram();
+
 /// Runs TslRun with one argument in `folder`, with the answers and a transcript file; gives
 /// the process result and fills `transcript` with the transcript's lines.
 ProcessResult RunTslRun(const std::string& argument, const std::string& folder,

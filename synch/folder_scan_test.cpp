@@ -1,0 +1,228 @@
+#include "synch/folder_scan.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/checksums.h"
+#include "platform/clock.h"
+#include "resources/string_table.h"
+#include "synch/test_file_system.h"
+#include "synch/test_services.h"
+#include "tests/support/test_support.h"
+
+namespace tsl {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::NameMasks;
+using testing::Native;
+
+std::vector<std::string> RelativePaths(const std::vector<FileRecord>& list) {
+  std::vector<std::string> paths;
+  for (const FileRecord& r : list) paths.emplace_back(r.RelativePath());
+  return paths;
+}
+
+class FolderScanTest : public ::testing::Test {
+ protected:
+  FolderScanTest() : scoped_(fs_) {}
+
+  std::vector<std::string> Scan(const std::string& mask, JobProgress* progress = nullptr,
+                                const bool* cancel = nullptr) {
+    NameMasks masks(mask);
+    ScanContext context{settings_, extra_, masks, progress, cancel};
+    EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+    return RelativePaths(list_);
+  }
+
+  MemoryFileSystem fs_;
+  ScopedFileSystem scoped_;
+  SynchSettings settings_;
+  ExtraDataSwitches extra_;
+  std::vector<FileRecord> list_;
+};
+
+TEST_F(FolderScanTest, WalksDepthFirstInListingOrderWithMasks) {
+  fs_.AddFolder(Native("/m/src"));
+  fs_.AddFile(Native("/m/src/b.txt"), "b");
+  fs_.AddFile(Native("/m/src/sub/c.txt"), "c");
+  fs_.AddFile(Native("/m/src/sub/deeper/d.bak"), "d");
+  fs_.AddFile(Native("/m/src/a.txt"), "a");
+  fs_.AddFile(Native("/m/src/.cache/e.txt"), "e");
+  fs_.AddFile(Native("/m/src/README"), "r");
+  EXPECT_EQ(Scan("*.*"), (std::vector<std::string>{"b.txt", Native("sub/c.txt"),
+                                                   Native("sub/deeper/d.bak"), "a.txt", "README"}));
+  EXPECT_EQ(Scan("*.*;~*.bak"),
+            (std::vector<std::string>{"b.txt", Native("sub/c.txt"), "a.txt", "README"}));
+  EXPECT_TRUE(Scan("~*.bak").empty());
+  settings_.search_subfolders = 0;
+  EXPECT_EQ(Scan("*.txt"), (std::vector<std::string>{"b.txt", "a.txt"}));
+  EXPECT_EQ(list_[0].path, Native("/m/src/b.txt"));
+  EXPECT_EQ(list_[0].root_length, Native("/m/src/").size());
+}
+
+TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
+  fs_.AddFile(Native("/m/src/a.txt"), "a");
+  fs_.AddFile(Native("/m/src/link/x.txt"), "x");
+  fs_.AddFile(Native("/m/src/locked/y.txt"), "y");
+  fs_.AddFolder(Native("/m/src/loop"), attr::kReparsePoint);
+  fs_.AddFile(Native("/m/src/loop/z.txt"), "z");
+  fs_.MakeUnreadable(Native("/m/src/locked"));
+  EXPECT_EQ(Scan("*.*"), (std::vector<std::string>{"a.txt", Native("link/x.txt")}));
+
+  NameMasks masks("*.*");
+  ScanContext context{settings_, extra_, masks, nullptr, nullptr};
+  EXPECT_TRUE(ScanSide(Native("/m/none/"), context, &list_));
+  EXPECT_TRUE(list_.empty());
+  EXPECT_FALSE(ScanSide("", context, &list_));
+}
+
+TEST_F(FolderScanTest, DeepTreesNeedNoDeepStack) {
+  std::string folder = Native("/m/src");
+  for (int depth = 0; depth < 20000; ++depth) folder += Native("/d");
+  fs_.AddFile(folder + Native("/deep.txt"), "x");
+  std::vector<std::string> found = Scan("*.*");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(list_[0].path, folder + Native("/deep.txt"));
+}
+
+TEST_F(FolderScanTest, ProgressTextEveryTenthFileAndCancel) {
+  for (int i = 0; i < 25; ++i) fs_.AddFile(Native("/m/src/f" + std::to_string(i)), "");
+  fs_.AddFile(Native("/m/src/sub/g"), "");
+  std::vector<std::string> log;
+  bool cancel = false;
+  testing::RecordingProgress progress(&log, &cancel, -1);
+  settings_.search_subfolders = 0;
+  EXPECT_EQ(Scan("*.*", &progress).size(), 25u);
+  EXPECT_EQ(log, (std::vector<std::string>{"text Found 10 files in 1 directory",
+                                           "text Found 20 files in 1 directory"}));
+  log.clear();
+  settings_.search_subfolders = 1;
+  for (int i = 0; i < 5; ++i) fs_.AddFile(Native("/m/src/z" + std::to_string(i)), "");
+  Scan("*.*", &progress);
+  EXPECT_EQ(log, (std::vector<std::string>{"text Found 10 files in 1 directory",
+                                           "text Found 20 files in 1 directory",
+                                           "text Found 30 files in 2 directories"}));
+  // A cancel pressed while the text of the 10th file is shown ends the scan there.
+  log.clear();
+  testing::RecordingProgress cancelling(&log, &cancel, 0);
+  EXPECT_EQ(Scan("*.*", &cancelling, &cancel).size(), 10u);
+  EXPECT_TRUE(cancel);
+}
+
+TEST_F(FolderScanTest, RecordsCarryLocalTimesAndTheLowAttributeByte) {
+  FileTime utc = 132000000000000000LL;  // 2019
+  fs_.AddFile(Native("/m/src/a.txt"), "12345", utc, attr::kArchive | attr::kReadOnly | 0x400);
+  ASSERT_EQ(Scan("*.*").size(), 1u);
+  EXPECT_EQ(list_[0].modified, UtcToLocal(utc));
+  EXPECT_EQ(list_[0].size, 5u);
+  EXPECT_EQ(list_[0].attributes, attr::kArchive | attr::kReadOnly);
+  extra_.crc32 = true;
+  Scan("*.*");
+  EXPECT_EQ(list_[0].crc32, Crc32Update(0, "12345", 5));
+  EXPECT_EQ(list_[0].checksum, 0u);  // not asked for
+}
+
+TEST(FilterTest, DateSizeAndAttributeRules) {
+  struct Case {
+    std::int64_t min_size, max_size;
+    int reverse;
+    std::uint64_t size;
+    bool kept;
+  } sizes[] = {
+      {100, 0, 0, 100, true},   {100, 0, 0, 99, false},   {0, 200, 0, 200, true},
+      {0, 200, 0, 201, false},  {100, 200, 1, 100, true}, {100, 200, 1, 200, true},
+      {100, 200, 1, 150, false}, {100, 200, 1, 99, true}, {100, 200, 1, 201, true},
+      {100, 0, 1, 150, false},  {100, 0, 1, 50, true},    {0, 200, 1, 150, false},
+      {0, 200, 1, 250, true},   {0, 0, 1, 5, true},
+  };
+  for (const Case& c : sizes) {
+    SynchSettings s;
+    s.min_size = c.min_size;
+    s.max_size = c.max_size;
+    s.reverse_filters = c.reverse;
+    EXPECT_EQ(PassesFilters(0, c.size, attr::kArchive, s), c.kept)
+        << c.min_size << ".." << c.max_size << " reverse " << c.reverse << " size " << c.size;
+  }
+  SynchSettings dates;
+  dates.min_date = 1000;
+  dates.max_date = 2000;
+  EXPECT_TRUE(PassesFilters(1000, 0, 0, dates));
+  EXPECT_TRUE(PassesFilters(2000, 0, 0, dates));
+  EXPECT_FALSE(PassesFilters(999, 0, 0, dates));
+  EXPECT_FALSE(PassesFilters(2001, 0, 0, dates));
+  dates.reverse_filters = 1;
+  EXPECT_FALSE(PassesFilters(1500, 0, 0, dates));
+  EXPECT_TRUE(PassesFilters(2500, 0, 0, dates));
+
+  struct AttributeCase {
+    int skip, ignored, reverse;
+    std::uint32_t attributes;
+    bool kept;
+  } attributes[] = {
+      // Skip read-only files, everything else ignored.
+      {1, 54, 0, attr::kReadOnly | attr::kArchive, false},
+      {1, 54, 0, attr::kArchive, true},
+      // Reverse 1 keeps exactly them.
+      {1, 54, 1, attr::kReadOnly | attr::kArchive, true},
+      {1, 54, 1, attr::kArchive, false},
+      // Reverse 2: rejected when any skip bit is set; 3: when none is.
+      {3, 0, 2, attr::kHidden, false},
+      {3, 0, 2, attr::kArchive, true},
+      {3, 0, 3, attr::kHidden, true},
+      {3, 0, 3, attr::kArchive, false},
+      // Ignored attributes 55 switch the filter off; with 0 the whole pattern counts.
+      {0, 55, 0, 0, true},
+      {0, 0, 0, 0, false},
+      {32, 0, 0, attr::kArchive, false},
+      {32, 0, 0, attr::kArchive | attr::kHidden, true},
+  };
+  for (const AttributeCase& c : attributes) {
+    SynchSettings s;
+    s.skip_attributes = c.skip;
+    s.ignored_attributes = c.ignored;
+    s.reverse_filters = c.reverse;
+    EXPECT_EQ(PassesFilters(0, 0, c.attributes, s), c.kept)
+        << "skip " << c.skip << " ignored " << c.ignored << " reverse " << c.reverse
+        << " attributes " << c.attributes;
+  }
+}
+
+TEST(SortTest, KeysAndDirections) {
+  auto record = [](const std::string& relative, FileTime modified, std::uint64_t size) {
+    FileRecord r;
+    r.path = Native("/r/") + Native(relative);
+    r.root_length = Native("/r/").size();
+    r.modified = modified;
+    r.size = size;
+    r.checksum = static_cast<std::uint32_t>(size * 7 % 5);
+    return r;
+  };
+  std::vector<FileRecord> list = {
+      record("sub/b.TXT", 3, 30), record("A.doc", 1, 20), record("sub/x/c", 2, 10),
+      record("d.txt", 4, 40),
+  };
+  struct Case {
+    int key;
+    bool ascending;
+    std::vector<std::string> order;
+  } cases[] = {
+      {0, true, {"A.doc", "sub/b.TXT", "sub/x/c", "d.txt"}},
+      {0, false, {"d.txt", "sub/x/c", "sub/b.TXT", "A.doc"}},
+      {1, true, {"sub/x/c", "A.doc", "sub/b.TXT", "d.txt"}},
+      {2, true, {"A.doc", "sub/x/c", "sub/b.TXT", "d.txt"}},
+      {3, false, {"d.txt", "sub/b.TXT", "A.doc", "sub/x/c"}},
+      {4, true, {"A.doc", "d.txt", "sub/b.TXT", "sub/x/c"}},
+      {4, false, {"sub/x/c", "sub/b.TXT", "d.txt", "A.doc"}},
+      {-1, true, {"sub/b.TXT", "A.doc", "sub/x/c", "d.txt"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<FileRecord> sorted = list;
+    SortList(&sorted, c.key, c.ascending);
+    std::vector<std::string> expected;
+    for (const std::string& p : c.order) expected.push_back(Native(p));
+    EXPECT_EQ(RelativePaths(sorted), expected) << "key " << c.key << " ascending " << c.ascending;
+  }
+}
+
+}  // namespace
+}  // namespace tsl

@@ -1,0 +1,126 @@
+// A file service held in memory for the synchronization tests: folders list their entries in
+// the order they were added, files have contents, and any folder can be made unreadable.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+
+namespace tsl::testing {
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  /// Adds a file (its folders are added as needed). Paths use the native separator.
+  void AddFile(const std::string& path, const std::string& content, FileTime modified = 0,
+               std::uint32_t attributes = attr::kArchive) {
+    DirEntry entry;
+    entry.name = NamePart(path, NativePathStyle());
+    entry.attributes = attributes;
+    entry.modified = entry.created = entry.accessed = modified;
+    entry.size = content.size();
+    Add(path, entry);
+    contents_[path] = content;
+  }
+  void AddFolder(const std::string& path, std::uint32_t extra_attributes = 0) {
+    DirEntry entry;
+    entry.name = NamePart(path, NativePathStyle());
+    entry.attributes = attr::kDirectory | extra_attributes;
+    Add(path, entry);
+  }
+  void MakeUnreadable(const std::string& folder) { unreadable_.insert(Key(folder)); }
+
+  SysError ReadWholeFile(const std::string& path, std::string* content) override {
+    auto found = contents_.find(path);
+    if (found == contents_.end()) return ErrorOfKind(ErrorKind::kNotFound);
+    *content = found->second;
+    return {};
+  }
+  SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
+  SysError OpenForWriting(const std::string&, WriteMode, std::unique_ptr<WritableFile>*) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override {
+    entries->clear();
+    std::string key = Key(folder);
+    if (unreadable_.count(key)) return ErrorOfKind(ErrorKind::kAccessDenied);
+    auto found = folders_.find(key);
+    if (found == folders_.end()) return ErrorOfKind(ErrorKind::kPathNotFound);
+    *entries = found->second;
+    return {};
+  }
+  SysError GetAttributes(const std::string&, std::uint32_t*) override {
+    return ErrorOfKind(ErrorKind::kNotFound);
+  }
+  SysError SetAttributes(const std::string&, std::uint32_t) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  SysError SetTimes(const std::string&, FileTime, FileTime) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  std::string CurrentFolder() override { return ""; }
+  std::string TempFolder() override { return ""; }
+  SysError CreateTempFile(const std::string&, const std::string&, std::string*) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  SysError RemoveFile(const std::string&) override { return ErrorOfKind(ErrorKind::kAccessDenied); }
+  SysError MakeFolder(const std::string&) override { return ErrorOfKind(ErrorKind::kAccessDenied); }
+  SysError RemoveFolder(const std::string&) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  SysError Rename(const std::string&, const std::string&, bool) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+
+ private:
+  static std::string Key(const std::string& folder) {
+    std::string key = folder;
+    while (key.size() > 1 && EndsWithSeparator(key, NativePathStyle())) key.pop_back();
+    return key;
+  }
+  void Add(const std::string& path, const DirEntry& entry) {
+    std::string parent = Key(FolderPart(path, NativePathStyle()));
+    if (!folders_.count(parent) && parent.size() > 1 && !FolderPart(parent, NativePathStyle()).empty()) {
+      AddFolder(parent);
+    }
+    folders_[parent].push_back(entry);
+    if (entry.is_folder()) folders_[Key(path)];
+  }
+
+  std::map<std::string, std::vector<DirEntry>> folders_;
+  std::map<std::string, std::string> contents_;
+  std::set<std::string> unreadable_;
+};
+
+class MemoryReadableFile : public ReadableFile {
+ public:
+  explicit MemoryReadableFile(std::string content) : content_(std::move(content)) {}
+  SysError Read(void* buffer, std::size_t size, std::size_t* got) override {
+    *got = std::min(size, content_.size() - at_);
+    std::copy(content_.begin() + at_, content_.begin() + at_ + *got, static_cast<char*>(buffer));
+    at_ += *got;
+    return {};
+  }
+  std::uint64_t Size() const override { return content_.size(); }
+  SysError Seek(std::uint64_t offset) override {
+    at_ = std::min<std::size_t>(offset, content_.size());
+    return {};
+  }
+
+ private:
+  std::string content_;
+  std::size_t at_ = 0;
+};
+
+inline SysError MemoryFileSystem::OpenForReading(const std::string& path,
+                                                 std::unique_ptr<ReadableFile>* file) {
+  auto found = contents_.find(path);
+  if (found == contents_.end()) return ErrorOfKind(ErrorKind::kNotFound);
+  *file = std::make_unique<MemoryReadableFile>(found->second);
+  return {};
+}
+
+}  // namespace tsl::testing
