@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/code_page.h"
@@ -62,6 +63,9 @@ long StatusOf(int code) {
 
 std::string Fold(std::string_view name) { return cp::ToUpper(name); }
 
+// Subkey lists are sorted by folded name; std::string compares bytes as unsigned.
+bool FoldedLess(const std::string& a, const std::string& b) { return Fold(a) < Fold(b); }
+
 }  // namespace
 
 KeyId RootKeyId(Root root) { return static_cast<KeyId>(root) + 1; }
@@ -75,6 +79,12 @@ const std::vector<T>* ListCache<T>::Find(KeyId key) {
   if (found == entries_.end()) return nullptr;
   found->second.last_use = ++clock_;
   return &found->second.list;
+}
+
+template <typename T>
+std::vector<T>* ListCache<T>::Edit(KeyId key) {
+  auto found = entries_.find(key);
+  return found == entries_.end() ? nullptr : &found->second.list;
 }
 
 template <typename T>
@@ -104,6 +114,7 @@ enum class RegistryStore::Sql : int {
   kRollback,
   kDataVersion,
   kCheckKey,
+  kParentAndName,
   kFindSubkey,
   kInsertKey,
   kHasSubkeys,
@@ -129,6 +140,7 @@ const char* SqlText(int sql) {
       "ROLLBACK",
       "PRAGMA data_version",
       "SELECT 1 FROM keys WHERE id = ?1",
+      "SELECT parent, name FROM keys WHERE id = ?1",
       "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2",
       "INSERT INTO keys(parent, name, folded, class) VALUES (?1, ?2, ?3, ?4)",
       "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
@@ -139,7 +151,7 @@ const char* SqlText(int sql) {
       "SELECT type, data FROM key_values WHERE key_id = ?1 AND folded = ?2",
       "UPDATE key_values SET type = ?3, data = ?4 WHERE key_id = ?1 AND folded = ?2",
       "INSERT INTO key_values(key_id, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)",
-      "DELETE FROM key_values WHERE key_id = ?1 AND folded = ?2",
+      "DELETE FROM key_values WHERE key_id = ?1 AND folded = ?2 RETURNING id",
       "SELECT class FROM keys WHERE id = ?1",
       "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1",
       "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
@@ -338,54 +350,81 @@ long RegistryStore::CreatePath(KeyId parent, const std::vector<std::string>& nam
 
   Transaction transaction(*this);
   if (transaction.status() != kOk) return transaction.status();
+  std::vector<std::pair<KeyId, const std::string*>> added;
   current = parent;
   status = CheckKey(parent);
-  bool made_last = false;
   for (std::size_t i = 0; status == kOk && i < names.size(); ++i) {
     KeyId child = 0;
     status = FindSubkey(current, names[i], &child);
-    made_last = status == kNotFound;
-    if (made_last) {
+    if (status == kNotFound) {
       bool last = i + 1 == names.size();
       Query insert(Statement(Sql::kInsertKey));
       status = StatusOf(insert.Bind(current).Bind(names[i]).Bind(Fold(names[i]))
                             .Bind(last ? std::string_view(class_name) : std::string_view())
                             .Step());
       child = sqlite3_last_insert_rowid(db_);
-      subkeys_.Forget(current);
+      added.emplace_back(current, &names[i]);
     }
     current = child;
   }
   if (status == kOk) status = transaction.Commit();
-  if (status != kOk) {
-    subkeys_.Clear();  // lists forgotten above may describe rows that were rolled back
-    return status;
-  }
+  if (status != kOk) return status;
+  for (const auto& [at, name] : added) NoteSubkeyAdded(at, *name);
   *key = current;
-  *created = made_last;
+  *created = !added.empty() && added.back().second == &names.back();
   return kOk;
 }
 
 long RegistryStore::DeleteLeaf(KeyId key) {
   Transaction transaction(*this);
   if (transaction.status() != kOk) return transaction.status();
-  long status = CheckKey(key);
-  if (status != kOk) return status;
+  KeyId parent = 0;
+  std::string name;
+  {
+    Query query(Statement(Sql::kParentAndName));
+    int code = query.Bind(key).Step();
+    if (code == SQLITE_DONE) return kKeyDeleted;
+    if (code != SQLITE_ROW) return StatusOf(code);
+    parent = query.Number(0);
+    name = query.Bytes(1);
+  }
   {
     Query children(Statement(Sql::kHasSubkeys));
     int code = children.Bind(key).Step();
     if (code == SQLITE_ROW) return kAccessDenied;  // what Windows NT says to a key with subkeys
     if (code != SQLITE_DONE) return StatusOf(code);
   }
+  long status;
   {
     Query erase(Statement(Sql::kDeleteKey));
     status = StatusOf(erase.Bind(key).Step());
   }
   if (status == kOk) status = transaction.Commit();
-  // The parent's list is not known here: forget every list rather than look it up.
-  subkeys_.Clear();
+  if (status != kOk) return status;
+  NoteSubkeyRemoved(parent, name);
+  subkeys_.Forget(key);
   values_.Forget(key);
-  return status;
+  return kOk;
+}
+
+// Changes of this connection are applied to the cached lists in place: rebuilding the list of a
+// key with many subkeys after every change would make a walk that deletes or renames as it goes
+// quadratic.
+void RegistryStore::NoteSubkeyAdded(KeyId parent, const std::string& name) {
+  std::vector<std::string>* list = subkeys_.Edit(parent);
+  if (!list) return;
+  list->insert(std::upper_bound(list->begin(), list->end(), name, FoldedLess), name);
+}
+
+void RegistryStore::NoteSubkeyRemoved(KeyId parent, const std::string& name) {
+  std::vector<std::string>* list = subkeys_.Edit(parent);
+  if (!list) return;
+  auto found = std::lower_bound(list->begin(), list->end(), name, FoldedLess);
+  if (found != list->end() && cp::EqualsIgnoreCase(*found, name)) {
+    list->erase(found);
+  } else {
+    subkeys_.Forget(parent);  // not where it should be: read the list again
+  }
 }
 
 long RegistryStore::SubkeyName(KeyId key, std::uint32_t index, std::string* name) {
@@ -486,21 +525,36 @@ long RegistryStore::PutValue(KeyId key, std::string_view name, std::uint32_t typ
     Query update(Statement(Sql::kUpdateValue));
     status = StatusOf(update.Bind(key).Bind(folded).Bind(type).Bind(data).Step());
   }
+  std::int64_t added = 0;
   if (status == kOk && sqlite3_changes(db_) == 0) {
     Query insert(Statement(Sql::kInsertValue));
     status = StatusOf(insert.Bind(key).Bind(name).Bind(folded).Bind(type).Bind(data).Step());
-    values_.Forget(key);
+    added = sqlite3_last_insert_rowid(db_);
   }
+  if (status == kOk) status = transaction.Commit();
   if (status != kOk) return status;
-  return transaction.Commit();
+  // A new row id is the largest of the table, so the new value is the last of its key.
+  if (std::vector<std::int64_t>* ids = added ? values_.Edit(key) : nullptr) ids->push_back(added);
+  return kOk;
 }
 
 long RegistryStore::RemoveValue(KeyId key, std::string_view name) {
-  Query erase(Statement(Sql::kDeleteValue));
-  long status = StatusOf(erase.Bind(key).Bind(Fold(name)).Step());
-  if (status != kOk) return status;
-  if (sqlite3_changes(db_) == 0) return kNotFound;
-  values_.Forget(key);
+  std::int64_t removed = 0;
+  {
+    Query erase(Statement(Sql::kDeleteValue));
+    int code = erase.Bind(key).Bind(Fold(name)).Step();
+    if (code == SQLITE_DONE) return kNotFound;
+    if (code != SQLITE_ROW) return StatusOf(code);
+    removed = erase.Number(0);
+    // The deletion is complete only when the statement has run to its end.
+    while ((code = erase.Step()) == SQLITE_ROW) {
+    }
+    if (code != SQLITE_DONE) return StatusOf(code);
+  }
+  if (std::vector<std::int64_t>* ids = values_.Edit(key)) {
+    auto found = std::find(ids->begin(), ids->end(), removed);
+    if (found != ids->end()) ids->erase(found);
+  }
   return kOk;
 }
 

@@ -31,6 +31,8 @@ class ListCache {
  public:
   const std::vector<T>* Find(KeyId key);
   const std::vector<T>& Put(KeyId key, std::vector<T> list);
+  /// The list to bring up to date after a change of this connection; null when none is kept.
+  std::vector<T>* Edit(KeyId key);
   void Forget(KeyId key) { entries_.erase(key); }
   void Clear() { entries_.clear(); }
 
@@ -84,6 +86,8 @@ class RegistryStore {
   long Execute(Sql sql);
   /// Drops every cached list when another connection has committed since the last look.
   long NoticeOtherWriters();
+  void NoteSubkeyAdded(KeyId parent, const std::string& name);
+  void NoteSubkeyRemoved(KeyId parent, const std::string& name);
 
   std::string path_;
   sqlite3* db_ = nullptr;
