@@ -199,6 +199,28 @@ TEST_F(RegistryTest, ValuesKeepTypeAndBytes) {
   EXPECT_EQ(QueryValue(scratch_, "absent", &type, &data), kNotFound);
 }
 
+TEST_F(RegistryTest, LargeDataAndLongNamesComeBackWhole) {
+  std::string big(100000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 % 251);
+  std::string long_value_name(300, 'v');
+  std::string long_key_name(255, 'k');
+  ASSERT_EQ(SetValue(scratch_, long_value_name, type::kBinary, big), kOk);
+  Key child = Create(long_key_name);
+  ASSERT_EQ(SetValue(child, "x", type::kString, std::string(5000, 'y') + '\0'), kOk);
+
+  std::uint32_t type = 0;
+  std::string name, data;
+  ASSERT_EQ(QueryValue(scratch_, long_value_name, &type, &data), kOk);
+  EXPECT_EQ(data, big);
+  ASSERT_EQ(EnumValue(scratch_, 0, &name, &type, &data), kOk);
+  EXPECT_EQ(name, long_value_name);
+  EXPECT_EQ(data, big);
+  ASSERT_EQ(EnumKey(scratch_, 0, &name), kOk);
+  EXPECT_EQ(name, long_key_name);
+  ASSERT_EQ(EnumValue(child, 0, &name, &type, &data), kOk);
+  EXPECT_EQ(data, std::string(5000, 'y') + '\0');
+}
+
 TEST_F(RegistryTest, DefaultValueHasTheEmptyName) {
   std::uint32_t type = 0;
   std::string data;
