@@ -46,8 +46,8 @@ class SettingsTest : public ::testing::Test {
   void SetRaw(const std::string& name, std::uint32_t type, const std::string& data) {
     reg::Key key;
     ASSERT_EQ(reg::CreateKey(reg::Key(reg::Root::kCurrentUser),
-                             std::string(kSettingsKeyPath) + "\\" + section_, "",
-                             reg::access::kAll, &key, nullptr),
+                             std::string(kSettingsKeyPath) + "\\" + section_, "", reg::access::kAll,
+                             &key, nullptr),
               reg::kOk);
     ASSERT_EQ(reg::SetValue(key, name, type, data), reg::kOk);
   }

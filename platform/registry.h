@@ -17,12 +17,12 @@ namespace tsl::reg {
 
 /// Status codes (Windows' own numbers).
 inline constexpr long kOk = 0;
-inline constexpr long kNotFound = 2;         // ERROR_FILE_NOT_FOUND
-inline constexpr long kAccessDenied = 5;     // ERROR_ACCESS_DENIED
-inline constexpr long kInvalidHandle = 6;    // ERROR_INVALID_HANDLE
-inline constexpr long kBadNetPath = 53;      // ERROR_BAD_NETPATH: machine cannot be reached
+inline constexpr long kNotFound = 2;       // ERROR_FILE_NOT_FOUND
+inline constexpr long kAccessDenied = 5;   // ERROR_ACCESS_DENIED
+inline constexpr long kInvalidHandle = 6;  // ERROR_INVALID_HANDLE
+inline constexpr long kBadNetPath = 53;    // ERROR_BAD_NETPATH: machine cannot be reached
 inline constexpr long kInvalidParameter = 87;
-inline constexpr long kBadPathName = 161;    // a key path that begins with `\`
+inline constexpr long kBadPathName = 161;  // a key path that begins with `\`
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;    // enumeration index past the end
 inline constexpr long kKeyDeleted = 1018;    // the key was deleted while open
@@ -120,8 +120,7 @@ long QueryKeyInfo(const Key& key, KeyInfo* info);
 long QueryValue(const Key& key, const std::string& name, std::uint32_t* type, std::string* data);
 
 /// Sets (creates or replaces) a value. Needs kSetValue access.
-long SetValue(const Key& key, const std::string& name, std::uint32_t type,
-              const std::string& data);
+long SetValue(const Key& key, const std::string& name, std::uint32_t type, const std::string& data);
 
 long DeleteValue(const Key& key, const std::string& name);
 

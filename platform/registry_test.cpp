@@ -59,11 +59,10 @@ class RegistryTest : public ::testing::Test {
     SetEnvironmentValue("TESSALINE_REGISTRY", temp_ / "registry.db");
     static std::atomic<int> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    scratch_name_ = "TessalineTest-" + std::to_string(stamp % 1000000007) + "-" +
-                    std::to_string(counter++);
+    scratch_name_ =
+        "TessalineTest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++);
     Key software;
-    ASSERT_EQ(CreateKey(Key(Root::kCurrentUser), "Software", "", access::kAll, &software,
-                        nullptr),
+    ASSERT_EQ(CreateKey(Key(Root::kCurrentUser), "Software", "", access::kAll, &software, nullptr),
               kOk);
     ASSERT_EQ(CreateKey(software, scratch_name_, "", access::kAll, &scratch_, nullptr), kOk);
   }
@@ -122,13 +121,13 @@ TEST_F(RegistryTest, PathForms) {
     long status;
     const char* lands_in;  // the key opened: its only subkey, or "" for a leaf
   } cases[] = {
-      {"a", kOk, "b"},
-      {"a\\b", kOk, ""},
-      {"a\\\\b", kOk, ""},  // a run of separators counts as one
-      {"a\\", kOk, "b"},    // a closing separator is ignored
-      {"a\\b\\\\", kOk, ""},
-      {"\\a", kBadPathName, nullptr},
-      {"", kOk, "a"},  // the key itself
+      {"a", kOk, "b"},                 // one level down
+      {"a\\b", kOk, ""},               // two levels down
+      {"a\\\\b", kOk, ""},             // a run of separators counts as one
+      {"a\\", kOk, "b"},               // a closing separator is ignored
+      {"a\\b\\\\", kOk, ""},           // and so is a closing run
+      {"\\a", kBadPathName, nullptr},  // a leading separator is refused
+      {"", kOk, "a"},                  // the key itself
   };
   for (const Case& c : cases) {
     Key key;
@@ -239,8 +238,8 @@ TEST_F(RegistryTest, SubkeysEnumerateInNameOrderIgnoringCase) {
   for (const char* name : {"b", "A", "a1", "Zeta", "m", "\xE9t\xE9", "\xC9z", "10", "9"}) {
     Create(name);
   }
-  EXPECT_EQ(SubkeyNames(scratch_), (std::vector<std::string>{"10", "9", "A", "a1", "b", "m",
-                                                             "Zeta", "\xE9t\xE9", "\xC9z"}));
+  EXPECT_EQ(SubkeyNames(scratch_), (std::vector<std::string>{"10", "9", "A", "a1", "b", "m", "Zeta",
+                                                             "\xE9t\xE9", "\xC9z"}));
   std::string name;
   EXPECT_EQ(EnumKey(scratch_, 9, &name), kNoMoreItems);
   EXPECT_EQ(EnumKey(scratch_, 1000, &name), kNoMoreItems);
@@ -455,8 +454,8 @@ TEST(RegistryRootTest, RootNames) {
     Root root;
     const char* name;
   } cases[] = {
-      {Root::kClassesRoot, "HKEY_CLASSES_ROOT"},   {Root::kCurrentUser, "HKEY_CURRENT_USER"},
-      {Root::kLocalMachine, "HKEY_LOCAL_MACHINE"}, {Root::kUsers, "HKEY_USERS"},
+      {Root::kClassesRoot, "HKEY_CLASSES_ROOT"},     {Root::kCurrentUser, "HKEY_CURRENT_USER"},
+      {Root::kLocalMachine, "HKEY_LOCAL_MACHINE"},   {Root::kUsers, "HKEY_USERS"},
       {Root::kCurrentConfig, "HKEY_CURRENT_CONFIG"}, {Root::kDynData, "HKEY_DYN_DATA"},
   };
   for (const Case& c : cases) EXPECT_STREQ(RootName(c.root), c.name);

@@ -40,8 +40,8 @@ CREATE UNIQUE INDEX IF NOT EXISTS values_by_name ON key_values(key_id, folded);
 )sql";
 
 // The roots, in the order of Root; their row ids are 1 to 6.
-constexpr Root kRoots[] = {Root::kClassesRoot,   Root::kCurrentUser, Root::kLocalMachine,
-                           Root::kUsers,         Root::kCurrentConfig, Root::kDynData};
+constexpr Root kRoots[] = {Root::kClassesRoot, Root::kCurrentUser,   Root::kLocalMachine,
+                           Root::kUsers,       Root::kCurrentConfig, Root::kDynData};
 
 long StatusOf(int code) {
   switch (code & 0xFF) {
@@ -235,8 +235,8 @@ sqlite3_stmt* RegistryStore::Statement(Sql sql) {
   auto found = statements_.find(index);
   if (found != statements_.end()) return found->second;
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v3(db_, SqlText(index), -1, SQLITE_PREPARE_PERSISTENT, &statement,
-                         nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v3(db_, SqlText(index), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+      SQLITE_OK) {
     return nullptr;
   }
   statements_[index] = statement;
@@ -263,8 +263,8 @@ RegistryStore::~RegistryStore() {
 
 long RegistryStore::Open(const std::string& path, std::unique_ptr<RegistryStore>* store) {
   sqlite3* db = nullptr;
-  int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr);
+  int code =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<RegistryStore> opened(new RegistryStore(path, db));
   if (code != SQLITE_OK) return StatusOf(code) == kAccessDenied ? kAccessDenied : kIoFailed;
   sqlite3_extended_result_codes(db, 1);
@@ -359,7 +359,9 @@ long RegistryStore::CreatePath(KeyId parent, const std::vector<std::string>& nam
     if (status == kNotFound) {
       bool last = i + 1 == names.size();
       Query insert(Statement(Sql::kInsertKey));
-      status = StatusOf(insert.Bind(current).Bind(names[i]).Bind(Fold(names[i]))
+      status = StatusOf(insert.Bind(current)
+                            .Bind(names[i])
+                            .Bind(Fold(names[i]))
                             .Bind(last ? std::string_view(class_name) : std::string_view())
                             .Step());
       child = sqlite3_last_insert_rowid(db_);
@@ -476,8 +478,8 @@ long RegistryStore::Info(KeyId key, KeyInfo* info) {
 // ---------------------------------------------------------------------------------------------
 // Values
 
-long RegistryStore::ValueAt(KeyId key, std::uint32_t index, std::string* name,
-                            std::uint32_t* type, std::string* data) {
+long RegistryStore::ValueAt(KeyId key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                            std::string* data) {
   long status = NoticeOtherWriters();
   if (status != kOk) return status;
   const std::vector<std::int64_t>* ids = values_.Find(key);

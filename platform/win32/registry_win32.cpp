@@ -89,8 +89,8 @@ long EnumKey(const Key& key, std::uint32_t index, std::string* name) {
   std::vector<char> buffer(512);
   for (;;) {
     DWORD length = static_cast<DWORD>(buffer.size());
-    LONG status = RegEnumKeyExA(Raw(key), index, buffer.data(), &length, nullptr, nullptr,
-                                nullptr, nullptr);
+    LONG status =
+        RegEnumKeyExA(Raw(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_MORE_DATA && buffer.size() < 65536) {
       buffer.resize(buffer.size() * 2);
       continue;
@@ -108,9 +108,9 @@ long EnumValue(const Key& key, std::uint32_t index, std::string* name, std::uint
     DWORD name_length = static_cast<DWORD>(name_buffer.size());
     DWORD data_length = static_cast<DWORD>(data_buffer.size());
     DWORD value_type = 0;
-    LONG status = RegEnumValueA(Raw(key), index, name_buffer.data(), &name_length, nullptr,
-                                &value_type, reinterpret_cast<BYTE*>(data_buffer.data()),
-                                &data_length);
+    LONG status =
+        RegEnumValueA(Raw(key), index, name_buffer.data(), &name_length, nullptr, &value_type,
+                      reinterpret_cast<BYTE*>(data_buffer.data()), &data_length);
     if (status == ERROR_MORE_DATA && attempt < 16) {
       // Either buffer may be the short one; the reported data size is a hint only.
       name_buffer.resize(name_buffer.size() * 2);
@@ -131,9 +131,9 @@ long QueryKeyInfo(const Key& key, KeyInfo* info) {
   for (;;) {
     DWORD class_length = static_cast<DWORD>(class_buffer.size());
     DWORD subkeys = 0, longest_subkey = 0, values = 0, longest_name = 0, longest_data = 0;
-    LONG status = RegQueryInfoKeyA(Raw(key), class_buffer.data(), &class_length, nullptr,
-                                   &subkeys, &longest_subkey, nullptr, &values, &longest_name,
-                                   &longest_data, nullptr, nullptr);
+    LONG status = RegQueryInfoKeyA(Raw(key), class_buffer.data(), &class_length, nullptr, &subkeys,
+                                   &longest_subkey, nullptr, &values, &longest_name, &longest_data,
+                                   nullptr, nullptr);
     if (status == ERROR_MORE_DATA && class_buffer.size() < 65536) {
       class_buffer.resize(class_buffer.size() * 2);
       continue;
@@ -175,8 +175,7 @@ long QueryValue(const Key& key, const std::string& name, std::uint32_t* type, st
 
 long SetValue(const Key& key, const std::string& name, std::uint32_t type,
               const std::string& data) {
-  return RegSetValueExA(Raw(key), name.c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(data.data()),
+  return RegSetValueExA(Raw(key), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                         static_cast<DWORD>(data.size()));
 }
 
