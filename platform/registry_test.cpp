@@ -449,17 +449,5 @@ TEST_F(RegistryTest, RemoteMachines) {
   EXPECT_EQ(OpenKey(remote, ScratchPath(), access::kRead, &key), kOk);
 }
 
-TEST(RegistryRootTest, RootNames) {
-  struct Case {
-    Root root;
-    const char* name;
-  } cases[] = {
-      {Root::kClassesRoot, "HKEY_CLASSES_ROOT"},     {Root::kCurrentUser, "HKEY_CURRENT_USER"},
-      {Root::kLocalMachine, "HKEY_LOCAL_MACHINE"},   {Root::kUsers, "HKEY_USERS"},
-      {Root::kCurrentConfig, "HKEY_CURRENT_CONFIG"}, {Root::kDynData, "HKEY_DYN_DATA"},
-  };
-  for (const Case& c : cases) EXPECT_STREQ(RootName(c.root), c.name);
-}
-
 }  // namespace
 }  // namespace tsl::reg

@@ -125,16 +125,6 @@ long SplitPath(const Key& parent, const std::string& path, std::vector<std::stri
   return kOk;
 }
 
-long Walk(RegistryStore& store, KeyId from, const std::vector<std::string>& names, KeyId* key) {
-  KeyId current = from;
-  for (const std::string& name : names) {
-    long status = store.FindSubkey(current, name, &current);
-    if (status != kOk) return status;
-  }
-  *key = current;
-  return kOk;
-}
-
 Key MakeKey(const Target& target, std::uint32_t access) {
   auto handle = std::make_unique<KeyHandle>();
   handle->store = target.store;
@@ -167,9 +157,9 @@ void Key::Close() { handle_.reset(); }
 long OpenKey(const Key& parent, const std::string& subkey, std::uint32_t access, Key* result) {
   Target target;
   std::vector<std::string> names;
-  long status = ResolveLive(parent, 0, &target);
+  long status = Resolve(parent, 0, &target);
   if (status == kOk) status = SplitPath(parent, subkey, &names);
-  if (status == kOk) status = Walk(*target.store, target.id, names, &target.id);
+  if (status == kOk) status = target.store->FindPath(target.id, names, &target.id);
   if (status != kOk) {
     *result = Key();
     return status;
@@ -183,12 +173,12 @@ long CreateKey(const Key& parent, const std::string& subkey, const std::string& 
   Target target;
   std::vector<std::string> names;
   bool made = false;
-  long status = ResolveLive(parent, 0, &target);
+  long status = Resolve(parent, 0, &target);
   if (status == kOk) status = SplitPath(parent, subkey, &names);
   for (const std::string& name : names) {
     if (status == kOk && name.size() > kLongestKeyName) status = kInvalidParameter;
   }
-  if (status == kOk && !names.empty()) {
+  if (status == kOk) {
     status = target.store->CreatePath(target.id, names, class_name, &target.id, &made);
   }
   if (created) *created = status == kOk && made;
@@ -242,11 +232,10 @@ long DeleteValue(const Key& key, const std::string& name) {
 long DeleteKey(const Key& parent, const std::string& subkey) {
   Target target;
   std::vector<std::string> names;
-  long status = ResolveLive(parent, 0, &target);
+  long status = Resolve(parent, 0, &target);
   if (status == kOk) status = SplitPath(parent, subkey, &names);
-  if (status != kOk) return status;
-  if (names.empty() && parent.handle()->is_root) return kAccessDenied;
-  status = Walk(*target.store, target.id, names, &target.id);
+  if (status == kOk && names.empty() && parent.handle()->is_root) return kAccessDenied;
+  if (status == kOk) status = target.store->FindPath(target.id, names, &target.id);
   return status == kOk ? target.store->DeleteLeaf(target.id) : status;
 }
 

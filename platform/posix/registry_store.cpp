@@ -331,27 +331,26 @@ long RegistryStore::FindSubkey(KeyId parent, std::string_view name, KeyId* child
   return code == SQLITE_DONE ? kNotFound : StatusOf(code);
 }
 
+long RegistryStore::FindPath(KeyId parent, const std::vector<std::string>& names, KeyId* key) {
+  long status = CheckKey(parent);
+  for (std::size_t i = 0; status == kOk && i < names.size(); ++i) {
+    status = FindSubkey(parent, names[i], &parent);
+  }
+  if (status == kOk) *key = parent;
+  return status;
+}
+
 long RegistryStore::CreatePath(KeyId parent, const std::vector<std::string>& names,
                                const std::string& class_name, KeyId* key, bool* created) {
   // Most calls open keys that exist already: find them without taking the write lock.
-  KeyId current = parent;
-  std::size_t existing = 0;
-  long status = CheckKey(parent);
-  while (status == kOk && existing < names.size()) {
-    status = FindSubkey(current, names[existing], &current);
-    if (status == kOk) ++existing;
-  }
-  if (status == kOk) {
-    *key = current;
-    *created = false;
-    return kOk;
-  }
+  long status = FindPath(parent, names, key);
+  *created = false;
   if (status != kNotFound) return status;
 
   Transaction transaction(*this);
   if (transaction.status() != kOk) return transaction.status();
   std::vector<std::pair<KeyId, const std::string*>> added;
-  current = parent;
+  KeyId current = parent;
   status = CheckKey(parent);
   for (std::size_t i = 0; status == kOk && i < names.size(); ++i) {
     KeyId child = 0;

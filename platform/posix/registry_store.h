@@ -60,6 +60,8 @@ class RegistryStore {
   long CheckKey(KeyId key);
   /// The subkey of that name (compared ignoring case); kNotFound when there is none.
   long FindSubkey(KeyId parent, std::string_view name, KeyId* child);
+  /// Walks `names` down from `parent`; kNotFound when one is missing.
+  long FindPath(KeyId parent, const std::vector<std::string>& names, KeyId* key);
   /// Walks `names` down from `parent`, creating what is missing (the last key with
   /// `class_name`), all in one transaction.
   long CreatePath(KeyId parent, const std::vector<std::string>& names,
