@@ -35,6 +35,18 @@ class SettingsTest : public ::testing::Test {
       long status = reg::DeleteKey(settings, section_);
       EXPECT_TRUE(status == reg::kOk || status == reg::kNotFound) << status;
     }
+    settings.Close();
+    // The keys above the section go too when this left them empty.
+    for (const char* path : {kSettingsKeyPath, "Software\\Quarnel Software Inc."}) {
+      reg::Key key;
+      reg::KeyInfo info;
+      if (reg::OpenKey(reg::Key(reg::Root::kCurrentUser), path, reg::access::kRead, &key) ==
+              reg::kOk &&
+          reg::QueryKeyInfo(key, &info) == reg::kOk && info.subkeys == 0 && info.values == 0) {
+        key.Close();
+        reg::DeleteKey(reg::Key(reg::Root::kCurrentUser), path);
+      }
+    }
     if (saved_store_) {
       SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
     } else {

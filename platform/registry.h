@@ -93,7 +93,7 @@ struct KeyInfo {
   std::uint32_t longest_subkey_name = 0;  // characters, without a terminating zero
   std::uint32_t values = 0;
   std::uint32_t longest_value_name = 0;  // characters, without a terminating zero
-  std::uint32_t longest_data = 0;        // bytes
+  std::uint32_t longest_data = 0;        // bytes (Windows counts strings as stored, in UTF-16)
 };
 
 /// Opens `subkey` (a `\`-separated path, may be empty for the key itself) below `parent`.
