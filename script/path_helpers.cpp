@@ -2,8 +2,11 @@
 
 #include <optional>
 
+#include "app/settings.h"
 #include "platform/clock.h"
 #include "platform/locale.h"
+#include "platform/registry.h"
+#include "platform/system_folders.h"
 
 namespace tsl {
 namespace {
@@ -89,6 +92,35 @@ bool DeleteFolderTree(const std::string& folder) {
     if (*it == folder) return removed.failed();
   }
   return true;
+}
+
+namespace {
+
+// The plain text value "Work Path" of a key below HKEY_CURRENT_USER, up to its first zero byte.
+std::string WorkPathOfKey(const std::string& key_path) {
+  reg::Key key;
+  if (reg::OpenKey(reg::Key(reg::Root::kCurrentUser), key_path, reg::access::kRead, &key) !=
+      reg::kOk) {
+    return "";
+  }
+  std::uint32_t type = 0;
+  std::string data;
+  if (reg::QueryValue(key, "Work Path", &type, &data) != reg::kOk || type != reg::type::kString) {
+    return "";
+  }
+  return data.substr(0, data.find('\0'));
+}
+
+}  // namespace
+
+std::string WorkFolder(const std::string& settings_key, const std::string& default_folder) {
+  std::string folder = settings_key.empty() ? ReadSettingString("Settings", "Work Path")
+                                            : WorkPathOfKey(settings_key);
+  if (folder.empty()) folder = DefaultWorkFolder(default_folder);
+  PathStyle style = NativePathStyle();
+  if (folder.size() > 3 && EndsWithSeparator(folder, style)) folder.pop_back();
+  if (!PathExists(folder)) EnsureParentFolders(JoinPath(folder, "x", style), style);
+  return WithClosingSeparator(folder, style);
 }
 
 std::string FormatFileTime(FileTime time) {

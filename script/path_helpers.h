@@ -27,6 +27,13 @@ bool DeleteFolderTree(const std::string& folder);
 /// change; empty when the time cannot be shown.
 std::string FormatFileTime(FileTime time);
 
+/// The folder for work files (such as an undo batch), with a closing separator. It is the text
+/// value "Work Path" of the key `settings_key` below the current user's hive when one is named
+/// (only plain text counts), else of the section "Settings" of the program's own settings; when
+/// that is empty, the system's default (see DefaultWorkFolder). Missing folders along it are
+/// created.
+std::string WorkFolder(const std::string& settings_key = "", const std::string& default_folder = "");
+
 /// The names an enumeration found, in the order they were added.
 class FileNameList {
  public:

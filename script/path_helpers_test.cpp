@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "app/settings.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/registry.h"
+#include "platform/system_folders.h"
 #include "platform/fault_injection.h"
 #include "platform/locale.h"
 #include "tests/support/test_support.h"
@@ -110,6 +114,78 @@ TEST(FileNameListTest, ReadsBackInOrder) {
   list.Clear();
   EXPECT_EQ(list.size(), 0u);
   EXPECT_EQ(list.ReadNext(), "");
+}
+
+}  // namespace
+}  // namespace tsl
+
+namespace tsl {
+namespace {
+
+// A private registry for the test: on Linux a store file of its own; on Windows a scratch key
+// below HKEY_CURRENT_USER\Software, deleted afterwards (the settings value it touches is put
+// back as it was).
+class WorkFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_store_ = GetEnvironmentValue("TESSALINE_REGISTRY");
+    SetEnvironmentValue("TESSALINE_REGISTRY", dir_ / "registry.db");
+    saved_data_ = GetEnvironmentValue("XDG_DATA_HOME");  // the Linux default work folder's base
+    SetEnvironmentValue("XDG_DATA_HOME", dir_ / "data");
+    key_path_ = "Software\\TessalineTest-" + NamePart(dir_.path(), NativePathStyle());
+  }
+  void TearDown() override {
+    reg::DeleteKey(reg::Key(reg::Root::kCurrentUser), key_path_);
+    if (saved_store_) SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
+    else UnsetEnvironmentValue("TESSALINE_REGISTRY");
+    if (saved_data_) SetEnvironmentValue("XDG_DATA_HOME", *saved_data_);
+    else UnsetEnvironmentValue("XDG_DATA_HOME");
+  }
+  void SetWorkPath(std::uint32_t type, const std::string& data) {
+    reg::Key key;
+    ASSERT_EQ(reg::CreateKey(reg::Key(reg::Root::kCurrentUser), key_path_, "", reg::access::kAll,
+                             &key, nullptr),
+              reg::kOk);
+    ASSERT_EQ(reg::SetValue(key, "Work Path", type, data), reg::kOk);
+  }
+
+  ScopedTempDir dir_;
+  std::optional<std::string> saved_store_;
+  std::optional<std::string> saved_data_;
+  std::string key_path_;
+};
+
+TEST_F(WorkFolderTest, TakesTheNamedKeysTextValueAndCreatesTheFolder) {
+  std::string work = dir_ / "work/sub";
+  SetWorkPath(reg::type::kString, work + std::string(1, NativeSeparator()) + std::string(1, '\0'));
+  EXPECT_EQ(WorkFolder(key_path_), work + NativeSeparator());
+  EXPECT_TRUE(PathExists(work));
+}
+
+TEST_F(WorkFolderTest, OnlyPlainTextCountsElseTheSystemDefault) {
+  SetWorkPath(reg::type::kExpandString, dir_ / "expandable");
+  std::string folder = WorkFolder(key_path_);
+  EXPECT_NE(folder, (dir_ / "expandable") + NativeSeparator());
+  EXPECT_EQ(folder.back(), NativeSeparator());
+  EXPECT_EQ(folder, WithClosingSeparator(DefaultWorkFolder(""), NativePathStyle()));
+  EXPECT_TRUE(PathExists(folder));
+}
+
+TEST_F(WorkFolderTest, TheProgramsSettingsServeWhenNoKeyIsNamed) {
+  std::string saved = ReadSettingString("Settings", "Work Path", "\x01");
+  std::string work = dir_ / "from-settings";
+  ASSERT_TRUE(WriteSettingString("Settings", "Work Path", work));
+  EXPECT_EQ(WorkFolder(), work + NativeSeparator());
+  if (saved == "\x01") {
+    reg::Key settings;
+    if (reg::OpenKey(reg::Key(reg::Root::kCurrentUser),
+                     std::string(kSettingsKeyPath) + "\\Settings", reg::access::kAll,
+                     &settings) == reg::kOk) {
+      reg::DeleteValue(settings, "Work Path");
+    }
+  } else {
+    WriteSettingString("Settings", "Work Path", saved);
+  }
 }
 
 }  // namespace

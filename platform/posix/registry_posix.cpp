@@ -6,7 +6,6 @@
 // else ~/.local/share/tessaline/registry.db. The variable is looked at on every call that starts
 // from a root, so changing it switches stores; keys already open stay with the store they came
 // from.
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/system_folders.h"
 #include "platform/posix/registry_store.h"
 #include "platform/registry.h"
 
@@ -31,21 +31,11 @@ namespace {
 
 constexpr std::size_t kLongestKeyName = 255;
 
-std::string HomeFolder() {
-  std::optional<std::string> home = GetEnvironmentValue("HOME");
-  if (home && !home->empty()) return *home;
-  const passwd* entry = ::getpwuid(::getuid());
-  return entry && entry->pw_dir ? entry->pw_dir : "";
-}
-
 std::string StorePath() {
   std::optional<std::string> path = GetEnvironmentValue("TESSALINE_REGISTRY");
   if (path && !path->empty()) return *path;
-  std::optional<std::string> data = GetEnvironmentValue("XDG_DATA_HOME");
-  if (data && !data->empty() && (*data)[0] == '/') return *data + "/tessaline/registry.db";
-  std::string home = HomeFolder();
-  if (home.empty()) return "";
-  return home + "/.local/share/tessaline/registry.db";
+  std::string folder = UserDataFolder();
+  return folder.empty() ? "" : folder + "/registry.db";
 }
 
 // Creates the folders above `path` that are missing.
