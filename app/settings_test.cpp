@@ -9,7 +9,7 @@
 
 #include "platform/environment.h"
 #include "platform/registry.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry_support.h"
 
 namespace tsl {
 namespace {
@@ -21,8 +21,6 @@ using namespace std::string_literals;
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_store_ = GetEnvironmentValue("TESSALINE_REGISTRY");
-    SetEnvironmentValue("TESSALINE_REGISTRY", temp_ / "registry.db");
     static std::atomic<int> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     section_ = "Test-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++);
@@ -46,11 +44,6 @@ class SettingsTest : public ::testing::Test {
         key.Close();
         reg::DeleteKey(reg::Key(reg::Root::kCurrentUser), path);
       }
-    }
-    if (saved_store_) {
-      SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
-    } else {
-      UnsetEnvironmentValue("TESSALINE_REGISTRY");
     }
   }
 
@@ -78,7 +71,7 @@ class SettingsTest : public ::testing::Test {
   }
 
   testing::ScopedTempDir temp_;
-  std::optional<std::string> saved_store_;
+  testing::ScopedEnvironment store_{"TESSALINE_REGISTRY", temp_ / "registry.db"};  // Linux only
   std::string section_;
 };
 

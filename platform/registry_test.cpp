@@ -6,81 +6,24 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <optional>
 #include <set>
 #include <vector>
 
 #include "platform/environment.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry_support.h"
 
 namespace tsl::reg {
 namespace {
 
 using namespace std::string_literals;
 
-// Deletes a key with everything below it (the test trees are a few levels deep).
-long DeleteTree(const Key& parent, const std::string& name, int depth = 0) {
-  Key key;
-  long status = OpenKey(parent, name, access::kAll, &key);
-  if (status != kOk) return status;
-  std::string child;
-  while (depth < 32 && EnumKey(key, 0, &child) == kOk) {
-    status = DeleteTree(key, child, depth + 1);
-    if (status != kOk) return status;
-  }
-  key.Close();
-  return DeleteKey(parent, name);
-}
-
-std::vector<std::string> SubkeyNames(const Key& key) {
-  std::vector<std::string> names;
-  std::string name;
-  for (std::uint32_t i = 0; EnumKey(key, i, &name) == kOk; ++i) names.push_back(name);
-  return names;
-}
-
-std::vector<std::string> ValueNames(const Key& key) {
-  std::vector<std::string> names;
-  std::string name, data;
-  std::uint32_t type = 0;
-  for (std::uint32_t i = 0; EnumValue(key, i, &name, &type, &data) == kOk; ++i) {
-    names.push_back(name);
-  }
-  return names;
-}
+using testing::SubkeyNames;
+using testing::ValueNames;
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // Only the Linux store reads the variable; Windows ignores it.
-    saved_store_ = GetEnvironmentValue("TESSALINE_REGISTRY");
-    SetEnvironmentValue("TESSALINE_REGISTRY", temp_ / "registry.db");
-    static std::atomic<int> counter{0};
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    scratch_name_ =
-        "TessalineTest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++);
-    Key software;
-    ASSERT_EQ(CreateKey(Key(Root::kCurrentUser), "Software", "", access::kAll, &software, nullptr),
-              kOk);
-    ASSERT_EQ(CreateKey(software, scratch_name_, "", access::kAll, &scratch_, nullptr), kOk);
-  }
-
-  void TearDown() override {
-    scratch_.Close();
-    Key software;
-    if (OpenKey(Key(Root::kCurrentUser), "Software", access::kAll, &software) == kOk) {
-      EXPECT_EQ(DeleteTree(software, scratch_name_), kOk);
-    }
-    if (saved_store_) {
-      SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
-    } else {
-      UnsetEnvironmentValue("TESSALINE_REGISTRY");
-    }
-  }
-
-  std::string ScratchPath() const { return "Software\\" + scratch_name_; }
+  std::string ScratchPath() const { return registry_.scratch_path(); }
 
   Key Create(const std::string& path, std::uint32_t access = access::kAll) {
     Key key;
@@ -88,10 +31,8 @@ class RegistryTest : public ::testing::Test {
     return key;
   }
 
-  testing::ScopedTempDir temp_;
-  std::optional<std::string> saved_store_;
-  std::string scratch_name_;
-  Key scratch_;
+  testing::ScopedRegistry registry_;
+  const Key& scratch_ = registry_.scratch();
 };
 
 TEST_F(RegistryTest, CreatesNestedPathsAndOpensThem) {

@@ -9,7 +9,7 @@
 #include "platform/system_folders.h"
 #include "platform/fault_injection.h"
 #include "platform/locale.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry_support.h"
 
 namespace tsl {
 namespace {
@@ -127,32 +127,13 @@ namespace {
 // back as it was).
 class WorkFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_store_ = GetEnvironmentValue("TESSALINE_REGISTRY");
-    SetEnvironmentValue("TESSALINE_REGISTRY", dir_ / "registry.db");
-    saved_data_ = GetEnvironmentValue("XDG_DATA_HOME");  // the Linux default work folder's base
-    SetEnvironmentValue("XDG_DATA_HOME", dir_ / "data");
-    key_path_ = "Software\\TessalineTest-" + NamePart(dir_.path(), NativePathStyle());
-  }
-  void TearDown() override {
-    reg::DeleteKey(reg::Key(reg::Root::kCurrentUser), key_path_);
-    if (saved_store_) SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
-    else UnsetEnvironmentValue("TESSALINE_REGISTRY");
-    if (saved_data_) SetEnvironmentValue("XDG_DATA_HOME", *saved_data_);
-    else UnsetEnvironmentValue("XDG_DATA_HOME");
-  }
   void SetWorkPath(std::uint32_t type, const std::string& data) {
-    reg::Key key;
-    ASSERT_EQ(reg::CreateKey(reg::Key(reg::Root::kCurrentUser), key_path_, "", reg::access::kAll,
-                             &key, nullptr),
-              reg::kOk);
-    ASSERT_EQ(reg::SetValue(key, "Work Path", type, data), reg::kOk);
+    ASSERT_EQ(reg::SetValue(registry_.scratch(), "Work Path", type, data), reg::kOk);
   }
-
+  testing::ScopedRegistry registry_;
+  const std::string& key_path_ = registry_.scratch_path();
   ScopedTempDir dir_;
-  std::optional<std::string> saved_store_;
-  std::optional<std::string> saved_data_;
-  std::string key_path_;
+  testing::ScopedEnvironment data_{"XDG_DATA_HOME", dir_ / "data"};  // Linux's default folder
 };
 
 TEST_F(WorkFolderTest, TakesTheNamedKeysTextValueAndCreatesTheFolder) {

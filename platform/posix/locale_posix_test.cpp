@@ -6,7 +6,7 @@
 #include "platform/environment.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry_support.h"
 
 namespace tsl {
 namespace {
@@ -15,17 +15,6 @@ using namespace std::string_literals;
 
 class LocalePosixTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_store_ = GetEnvironmentValue("TESSALINE_REGISTRY");
-    SetEnvironmentValue("TESSALINE_REGISTRY", temp_ / "registry.db");
-  }
-  void TearDown() override {
-    if (saved_store_) {
-      SetEnvironmentValue("TESSALINE_REGISTRY", *saved_store_);
-    } else {
-      UnsetEnvironmentValue("TESSALINE_REGISTRY");
-    }
-  }
   void SetInternational(const std::string& name, std::uint32_t type, const std::string& data) {
     reg::Key key;
     ASSERT_EQ(reg::CreateKey(reg::Key(reg::Root::kCurrentUser), "Control Panel\\International", "",
@@ -34,8 +23,7 @@ class LocalePosixTest : public ::testing::Test {
     ASSERT_EQ(reg::SetValue(key, name, type, data), reg::kOk);
   }
 
-  testing::ScopedTempDir temp_;
-  std::optional<std::string> saved_store_;
+  testing::ScopedRegistry registry_;
 };
 
 TEST_F(LocalePosixTest, EnglishNames) {

@@ -16,7 +16,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry_support.h"
 
 namespace tsl::reg {
 namespace {
@@ -24,27 +24,7 @@ namespace {
 using namespace std::string_literals;
 
 // Sets an environment variable for the life of the object.
-class ScopedVariable {
- public:
-  ScopedVariable(const std::string& name, const std::optional<std::string>& value)
-      : name_(name), saved_(GetEnvironmentValue(name)) {
-    Set(value);
-  }
-  ~ScopedVariable() { Set(saved_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      SetEnvironmentValue(name_, *value);
-    } else {
-      UnsetEnvironmentValue(name_);
-    }
-  }
-  std::string name_;
-  std::optional<std::string> saved_;
-};
+using ScopedVariable = testing::ScopedEnvironment;
 
 // Runs `work` in a child process; the exit status is 0 when it returned true.
 pid_t StartChild(const std::function<bool()>& work) {
@@ -60,22 +40,8 @@ int WaitForChild(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> SubkeyNames(const Key& key) {
-  std::vector<std::string> names;
-  std::string name;
-  for (std::uint32_t i = 0; EnumKey(key, i, &name) == kOk; ++i) names.push_back(name);
-  return names;
-}
-
-std::vector<std::string> ValueNames(const Key& key) {
-  std::vector<std::string> names;
-  std::string name, data;
-  std::uint32_t type = 0;
-  for (std::uint32_t i = 0; EnumValue(key, i, &name, &type, &data) == kOk; ++i) {
-    names.push_back(name);
-  }
-  return names;
-}
+using testing::SubkeyNames;
+using testing::ValueNames;
 
 class RegistryStoreTest : public ::testing::Test {
  protected:
