@@ -104,16 +104,18 @@ void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, boo
   }
 }
 
+// One folder being walked. The folder's path is the first `folder_length` characters of the
+// walk's one path text, so deep trees cost memory in proportion to their depth only.
 struct Frame {
-  std::string folder;  // with its closing separator
+  std::size_t folder_length = 0;
   std::vector<DirEntry> entries;
   std::size_t next = 0;
 };
 
-Frame OpenFolder(std::string folder) {
+Frame OpenFolder(const std::string& folder) {
   Frame frame;
-  frame.folder = WithClosingSeparator(folder, NativePathStyle());
-  if (Files().ListFolder(frame.folder, &frame.entries).failed()) frame.entries.clear();
+  frame.folder_length = folder.size();
+  if (Files().ListFolder(folder, &frame.entries).failed()) frame.entries.clear();
   return frame;
 }
 
@@ -151,27 +153,33 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   LocalTimeConverter local;
   std::vector<Frame> stack;
   std::string root = WithClosingSeparator(folder, NativePathStyle());
-  stack.push_back(OpenFolder(root));
+  const char separator = NativeSeparator();
+  std::string current = root;  // the folder of the frame on top, then an entry's path
+  stack.push_back(OpenFolder(current));
   int folders = 1;
   while (!stack.empty() && !(context.cancel && *context.cancel)) {
-    if (stack.back().next >= stack.back().entries.size()) {
+    Frame& top = stack.back();
+    if (top.next >= top.entries.size()) {
       stack.pop_back();
       continue;
     }
-    const DirEntry& entry = stack.back().entries[stack.back().next++];
+    const DirEntry& entry = top.entries[top.next++];
+    current.resize(top.folder_length);
+    current += entry.name;
     if (entry.is_folder()) {
       if (subfolders && !entry.name.empty() && entry.name[0] != '.' &&
           !(entry.attributes & attr::kReparsePoint)) {
-        stack.push_back(OpenFolder(stack.back().folder + entry.name));
+        current += separator;
+        stack.push_back(OpenFolder(current));
         ++folders;
       }
       continue;
     }
-    std::string path = stack.back().folder + entry.name;
+    const std::string& path = current;
     if (!context.selector.Selects(path)) continue;
     if (filters && !PassesFilters(entry.modified, entry.size, entry.attributes, s)) continue;
     FileRecord record;
-    record.path = std::move(path);
+    record.path = path;
     record.root_length = root.size();
     record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
     record.created = local.ToLocal(entry.created);

@@ -81,12 +81,23 @@ class MemoryFileSystem : public FileSystem {
     while (key.size() > 1 && EndsWithSeparator(key, NativePathStyle())) key.pop_back();
     return key;
   }
+  // Adds the entry and, iteratively, every missing folder above it.
   void Add(const std::string& path, const DirEntry& entry) {
-    std::string parent = Key(FolderPart(path, NativePathStyle()));
-    if (!folders_.count(parent) && parent.size() > 1 && !FolderPart(parent, NativePathStyle()).empty()) {
-      AddFolder(parent);
+    std::vector<std::string> missing;
+    for (std::string parent = Key(FolderPart(path, NativePathStyle()));
+         !folders_.count(parent) && parent.size() > 1 &&
+         !FolderPart(parent, NativePathStyle()).empty();
+         parent = Key(FolderPart(parent, NativePathStyle()))) {
+      missing.push_back(parent);
     }
-    folders_[parent].push_back(entry);
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+      DirEntry folder_entry;
+      folder_entry.name = NamePart(*folder, NativePathStyle());
+      folder_entry.attributes = attr::kDirectory;
+      folders_[Key(FolderPart(*folder, NativePathStyle()))].push_back(folder_entry);
+      folders_[*folder];
+    }
+    folders_[Key(FolderPart(path, NativePathStyle()))].push_back(entry);
     if (entry.is_folder()) folders_[Key(path)];
   }
 
