@@ -223,33 +223,48 @@ bool IsDateOrTimeField(Field field) {
 
 std::string FieldText(Field field, const FileRecord& record, const std::string& root,
                       const std::string& status, TimeFormatter& times) {
+  std::string text;
+  AppendFieldText(&text, field, record, root, status, times);
+  return text;
+}
+
+void AppendFieldText(std::string* out, Field field, const FileRecord& record,
+                     const std::string& root, const std::string& status, TimeFormatter& times) {
   switch (field) {
-    case Field::kName: return std::string(record.Name());
+    case Field::kName: *out += record.Name(); break;
     case Field::kType: {
       std::string_view name = record.Name();
       std::string_view::size_type dot = name.rfind('.');
-      return dot == std::string_view::npos ? "" : std::string(name.substr(dot));
+      if (dot != std::string_view::npos) *out += name.substr(dot);
+      break;
     }
-    case Field::kDate: return times.Date(record.modified);
-    case Field::kSize: return std::to_string(record.size);
+    case Field::kDate: *out += times.Date(record.modified); break;
+    case Field::kSize: {
+      char digits[24];
+      int n = std::snprintf(digits, sizeof digits, "%llu",
+                            static_cast<unsigned long long>(record.size));
+      out->append(digits, static_cast<std::size_t>(n));
+      break;
+    }
     case Field::kSubdirectory: {
-      std::string relative(record.RelativePath());
-      return FolderPart(relative, NativePathStyle());
+      std::string_view relative = record.RelativePath();
+      std::string_view::size_type slash = LastSeparator(std::string(relative), NativePathStyle());
+      if (slash != std::string_view::npos) *out += relative.substr(0, slash + 1);
+      break;
     }
-    case Field::kChecksum: return Hex(record.checksum);
-    case Field::kCrc32: return Hex(record.crc32);
-    case Field::kRoot: return root;
-    case Field::kTime: return times.Time(record.modified);
-    case Field::kVersion: return record.version.value_or("");
-    case Field::kAttribute: return Attributes(record.attributes);
-    case Field::kDescription: return status;
-    case Field::kAccessDate: return times.Date(record.accessed);
-    case Field::kAccessTime: return times.Time(record.accessed);
-    case Field::kCreatedDate: return times.Date(record.created);
-    case Field::kCreatedTime: return times.Time(record.created);
-    case Field::kComment: return "";
+    case Field::kChecksum: *out += Hex(record.checksum); break;
+    case Field::kCrc32: *out += Hex(record.crc32); break;
+    case Field::kRoot: *out += root; break;
+    case Field::kTime: *out += times.Time(record.modified); break;
+    case Field::kVersion: *out += record.version.value_or(""); break;
+    case Field::kAttribute: *out += Attributes(record.attributes); break;
+    case Field::kDescription: *out += status; break;
+    case Field::kAccessDate: *out += times.Date(record.accessed); break;
+    case Field::kAccessTime: *out += times.Time(record.accessed); break;
+    case Field::kCreatedDate: *out += times.Date(record.created); break;
+    case Field::kCreatedTime: *out += times.Time(record.created); break;
+    case Field::kComment: break;
   }
-  return "";
 }
 
 }  // namespace tsl

@@ -80,13 +80,18 @@ bool IsDateOrTimeField(Field field);
 class TimeFormatter {
  public:
   virtual ~TimeFormatter() = default;
-  virtual std::string Date(FileTime local) = 0;
-  virtual std::string Time(FileTime local) = 0;
+  /// The texts stay valid until the next call.
+  virtual const std::string& Date(FileTime local) = 0;
+  virtual const std::string& Time(FileTime local) = 0;
 };
 
 /// The text of a field for a record; `root` is the scanned folder of the record's side and
 /// `status` the line's status text.
 std::string FieldText(Field field, const FileRecord& record, const std::string& root,
                       const std::string& status, TimeFormatter& times);
+
+/// The same text appended to `out` (the report's way: no text of its own per field).
+void AppendFieldText(std::string* out, Field field, const FileRecord& record,
+                     const std::string& root, const std::string& status, TimeFormatter& times);
 
 }  // namespace tsl

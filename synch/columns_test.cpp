@@ -72,8 +72,11 @@ TEST(ColumnsTest, WritesTheSyntaxBack) {
 
 class FixedTimes : public TimeFormatter {
  public:
-  std::string Date(FileTime t) override { return t ? "D" + std::to_string(t) : ""; }
-  std::string Time(FileTime t) override { return t ? "T" + std::to_string(t) : ""; }
+  const std::string& Date(FileTime t) override { return text_ = t ? "D" + std::to_string(t) : ""; }
+  const std::string& Time(FileTime t) override { return text_ = t ? "T" + std::to_string(t) : ""; }
+
+ private:
+  std::string text_;
 };
 
 TEST(ColumnsTest, FieldTexts) {

@@ -3,6 +3,11 @@
 #include "synch/folder_scan.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/code_page.h"
@@ -112,11 +117,19 @@ struct Frame {
   std::size_t next = 0;
 };
 
-Frame OpenFolder(const std::string& folder) {
+Frame OpenFolder(const std::string& folder, TreePrefetch* prefetch) {
   Frame frame;
   frame.folder_length = folder.size();
+  if (prefetch && prefetch->Take(folder, &frame.entries)) return frame;
   if (Files().ListFolder(folder, &frame.entries).failed()) frame.entries.clear();
   return frame;
+}
+
+// Whether a walk enters a folder entry: never a folder whose name begins with `.`, never a link
+// to a folder (no loops).
+bool Enters(const DirEntry& entry, bool subfolders) {
+  return subfolders && !entry.name.empty() && entry.name[0] != '.' &&
+         !(entry.attributes & attr::kReparsePoint);
 }
 
 }  // namespace
@@ -155,7 +168,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   std::string root = WithClosingSeparator(folder, NativePathStyle());
   const char separator = NativeSeparator();
   std::string current = root;  // the folder of the frame on top, then an entry's path
-  stack.push_back(OpenFolder(current));
+  stack.push_back(OpenFolder(current, context.prefetch));
   int folders = 1;
   while (!stack.empty() && !(context.cancel && *context.cancel)) {
     Frame& top = stack.back();
@@ -167,10 +180,9 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
     current.resize(top.folder_length);
     current += entry.name;
     if (entry.is_folder()) {
-      if (subfolders && !entry.name.empty() && entry.name[0] != '.' &&
-          !(entry.attributes & attr::kReparsePoint)) {
+      if (Enters(entry, subfolders)) {
         current += separator;
-        stack.push_back(OpenFolder(current));
+        stack.push_back(OpenFolder(current, context.prefetch));
         ++folders;
       }
       continue;
@@ -190,6 +202,90 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
     list->push_back(std::move(record));
     ShowScanProgress(context.progress, list->size(), folders, subfolders);
   }
+  return true;
+}
+
+struct TreePrefetch::Listing {
+  std::string folder;
+  std::vector<DirEntry> entries;
+  bool ok = false;
+};
+
+struct TreePrefetch::Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Listing> listings;
+  bool done = false;
+  std::atomic<bool> stop{false};
+};
+
+TreePrefetch::TreePrefetch(const std::string& root, bool subfolders)
+    : shared_(std::make_shared<Shared>()) {
+  try {
+    thread_ = std::thread(&TreePrefetch::Walk, this, WithClosingSeparator(root, NativePathStyle()),
+                          subfolders);
+  } catch (const std::system_error&) {
+    shared_->done = true;  // no helper thread: the scan lists every folder itself
+  }
+}
+
+TreePrefetch::~TreePrefetch() {
+  shared_->stop = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+// The same walk as ScanSide's, listing folders only; each listing is handed over as soon as it
+// is taken, and the walk goes on from a copy of its entries.
+void TreePrefetch::Walk(std::string root, bool subfolders) {
+  Shared& shared = *shared_;
+  struct Folder {
+    std::string path;
+    std::vector<DirEntry> entries;
+    std::size_t next = 0;
+  };
+  auto list = [&shared](std::string path) {
+    Listing listing;
+    listing.folder = std::move(path);
+    listing.ok = Files().ListFolder(listing.folder, &listing.entries).ok();
+    Folder folder{listing.folder, listing.entries, 0};
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.listings.push_back(std::move(listing));
+    shared.changed.notify_one();
+    return folder;
+  };
+  std::vector<Folder> stack;
+  stack.push_back(list(std::move(root)));
+  while (!stack.empty() && !shared.stop) {
+    Folder& top = stack.back();
+    if (top.next >= top.entries.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const DirEntry& entry = top.entries[top.next++];
+    if (!entry.is_folder() || !Enters(entry, subfolders)) continue;
+    std::string child = top.path + entry.name + NativeSeparator();
+    stack.push_back(list(std::move(child)));
+  }
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  shared.done = true;
+  shared.changed.notify_one();
+}
+
+bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entries) {
+  Shared& shared = *shared_;
+  std::unique_lock<std::mutex> lock(shared.mutex);
+  shared.changed.wait(lock, [&] { return !shared.listings.empty() || shared.done; });
+  if (shared.listings.empty()) return false;
+  Listing listing = std::move(shared.listings.front());
+  shared.listings.pop_front();
+  if (listing.folder != folder) {
+    // Out of step (should not happen): the scan lists the rest itself.
+    shared.stop = true;
+    shared.listings.clear();
+    return false;
+  }
+  *entries = std::move(listing.entries);
+  if (!listing.ok) entries->clear();  // a folder that cannot be listed adds nothing
   return true;
 }
 

@@ -2,7 +2,9 @@
 // filters, local times, extra data, progress texts; and the sort of the scanned lists.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -27,6 +29,29 @@ class LocalTimeConverter {
 bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
                    const SynchSettings& settings);
 
+/// The listings of a folder tree taken ahead on a helper thread, in the order a scan will ask
+/// for them, so that one tree is listed while the other is scanned. The helper thread only lists
+/// folders (no masks, no records); the scan takes the listings in order and falls back to
+/// listing a folder itself when the next one is not the folder it asks for.
+class TreePrefetch {
+ public:
+  TreePrefetch(const std::string& root, bool subfolders);
+  ~TreePrefetch();  // stops the helper and waits for it
+  TreePrefetch(const TreePrefetch&) = delete;
+  TreePrefetch& operator=(const TreePrefetch&) = delete;
+
+  /// The listing of `folder` when it is the next one taken; false when it is not (or the
+  /// listing failed): the caller then lists the folder itself.
+  bool Take(const std::string& folder, std::vector<DirEntry>* entries);
+
+ private:
+  struct Listing;
+  struct Shared;
+  void Walk(std::string root, bool subfolders);
+  std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+};
+
 /// What a scan needs besides the folder.
 struct ScanContext {
   const SynchSettings& settings;
@@ -34,6 +59,7 @@ struct ScanContext {
   const FileSelector& selector;
   JobProgress* progress = nullptr;  // status texts every tenth file, when open
   const bool* cancel = nullptr;     // polled after every entry
+  TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
 };
 
 /// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.

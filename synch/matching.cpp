@@ -4,9 +4,10 @@
 // order and a cursor skips the ones already paired.
 #include "synch/matching.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "platform/code_page.h"
 
@@ -31,14 +32,92 @@ TimeRelation RelateTimes(const FileRecord& source, const FileRecord& target, int
   return TimeRelation::kSourceNewer;
 }
 
-// Candidates of one key, in target-list order, with a cursor past those already paired.
-struct Candidates {
-  std::vector<std::uint32_t> indexes;
-  std::size_t first_free = 0;
-};
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-template <typename Key>
-using Index = std::unordered_map<Key, Candidates>;
+// The code page's upper-casing as a table, built once.
+const unsigned char* UpperTable() {
+  static const auto table = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = cp::ToUpper(static_cast<unsigned char>(c));
+    return t;
+  }();
+  return table.data();
+}
+
+std::uint64_t HashIgnoringCase(std::string_view text) {
+  const unsigned char* upper = UpperTable();
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (char c : text) {
+    hash ^= upper[static_cast<unsigned char>(c)];
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const unsigned char* upper = UpperTable();
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Target indexes grouped by a 64-bit key (a hash, or the CRC-32 or checksum itself), each group
+// chained in list order. A group's head is moved past the members already paired, so walking a
+// group from its head meets the free candidates in the order a linear search would.
+class ChainIndex {
+ public:
+  explicit ChainIndex(std::size_t count) : next_(count, kNone) {
+    std::size_t size = 16;
+    while (size < 2 * count + 2) size *= 2;
+    slots_.resize(size);
+  }
+
+  void Add(std::uint64_t key, std::uint32_t index) {
+    Slot& slot = Probe(key);
+    if (slot.head == kNone) {
+      slot.key = key;
+      slot.head = index;
+    } else {
+      next_[slot.tail] = index;
+    }
+    slot.tail = index;
+  }
+
+  // The first member of the key's group that is not taken and satisfies `accept`; kNone when
+  // there is none.
+  template <typename Accept>
+  std::uint32_t FirstFree(std::uint64_t key, const std::vector<bool>& taken, Accept accept) {
+    Slot& slot = Probe(key);
+    while (slot.head != kNone && taken[slot.head]) slot.head = next_[slot.head];
+    for (std::uint32_t t = slot.head; t != kNone; t = next_[t]) {
+      if (!taken[t] && accept(t)) return t;
+    }
+    return kNone;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t head = kNone;  // kNone: an empty slot (or a group fully skipped)
+    std::uint32_t tail = kNone;
+  };
+
+  // The key's slot, or the empty slot where it belongs (linear probing). A group whose head
+  // moved past its last member keeps its tail, so the slot stays reserved for its key.
+  Slot& Probe(std::uint64_t key) {
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::size_t>((key ^ (key >> 29)) * 0x9E3779B97F4A7C15ull) & mask;
+    while (slots_[i].tail != kNone && slots_[i].key != key) i = (i + 1) & mask;
+    return slots_[i];
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<std::uint32_t> next_;
+};
 
 class Matcher {
  public:
@@ -50,6 +129,7 @@ class Matcher {
     bool in_subfolders = s.match_in_subfolders != 0;
     std::vector<std::int64_t> partner(lists_.source.size(), -1);
     std::vector<std::pair<std::size_t, std::size_t>> order;
+    order.reserve(std::min(lists_.source.size(), lists_.target.size()));
     if (!(in_subfolders && cp::EqualsIgnoreCase(s.source_folder, s.target_folder))) {
       PairByRelativePath(&partner, &order);
     }
@@ -61,91 +141,72 @@ class Matcher {
   bool Cancelled() const { return context_.cancel && *context_.cancel; }
 
   void ShowPosition(std::size_t i) {
-    // The bar moves every two files of the nominal 1000; between, the window is pumped often
-    // enough for its Cancel button.
+    // The bar moves every two files of the nominal 1000; past them, the window is still pumped
+    // often enough for its Cancel button.
     if (context_.progress && (i % 64 == 0 || i < 1000)) {
       context_.progress->SetPosition(static_cast<std::int64_t>(i));
     }
   }
 
-  template <typename Key, typename KeyOf>
-  Index<Key> BuildIndex(KeyOf key_of) {
-    Index<Key> index;
-    index.reserve(lists_.target.size());
+  template <typename KeyOf>
+  ChainIndex BuildIndex(KeyOf key_of) {
+    ChainIndex index(lists_.target.size());
     for (std::size_t t = 0; t < lists_.target.size(); ++t) {
-      if (!taken_[t]) index[key_of(lists_.target[t])].indexes.push_back(static_cast<std::uint32_t>(t));
+      if (!taken_[t]) index.Add(key_of(lists_.target[t]), static_cast<std::uint32_t>(t));
     }
     return index;
   }
 
   void PairByRelativePath(std::vector<std::int64_t>* partner,
                           std::vector<std::pair<std::size_t, std::size_t>>* order) {
-    Index<std::string> index = BuildIndex<std::string>(
-        [](const FileRecord& r) { return cp::ToUpper(r.RelativePath()); });
+    ChainIndex index =
+        BuildIndex([](const FileRecord& r) { return HashIgnoringCase(r.RelativePath()); });
     for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
       ShowPosition(i);
-      auto found = index.find(cp::ToUpper(lists_.source[i].RelativePath()));
-      if (found == index.end()) continue;
-      Candidates& c = found->second;
-      if (c.first_free >= c.indexes.size()) continue;
-      Take(i, c.indexes[c.first_free++], partner, order);
+      std::string_view relative = lists_.source[i].RelativePath();
+      std::uint32_t t = index.FirstFree(HashIgnoringCase(relative), taken_, [&](std::uint32_t c) {
+        return EqualIgnoringCase(lists_.target[c].RelativePath(), relative);
+      });
+      if (t != kNone) Take(i, t, partner, order);
     }
   }
 
   bool DifferentPath(std::size_t s, std::uint32_t t) const {
-    return !cp::EqualsIgnoreCase(lists_.source[s].path, lists_.target[t].path);
-  }
-
-  // The first free candidate whose full path differs from the source's.
-  std::int64_t FirstOther(Candidates& c, std::size_t s) {
-    while (c.first_free < c.indexes.size() && taken_[c.indexes[c.first_free]]) ++c.first_free;
-    for (std::size_t k = c.first_free; k < c.indexes.size(); ++k) {
-      if (!taken_[c.indexes[k]] && DifferentPath(s, c.indexes[k])) return c.indexes[k];
-    }
-    return -1;
+    return !EqualIgnoringCase(lists_.source[s].path, lists_.target[t].path);
   }
 
   // Among the free candidates of the same name, the first that classifies as identical, else
   // the first one. Candidates are classified in list order, as a linear search would.
-  std::int64_t ByName(Candidates& c, std::size_t s) {
-    while (c.first_free < c.indexes.size() && taken_[c.indexes[c.first_free]]) ++c.first_free;
-    std::int64_t first = -1;
-    for (std::size_t k = c.first_free; k < c.indexes.size(); ++k) {
-      std::uint32_t t = c.indexes[k];
-      if (taken_[t] || !DifferentPath(s, t)) continue;
-      if (first < 0) first = t;
-      if (ComparePair(lists_.source[s], lists_.target[t], context_.settings,
-                      context_.cancel_check)) {
-        return t;
-      }
-    }
-    return first;
+  std::uint32_t ByName(ChainIndex& index, std::size_t s) {
+    std::string_view name = lists_.source[s].Name();
+    std::uint32_t first = kNone;
+    std::uint32_t identical = index.FirstFree(HashIgnoringCase(name), taken_, [&](std::uint32_t t) {
+      if (!EqualIgnoringCase(lists_.target[t].Name(), name) || !DifferentPath(s, t)) return false;
+      if (first == kNone) first = t;
+      return ComparePair(lists_.source[s], lists_.target[t], context_.settings,
+                         context_.cancel_check);
+    });
+    return identical != kNone ? identical : first;
   }
 
   void PairAnywhere(std::vector<std::int64_t>* partner,
                     std::vector<std::pair<std::size_t, std::size_t>>* order) {
-    Index<std::uint32_t> by_number;
-    Index<std::string> by_name;
     bool crc = context_.extra.crc32, checksum = !crc && context_.extra.checksum;
-    if (crc || checksum) {
-      by_number = BuildIndex<std::uint32_t>(
-          [crc](const FileRecord& r) { return crc ? r.crc32 : r.checksum; });
-    } else {
-      by_name = BuildIndex<std::string>([](const FileRecord& r) { return cp::ToUpper(r.Name()); });
-    }
+    auto number = [crc](const FileRecord& r) -> std::uint64_t { return crc ? r.crc32 : r.checksum; };
+    ChainIndex index = (crc || checksum)
+                           ? BuildIndex(number)
+                           : BuildIndex([](const FileRecord& r) { return HashIgnoringCase(r.Name()); });
     for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
       if ((*partner)[i] >= 0) continue;
       ShowPosition(i);
-      const FileRecord& source = lists_.source[i];
-      std::int64_t t = -1;
+      std::uint32_t t = kNone;
       if (crc || checksum) {
-        auto found = by_number.find(crc ? source.crc32 : source.checksum);
-        if (found != by_number.end()) t = FirstOther(found->second, i);
+        t = index.FirstFree(number(lists_.source[i]), taken_,
+                            [&](std::uint32_t c) { return DifferentPath(i, c); });
       } else {
-        auto found = by_name.find(cp::ToUpper(source.Name()));
-        if (found != by_name.end()) t = ByName(found->second, i);
+        t = ByName(index, i);
       }
-      if (t >= 0) Take(i, static_cast<std::size_t>(t), partner, order);
+      if (t != kNone) Take(i, t, partner, order);
     }
   }
 
@@ -158,6 +219,7 @@ class Matcher {
 
   void MovePairs(const std::vector<std::int64_t>& partner,
                  const std::vector<std::pair<std::size_t, std::size_t>>& order) {
+    lists_.pairs.reserve(lists_.pairs.size() + order.size());
     for (const auto& [s, t] : order) {
       lists_.pairs.push_back(
           FilePair{std::move(lists_.source[s]), std::move(lists_.target[t]), false});

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "platform/code_page.h"
+#include "platform/locale.h"
 #include "resources/string_table.h"
 #include "synch/folder_scan.h"
 #include "synch/text_format.h"
@@ -182,7 +183,11 @@ void WriteHalfLine(std::string* out, const ColumnList& columns, const FileRecord
       *out += status;
     } else if (record) {
       for (const ColumnItem& item : column.items) {
-        *out += item.is_field ? FieldText(item.field, *record, root, status, times) : item.text;
+        if (item.is_field) {
+          AppendFieldText(out, item.field, *record, root, status, times);
+        } else {
+          *out += item.text;
+        }
       }
     }
   }
@@ -216,25 +221,30 @@ void WriteReport(const FileLists& lists, const ReportContext& c, ReportOutput& o
   out.Write(buffer);
 }
 
-std::string CachingTimeFormatter::Date(FileTime local) {
-  if (local == 0) return "";
+const std::string& CachingTimeFormatter::Date(FileTime local) {
+  if (local <= 0) return none_;
   std::int64_t day = local / kTicksPerDay;
+  if (day == last_day_) return last_date_;
   auto found = dates_.find(day);
-  if (found != dates_.end()) return found->second;
-  std::optional<CalendarTime> calendar = ToCalendar(local);
-  std::string text = calendar ? services_.FormatDate(*calendar) : "";
-  dates_.emplace(day, text);
-  return text;
+  if (found == dates_.end()) {
+    std::optional<CalendarTime> calendar = ToCalendar(local);
+    found = dates_.emplace(day, calendar ? FormatWithPicture(date_picture_, *calendar) : "").first;
+  }
+  last_day_ = day;
+  last_date_ = found->second;
+  return last_date_;
 }
 
-std::string CachingTimeFormatter::Time(FileTime local) {
-  if (local == 0) return "";
-  std::int64_t second = local / kTicksPerSecond % 86400;
-  auto found = times_.find(second);
-  if (found != times_.end()) return found->second;
-  std::optional<CalendarTime> calendar = ToCalendar(local);
-  std::string text = calendar ? services_.FormatTime(*calendar) : "";
-  times_.emplace(second, text);
+const std::string& CachingTimeFormatter::Time(FileTime local) {
+  if (local <= 0) return none_;
+  // The time of day alone decides the text: keep each second's.
+  if (times_.empty()) times_.resize(86400);
+  std::string& text = times_[static_cast<std::size_t>(local / kTicksPerSecond % 86400)];
+  if (text.empty()) {
+    std::optional<CalendarTime> calendar = ToCalendar(local);
+    if (!calendar) return none_;
+    text = FormatWithPicture(time_picture_, *calendar);
+  }
   return text;
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "synch/columns.h"
 #include "synch/matching.h"
@@ -43,17 +44,23 @@ std::string OptionsLine(const SynchSettings& settings);
 /// Writes the whole report to `out`.
 void WriteReport(const FileLists& lists, const ReportContext& context, ReportOutput& out);
 
-/// Caches the user's date and time texts of the report's files.
+/// The user's date and time texts of the report's files: the pictures are asked for once, and
+/// the date texts kept per day (a report's files share few days).
 class CachingTimeFormatter : public TimeFormatter {
  public:
-  explicit CachingTimeFormatter(SynchServices& services) : services_(services) {}
-  std::string Date(FileTime local) override;
-  std::string Time(FileTime local) override;
+  explicit CachingTimeFormatter(SynchServices& services)
+      : date_picture_(services.ShortDatePicture()), time_picture_(services.TimePicture()) {}
+  const std::string& Date(FileTime local) override;
+  const std::string& Time(FileTime local) override;
 
  private:
-  SynchServices& services_;
+  std::string date_picture_;
+  std::string time_picture_;
   std::unordered_map<std::int64_t, std::string> dates_;  // day number -> text
-  std::unordered_map<std::int64_t, std::string> times_;  // second of the day -> text
+  std::int64_t last_day_ = -1;
+  std::string last_date_;
+  std::vector<std::string> times_;  // second of the day -> text (empty: not yet made)
+  std::string none_;                // the text of an unset time
 };
 
 }  // namespace tsl

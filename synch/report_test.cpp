@@ -12,8 +12,11 @@ using testing::Native;
 
 class NoTimes : public TimeFormatter {
  public:
-  std::string Date(FileTime) override { return "date"; }
-  std::string Time(FileTime) override { return "time"; }
+  const std::string& Date(FileTime) override { return date_; }
+  const std::string& Time(FileTime) override { return time_; }
+
+ private:
+  std::string date_ = "date", time_ = "time";
 };
 
 FileRecord Record(const std::string& root, const std::string& relative, std::uint64_t size) {

@@ -129,7 +129,15 @@ void SynchJob::DispatchJob() {
   CompareAndReport();
 }
 
+// While the source folder is scanned, a helper thread lists the target tree, so that the two
+// trees are walked at the same time. Only with the system's file service: a service put in by a
+// test sees every call on this thread, in the order of the scans.
 bool SynchJob::ScanBoth(JobProgress* progress) {
+  std::unique_ptr<TreePrefetch> prefetch;
+  if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
+    prefetch = std::make_unique<TreePrefetch>(settings_.target_folder,
+                                              settings_.search_subfolders != 0);
+  }
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
@@ -137,7 +145,7 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   if (cancel_) return false;
   std::unique_ptr<FileSelector> target_selector =
       services_.MakeSelector(settings_.mask, settings_.target_folder);
-  ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_};
+  ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_, prefetch.get()};
   bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.target);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;

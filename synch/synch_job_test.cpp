@@ -85,9 +85,10 @@ TEST_F(SynchJobTest, DefaultColumnsReport) {
   std::optional<CalendarTime> t = ToCalendar(UtcToLocal(kNoon));
   std::optional<CalendarTime> t2 = ToCalendar(UtcToLocal(kNoon + 2 * kSecond));
   std::optional<CalendarTime> t3 = ToCalendar(UtcToLocal(kNoon + 3600 * kSecond));
-  std::string at = services_.FormatDate(*t) + " " + services_.FormatTime(*t);
-  std::string at2 = services_.FormatDate(*t2) + " " + services_.FormatTime(*t2);
-  std::string at3 = services_.FormatDate(*t3) + " " + services_.FormatTime(*t3);
+  auto when = [](const CalendarTime& c) {
+    return FormatWithPicture("M/d/yyyy", c) + " " + FormatWithPicture("h:mm:ss tt", c);
+  };
+  std::string at = when(*t), at2 = when(*t2), at3 = when(*t3);
   std::string header = "Description\tFile Name\tSize\tModified\tAttrib\t";
   EXPECT_EQ(services_.outputs["report.txt"],
             "File Comparison using mask (*.*)\r\nSource: " + src + "\t\t\t\t\tTarget: " + dst +

@@ -49,12 +49,11 @@ class SynchServices {
   virtual std::unique_ptr<FileSelector> MakeSelector(const std::string& mask_text,
                                                      const std::string& root) = 0;
 
-  /// The user's short date picture, month and day names, and date and time formats.
+  /// The user's short date and time pictures (for FormatWithPicture), month and day names.
   virtual std::string ShortDatePicture() = 0;
+  virtual std::string TimePicture() = 0;
   virtual std::string MonthName(int month, bool abbreviated) = 0;
   virtual std::string DayName(int day_of_week, bool abbreviated) = 0;
-  virtual std::string FormatDate(const CalendarTime& time) = 0;
-  virtual std::string FormatTime(const CalendarTime& time) = 0;
 
   /// Escape sequences: the full decoding, and the tab / line-break coding.
   virtual std::string DecodeEscapes(std::string_view text) = 0;

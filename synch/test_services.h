@@ -109,6 +109,7 @@ class TestServices : public SynchServices {
     return std::make_unique<NameMasks>(mask_text);
   }
   std::string ShortDatePicture() override { return picture; }
+  std::string TimePicture() override { return time_picture; }
   std::string MonthName(int month, bool abbreviated) override {
     static const char* const kNames[] = {"January", "February", "March",     "April",
                                          "May",     "June",     "July",      "August",
@@ -121,16 +122,6 @@ class TestServices : public SynchServices {
                                          "Thursday", "Friday", "Saturday"};
     std::string name = kNames[day];
     return abbreviated ? name.substr(0, 3) : name;
-  }
-  std::string FormatDate(const CalendarTime& t) override {
-    return std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + std::to_string(t.year);
-  }
-  std::string FormatTime(const CalendarTime& t) override {
-    char buffer[32];
-    int hour = t.hour % 12 == 0 ? 12 : t.hour % 12;
-    std::snprintf(buffer, sizeof buffer, "%d:%02d:%02d %s", hour, t.minute, t.second,
-                  t.hour < 12 ? "AM" : "PM");
-    return buffer;
   }
   std::string DecodeEscapes(std::string_view text) override {
     std::string out;
@@ -169,6 +160,7 @@ class TestServices : public SynchServices {
   }
 
   std::string picture = "M/d/yyyy";
+  std::string time_picture = "h:mm:ss tt";
   std::map<std::string, std::string> outputs;  // name -> text written
   std::set<std::string> failing_outputs;
   std::vector<std::string> progress_log;
