@@ -1,8 +1,9 @@
 // The progress display on Windows: the modeless dialog 128 of the resources, with its picture
 // (1097), status text (1090), bar (1088, range 0-200) and Cancel button. When the dialog cannot
 // be created (no display, or a program without the resources) there is no display.
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <algorithm>
 
