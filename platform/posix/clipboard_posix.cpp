@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -24,62 +26,6 @@ Session CurrentSession() {
   return Session::kNone;
 }
 
-std::string AnsiToUtf8(const std::string& ansi) {
-  std::string out;
-  std::u16string wide = cp::ToUtf16(ansi);
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    char32_t c = wide[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-        wide[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-// UTF-8 to ANSI; a malformed sequence counts as one unknown character.
-std::string Utf8ToAnsi(const std::string& utf8) {
-  std::u16string wide;
-  for (std::size_t i = 0; i < utf8.size();) {
-    auto byte = static_cast<unsigned char>(utf8[i]);
-    int extra = byte < 0x80 ? 0 : byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : -1;
-    char32_t c = extra == 0 ? byte : extra == 1 ? byte & 0x1F : extra == 2 ? byte & 0x0F : byte & 7;
-    bool ok = extra >= 0 && i + extra < utf8.size();
-    for (int k = 1; ok && k <= extra; ++k) {
-      auto next = static_cast<unsigned char>(utf8[i + k]);
-      ok = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (!ok || c > 0x10FFFF) {
-      wide += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      wide += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      wide += static_cast<char16_t>(c);
-    }
-    i += extra + 1;
-  }
-  return cp::FromUtf16(wide);
-}
 
 std::string FirstLine(const std::string& text) {
   std::string line = text.substr(0, text.find('\n'));
@@ -126,7 +72,7 @@ class PosixClipboard : public ClipboardService {
             : std::vector<std::string>{"--no-newline", "--type", "text"};
     ProcessResult result = RunProcess(tool, arguments);
     if (result.error.ok() && result.exit_code == 0) {
-      *text = Utf8ToAnsi(result.output);
+      *text = cp::FromUtf8(result.output);
       *has_text = true;
       return {};
     }
@@ -141,7 +87,7 @@ class PosixClipboard : public ClipboardService {
     FileSystem& fs = RealFileSystem();
     std::string path;
     if (SysError e = fs.CreateTempFile(fs.TempFolder(), "CLP", &path); e.failed()) return e;
-    SysError e = WriteUtf8File(path, AnsiToUtf8(text));
+    SysError e = WriteUtf8File(path, cp::ToUtf8(text));
     if (e.ok()) {
       std::string tool = session == Session::kX11 ? "xclip" : "wl-copy";
       ProcessOptions options;
@@ -156,10 +102,24 @@ class PosixClipboard : public ClipboardService {
       if (result.error.failed() || result.exit_code != 0) e = ToolFailure(tool, result, why);
     }
     fs.RemoveFile(path);
+    if (e.ok()) WaitUntilServed(text);
     return e;
   }
 
  private:
+  // The tools hand the text to a process of their own that serves it, and may return before
+  // that process has taken the clipboard; a read straight after (the next job appending to the
+  // clipboard) would then find the old text. Wait, briefly, until the clipboard gives the text.
+  void WaitUntilServed(const std::string& text) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      std::string now;
+      bool has_text = false;
+      if (ReadText(&now, &has_text, nullptr).ok() && has_text && now == text) return;
+      struct timespec pause = {0, 10 * 1000 * 1000};
+      ::nanosleep(&pause, nullptr);
+    }
+  }
+
   static SysError WriteUtf8File(const std::string& path, const std::string& utf8) {
     std::unique_ptr<WritableFile> file;
     SysError e = RealFileSystem().OpenForWriting(path, WriteMode::kReplace, &file);

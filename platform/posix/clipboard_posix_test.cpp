@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <optional>
@@ -113,6 +114,11 @@ class ClipboardPosixTest : public ::testing::Test {
     ProcessResult r = RunProcess(
         "xclip", {"-selection", "clipboard", "-i", "-t", "UTF8_STRING", dir_ / "in.txt"});
     ASSERT_TRUE(r.error.ok() && r.exit_code == 0) << "xclip: " << r.errors;
+    // xclip leaves a process of its own to serve the text; wait until it does.
+    for (int attempt = 0; attempt < 200 && XclipOutput() != utf8; ++attempt) {
+      struct timespec pause = {0, 10 * 1000 * 1000};
+      ::nanosleep(&pause, nullptr);
+    }
   }
 
   VirtualDisplay display_;

@@ -1,6 +1,8 @@
 // The default printer on Linux: the CUPS default destination (`lpstat -d`), printed with `lp`.
 #include <string>
 
+#include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "platform/printer.h"
 #include "platform/process.h"
 
@@ -41,8 +43,30 @@ class PosixPrinters : public PrinterService {
     return ErrorOfKind(ErrorKind::kNotFound);
   }
 
+  // CUPS takes text in UTF-8: the program's ANSI text goes to it through a converted copy.
   SysError PrintTextFile(const std::string& printer, const std::string& path,
                          const std::string& job_name, std::string* why) override {
+    FileSystem& fs = RealFileSystem();
+    std::string text, copy;
+    if (SysError e = fs.ReadWholeFile(path, &text); e.failed()) return e;
+    if (SysError e = fs.CreateTempFile(fs.TempFolder(), "tslprint", &copy); e.failed()) return e;
+    SysError written = WriteWhole(copy, cp::ToUtf8(text));
+    SysError printed = written.failed() ? written : RunLp(printer, copy, job_name, why);
+    fs.RemoveFile(copy);
+    return printed;
+  }
+
+ private:
+  static SysError WriteWhole(const std::string& path, const std::string& content) {
+    std::unique_ptr<WritableFile> file;
+    SysError e = RealFileSystem().OpenForWriting(path, WriteMode::kReplace, &file);
+    if (e.ok()) e = file->Write(content.data(), content.size());
+    SysError closed = file ? file->Close() : SysError{};
+    return e.failed() ? e : closed;
+  }
+
+  static SysError RunLp(const std::string& printer, const std::string& path,
+                        const std::string& job_name, std::string* why) {
     ProcessResult result = RunProcess("lp", {"-d", printer, "-t", job_name, path}, PlainLocale());
     if (result.error.failed()) {
       if (why) *why = "lp could not be started; are the CUPS client programs installed?";
