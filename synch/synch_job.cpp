@@ -73,8 +73,12 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
 int SynchJob::RunSynchronizationScript(const std::string& path) {
   settings_ = SynchSettings{};
   cancel_ = false;
+  script_read_failed_ = false;
   ScriptFile script;
-  if (!script.Load(path)) return 0;
+  if (!script.Load(path)) {
+    script_read_failed_ = script.read_failed();
+    return 0;
+  }
   if (ReadDirectoryInfo(script, Readers(), &settings_)) {
     PrepareJob();
     DispatchJob();
@@ -82,7 +86,10 @@ int SynchJob::RunSynchronizationScript(const std::string& path) {
   }
   // The action layout reads the file again, into a script of its own.
   ScriptFile actions_script;
-  if (!actions_script.Load(path)) return 0;
+  if (!actions_script.Load(path)) {
+    script_read_failed_ = actions_script.read_failed();
+    return 0;
+  }
   std::vector<SynchSettings> actions = ReadActionList(actions_script, Readers());
   for (std::size_t i = 0; i < actions.size(); ++i) {
     settings_ = actions[i];

@@ -37,6 +37,8 @@ class SynchJob {
   const ColumnList& columns() const { return columns_; }
   const ExtraDataSwitches& extra() const { return extra_; }
   bool cancelled() const { return cancel_; }
+  /// True when the last script could not be read (a message box said why).
+  bool script_read_failed() const { return script_read_failed_; }
 
  private:
   SettingsReaders Readers();
@@ -51,6 +53,7 @@ class SynchJob {
   ColumnList columns_;
   ExtraDataSwitches extra_;
   bool cancel_ = false;
+  bool script_read_failed_ = false;
 };
 
 }  // namespace tsl
