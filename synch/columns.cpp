@@ -1,6 +1,7 @@
 // Parsing and writing the output columns syntax, and the texts of the fields.
 #include "synch/columns.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "platform/code_page.h"
@@ -241,9 +242,8 @@ void AppendFieldText(std::string* out, Field field, const FileRecord& record,
     case Field::kDate: *out += times.Date(record.modified); break;
     case Field::kSize: {
       char digits[24];
-      int n = std::snprintf(digits, sizeof digits, "%llu",
-                            static_cast<unsigned long long>(record.size));
-      out->append(digits, static_cast<std::size_t>(n));
+      auto end = std::to_chars(digits, digits + sizeof digits, record.size).ptr;
+      out->append(digits, static_cast<std::size_t>(end - digits));
       break;
     }
     case Field::kSubdirectory: {

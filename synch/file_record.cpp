@@ -94,10 +94,6 @@ bool BlocksEqual(const std::string& path_a, const std::string& path_b, bool igno
 
 }  // namespace
 
-std::string_view FileRecord::RelativePath() const {
-  return std::string_view(path).substr(root_length < path.size() ? root_length : path.size());
-}
-
 std::string_view FileRecord::Name() const {
   std::string::size_type slash = LastSeparator(path, NativePathStyle());
   return slash == std::string::npos ? std::string_view(path)

@@ -44,7 +44,9 @@ struct FileRecord {
   std::optional<std::string> version;
 
   /// The path below the scanned folder.
-  std::string_view RelativePath() const;
+  std::string_view RelativePath() const {
+    return std::string_view(path).substr(root_length < path.size() ? root_length : path.size());
+  }
   /// The text after the last separator.
   std::string_view Name() const;
 };

@@ -123,6 +123,36 @@ TEST_F(FolderScanTest, RecordsCarryLocalTimesAndTheLowAttributeByte) {
   EXPECT_EQ(list_[0].checksum, 0u);  // not asked for
 }
 
+// The listings taken ahead on a helper thread give the scan exactly what it lists itself.
+TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
+  testing::ScopedTempDir dir;
+  std::vector<std::string> folders = {"a", "a/b", "a/b/c", ".hidden", "d", "d/e"};
+  for (const std::string& folder : folders) ASSERT_TRUE(Files().MakeFolder(dir / folder).ok());
+  int n = 0;
+  for (const std::string& folder : folders) {
+    for (int i = 0; i < 3; ++i) testing::WriteFile(dir / (folder + "/f" + std::to_string(n++)), "x");
+  }
+  testing::WriteFile(dir / "top", "x");
+  for (int subfolders : {1, 0}) {
+    SynchSettings settings;
+    settings.search_subfolders = subfolders;
+    NameMasks masks("*.*");
+    std::vector<FileRecord> plain, ahead;
+    ScanContext context{settings, {}, masks, nullptr, nullptr};
+    ASSERT_TRUE(ScanSide(dir.path(), context, &plain));
+    TreePrefetch prefetch(dir.path(), subfolders != 0);
+    context.prefetch = &prefetch;
+    ASSERT_TRUE(ScanSide(dir.path(), context, &ahead));
+    EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
+    EXPECT_EQ(plain.size(), subfolders ? 16u : 1u);
+  }
+  // Asked for a folder out of order, it declines, and the scan lists that folder itself.
+  TreePrefetch prefetch(dir.path(), true);
+  std::vector<DirEntry> entries;
+  EXPECT_FALSE(prefetch.Take(dir / "d", &entries));
+  EXPECT_FALSE(prefetch.Take(dir.path() + testing::Separator(), &entries));
+}
+
 TEST(FilterTest, DateSizeAndAttributeRules) {
   struct Case {
     std::int64_t min_size, max_size;
