@@ -196,7 +196,10 @@ class PosixFileSystem : public FileSystem {
     while (struct dirent* d = ::readdir(dir)) {
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
       struct stat st;
-      if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) continue;  // broken link or gone
+      if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) {  // a broken link, or gone meanwhile
+        errno = 0;  // not an error of the listing: readdir's end must not report it
+        continue;
+      }
       DirEntry entry;
       entry.name = d->d_name;
       entry.attributes = AttributesOf(entry.name, st);

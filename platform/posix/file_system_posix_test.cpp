@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/file_system.h"
 #include "tests/support/test_support.h"
@@ -22,6 +25,30 @@ TEST(PosixFileSystemTest, AttributesFollowPermissionsAndNames) {
   EXPECT_EQ(attributes, attr::kHidden | attr::kArchive);
   ASSERT_TRUE(RealFileSystem().GetAttributes(dir.path(), &attributes).ok());
   EXPECT_EQ(attributes, attr::kDirectory);
+}
+
+// Links: one to a file is listed as that file, one to a folder as a folder marked as a link,
+// a broken one not at all; and a broken link is no failure of the listing.
+TEST(PosixFileSystemTest, ListingFollowsLinksAndSkipsBrokenOnes) {
+  testing::ScopedTempDir dir;
+  testing::WriteFile(dir / "file.txt", "12345");
+  ASSERT_TRUE(RealFileSystem().MakeFolder(dir / "sub").ok());
+  ASSERT_EQ(::symlink((dir / "file.txt").c_str(), (dir / "to-file").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "sub").c_str(), (dir / "to-sub").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "broken").c_str()), 0);
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(RealFileSystem().ListFolder(dir.path(), &entries).ok());
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].name, "file.txt");
+  EXPECT_EQ(entries[1].name, "sub");
+  EXPECT_EQ(entries[1].attributes, attr::kDirectory);
+  EXPECT_EQ(entries[2].name, "to-file");
+  EXPECT_EQ(entries[2].attributes, attr::kArchive);
+  EXPECT_EQ(entries[2].size, 5u);
+  EXPECT_EQ(entries[3].name, "to-sub");
+  EXPECT_EQ(entries[3].attributes, attr::kDirectory | attr::kReparsePoint);
 }
 
 }  // namespace
