@@ -49,6 +49,12 @@ TEST(PosixFileSystemTest, ListingFollowsLinksAndSkipsBrokenOnes) {
   EXPECT_EQ(entries[2].size, 5u);
   EXPECT_EQ(entries[3].name, "to-sub");
   EXPECT_EQ(entries[3].attributes, attr::kDirectory | attr::kReparsePoint);
+
+  // A broken link as the last entry of a folder.
+  ASSERT_TRUE(RealFileSystem().MakeFolder(dir / "lonely").ok());
+  ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "lonely/broken").c_str()), 0);
+  EXPECT_TRUE(RealFileSystem().ListFolder(dir / "lonely", &entries).ok());
+  EXPECT_TRUE(entries.empty());
 }
 
 }  // namespace
