@@ -237,15 +237,67 @@ const std::string& CachingTimeFormatter::Date(FileTime local) {
 
 const std::string& CachingTimeFormatter::Time(FileTime local) {
   if (local <= 0) return none_;
-  // The time of day alone decides the text: keep each second's.
-  if (times_.empty()) times_.resize(86400);
-  std::string& text = times_[static_cast<std::size_t>(local / kTicksPerSecond % 86400)];
-  if (text.empty()) {
+  if (times_.needs_date()) {
     std::optional<CalendarTime> calendar = ToCalendar(local);
-    if (!calendar) return none_;
-    text = FormatWithPicture(time_picture_, *calendar);
+    time_ = calendar ? FormatWithPicture(times_.picture(), *calendar) : "";
+    return time_;
   }
-  return text;
+  std::int64_t second = local / kTicksPerSecond % 86400;
+  time_.clear();
+  times_.Append(&time_, static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
+                static_cast<int>(second % 60));
+  return time_;
+}
+
+TimePictureFormatter::TimePictureFormatter(const std::string& picture)
+    : picture_(picture), am_(TimeMarker(false)), pm_(TimeMarker(true)) {
+  std::size_t i = 0;
+  while (i < picture.size()) {
+    char letter = picture[i];
+    if (letter == '\'') {  // quoted text; '' stands for one quote
+      std::string text;
+      for (++i; i < picture.size(); ++i) {
+        if (picture[i] != '\'') {
+          text += picture[i];
+        } else if (i + 1 < picture.size() && picture[i + 1] == '\'') {
+          text += '\'';
+          ++i;
+        } else {
+          ++i;
+          break;
+        }
+      }
+      elements_.push_back({0, 0, text});
+      continue;
+    }
+    int count = 1;
+    while (i + count < picture.size() && picture[i + count] == letter) ++count;
+    bool known = std::string_view("hHmst").find(letter) != std::string_view::npos;
+    if (std::string_view("dMy").find(letter) != std::string_view::npos) needs_date_ = true;
+    elements_.push_back({known ? letter : '\0', count, known ? "" : std::string(count, letter)});
+    i += count;
+  }
+}
+
+void TimePictureFormatter::Append(std::string* out, int hour, int minute, int second) const {
+  auto number = [out](int value, int count) {
+    if (count >= 2 || value >= 10) *out += static_cast<char>('0' + value / 10 % 10);
+    *out += static_cast<char>('0' + value % 10);
+  };
+  for (const Element& e : elements_) {
+    switch (e.letter) {
+      case 'h': number(hour % 12 == 0 ? 12 : hour % 12, e.count); break;
+      case 'H': number(hour, e.count); break;
+      case 'm': number(minute, e.count); break;
+      case 's': number(second, e.count); break;
+      case 't': {
+        const std::string& marker = hour >= 12 ? pm_ : am_;
+        *out += e.count == 1 ? marker.substr(0, 1) : marker;
+        break;
+      }
+      default: *out += e.text;
+    }
+  }
 }
 
 }  // namespace tsl

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/locale.h"
 #include "synch/test_services.h"
 #include "tests/support/test_support.h"
 
@@ -140,6 +141,26 @@ TEST_F(ReportTest, TheBodyHasAProgressWindowOfItsOwnThatCanCancel) {
   EXPECT_EQ(Body(report), (std::vector<std::string>{"0", "1"}));
   EXPECT_TRUE(cancel_);
   EXPECT_EQ(services_.progress_log, (std::vector<std::string>{"open 5 Creating Report", "cancel"}));
+}
+
+// The quick time formatter gives what the locale's picture formatter gives, for every second
+// of a day.
+TEST(TimePictureFormatterTest, AgreesWithThePictureFormatter) {
+  for (const char* picture : {"h:mm:ss tt", "HH:mm:ss", "H.m.s", "hh 'o''clock' t", "tt h:mm",
+                              "HH' h 'mm", "s-m-h x"}) {
+    TimePictureFormatter quick(picture);
+    ASSERT_FALSE(quick.needs_date()) << picture;
+    for (int second = 0; second < 86400; ++second) {
+      CalendarTime time;
+      time.hour = second / 3600;
+      time.minute = second / 60 % 60;
+      time.second = second % 60;
+      std::string text;
+      quick.Append(&text, time.hour, time.minute, time.second);
+      ASSERT_EQ(text, FormatWithPicture(picture, time)) << picture << " at " << second;
+    }
+  }
+  EXPECT_TRUE(TimePictureFormatter("d h").needs_date());
 }
 
 }  // namespace
