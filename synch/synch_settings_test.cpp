@@ -85,6 +85,11 @@ TEST(SynchSettingsTest, ActionKeysReachTheirFields) {
   EXPECT_EQ(s.custom_message, "Hello");
   EXPECT_EQ(s.use_system_operations, 1);
   EXPECT_EQ(s.search_subfolders, 0);
+
+  // The most negative offset has no positive counterpart: it becomes the largest one.
+  actions = ReadActionList(Script("[Action1]\nAdd Seconds To Second Dir=-2147483648\n"),
+                           TestReaders());
+  EXPECT_EQ(actions.at(0).second_folder_offset, 2147483647);
 }
 
 TEST(SynchSettingsTest, DirectoryInfoMasksAreAssembledLineByLine) {
