@@ -1,5 +1,6 @@
-// The program's own settings: values below HKEY_CURRENT_USER\Software\Quarnel Software Inc.\
-// Tessaline, one subkey per section ("Settings", "Flags", a window's own section ...).
+// The program's own settings: values below the key
+// HKEY_CURRENT_USER\Software\Quarnel Software Inc.\Tessaline, one subkey per section
+// ("Settings", "Flags", a window's own section ...).
 #pragma once
 
 #include <string>

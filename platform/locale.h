@@ -1,6 +1,7 @@
 // The user's date and time conventions. Windows asks the system; Linux reads the same values
-// from the registry store (sShortDate and sTimeFormat under HKEY_CURRENT_USER\Control Panel\
-// International) with the defaults M/d/yyyy and h:mm:ss tt, and uses English names.
+// from the registry store (sShortDate and sTimeFormat under the key
+// HKEY_CURRENT_USER\Control Panel\International) with the defaults M/d/yyyy and h:mm:ss tt, and
+// uses English names.
 #pragma once
 
 #include <string>

@@ -108,6 +108,20 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   return result;
 }
 
+std::string TranscriptText(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    switch (c) {
+      case '\\': result += "\\\\"; break;
+      case '\n': result += "\\n"; break;
+      case '\r': result += "\\r"; break;
+      case '\t': result += "\\t"; break;
+      default: result += c;
+    }
+  }
+  return result;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string::size_type start = 0;

@@ -49,6 +49,9 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
                         const std::string& answers, std::vector<std::string>* transcript,
                         const std::vector<std::pair<std::string, std::string>>& environment = {});
 
+/// A text as the transcript writes it: `\` doubled, LF, CR and tab as `\n`, `\r`, `\t`.
+std::string TranscriptText(const std::string& text);
+
 /// Splits a text into lines at LF (a CR before it is dropped); no empty last line.
 std::vector<std::string> SplitLines(const std::string& text);
 

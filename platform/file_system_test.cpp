@@ -1,0 +1,157 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/fault_injection.h"
+#include "platform/file_error.h"
+#include "tests/support/test_support.h"
+
+namespace tsl {
+namespace {
+
+using testing::ReadFile;
+using testing::ScopedTempDir;
+using testing::WriteFile;
+
+SysError WriteWith(FileSystem& fs, const std::string& path, WriteMode mode,
+                   const std::string& text) {
+  std::unique_ptr<WritableFile> file;
+  if (SysError e = fs.OpenForWriting(path, mode, &file); e.failed()) return e;
+  if (SysError e = file->Write(text.data(), text.size()); e.failed()) return e;
+  return file->Close();
+}
+
+TEST(FileSystemTest, WriteModes) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  std::string path = dir / "f.txt";
+  ASSERT_TRUE(WriteWith(fs, path, WriteMode::kReplace, "one\r\n").ok());
+  ASSERT_TRUE(WriteWith(fs, path, WriteMode::kAppend, "two\r\n").ok());
+  EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
+  EXPECT_EQ(WriteWith(fs, path, WriteMode::kCreateNew, "x").kind, ErrorKind::kAlreadyExists);
+  ASSERT_TRUE(WriteWith(fs, path, WriteMode::kReplace, "three").ok());
+  EXPECT_EQ(ReadFile(path), "three");
+  // A write larger than the buffer, with bytes of every value.
+  std::string big(300000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(WriteWith(fs, path, WriteMode::kReplace, big).ok());
+  EXPECT_EQ(ReadFile(path), big);
+}
+
+TEST(FileSystemTest, MissingThingsGiveTheirKinds) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  std::string content;
+  SysError e = fs.ReadWholeFile(dir / "nope.txt", &content);
+  EXPECT_EQ(e.kind, ErrorKind::kNotFound);
+  EXPECT_EQ(StandardFileErrorText(e, "X"), "X was not found.");
+  std::uint32_t attributes = 0;
+  EXPECT_TRUE(fs.GetAttributes(dir / "nope.txt", &attributes).failed());
+  EXPECT_FALSE(PathExists(dir / "nope.txt"));
+  EXPECT_TRUE(fs.RemoveFile(dir / "nope.txt").ok());  // already gone is success
+  EXPECT_TRUE(fs.ReadWholeFile(dir.path(), &content).failed());  // a folder is not a file
+  std::vector<DirEntry> entries;
+  EXPECT_TRUE(fs.ListFolder(dir / "nope", &entries).failed());
+}
+
+TEST(FileSystemTest, FoldersListingAndAttributes) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  ASSERT_TRUE(fs.MakeFolder(dir / "sub").ok());
+  EXPECT_EQ(fs.MakeFolder(dir / "sub").kind, ErrorKind::kAlreadyExists);
+  WriteFile(dir / "sub/a.txt", "12345");
+  WriteFile(dir / "b.txt", "");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(fs.ListFolder(dir.path(), &entries).ok());
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "b.txt");
+  EXPECT_FALSE(entries[0].is_folder());
+  EXPECT_TRUE(entries[0].attributes & attr::kArchive);
+  EXPECT_EQ(entries[1].name, "sub");
+  EXPECT_TRUE(entries[1].is_folder());
+  ASSERT_TRUE(fs.ListFolder(dir / "sub", &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].size, 5u);
+  EXPECT_GT(entries[0].modified, 116444736000000000LL);  // after 1970
+
+  std::string file = dir / "sub/a.txt";
+  ASSERT_TRUE(fs.SetAttributes(file, attr::kReadOnly).ok());
+  std::uint32_t attributes = 0;
+  ASSERT_TRUE(fs.GetAttributes(file, &attributes).ok());
+  EXPECT_TRUE(attributes & attr::kReadOnly);
+  ASSERT_TRUE(fs.SetAttributes(file, attr::kNormal).ok());
+  ASSERT_TRUE(fs.GetAttributes(file, &attributes).ok());
+  EXPECT_FALSE(attributes & attr::kReadOnly);
+  EXPECT_EQ(fs.RemoveFolder(dir / "sub").kind, ErrorKind::kNotEmpty);
+}
+
+TEST(FileSystemTest, RenameReplacesOnlyWhenAsked) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  WriteFile(dir / "a", "A");
+  WriteFile(dir / "b", "B");
+  EXPECT_EQ(fs.Rename(dir / "a", dir / "b", false).kind, ErrorKind::kAlreadyExists);
+  EXPECT_EQ(ReadFile(dir / "b"), "B");
+  ASSERT_TRUE(fs.Rename(dir / "a", dir / "b", true).ok());
+  EXPECT_EQ(ReadFile(dir / "b"), "A");
+  EXPECT_FALSE(PathExists(dir / "a"));
+  ASSERT_TRUE(fs.Rename(dir / "b", dir / "c", false).ok());
+  EXPECT_EQ(ReadFile(dir / "c"), "A");
+}
+
+TEST(FileSystemTest, TemporaryFilesHaveUniqueNames) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  std::string a, b;
+  ASSERT_TRUE(fs.CreateTempFile(dir.path(), "CLP", &a).ok());
+  ASSERT_TRUE(fs.CreateTempFile(dir.path(), "CLP", &b).ok());
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(PathExists(a));
+  EXPECT_EQ(a.rfind(dir.path(), 0), 0u);
+  EXPECT_NE(a.find("CLP"), std::string::npos);
+  EXPECT_TRUE(testing::Separator() == fs.TempFolder().back());
+  EXPECT_FALSE(fs.CurrentFolder().empty());
+}
+
+TEST(FaultInjectionTest, FailsTheChosenOperationOnceOrFromThenOn) {
+  ScopedTempDir dir;
+  FaultInjectingFileSystem faulty(RealFileSystem());
+  // Operations: open, write, close.
+  faulty.FailAt(3, ErrorKind::kDiskFull);
+  SysError e = WriteWith(faulty, dir / "x", WriteMode::kReplace, "data");
+  EXPECT_EQ(e.kind, ErrorKind::kDiskFull);  // a failure at close is a failure
+  EXPECT_TRUE(faulty.fired());
+  EXPECT_EQ(faulty.operations(), 3);
+
+  faulty.FailAt(2, ErrorKind::kAccessDenied);
+  EXPECT_EQ(WriteWith(faulty, dir / "x", WriteMode::kReplace, "data").kind,
+            ErrorKind::kAccessDenied);
+  EXPECT_TRUE(WriteWith(faulty, dir / "y", WriteMode::kReplace, "data").ok());  // once only
+
+  faulty.FailAt(2, ErrorKind::kIo, /*persistent=*/true);
+  std::string content;
+  EXPECT_TRUE(faulty.ReadWholeFile(dir / "y", &content).ok());
+  EXPECT_EQ(faulty.ReadWholeFile(dir / "y", &content).kind, ErrorKind::kIo);
+  EXPECT_EQ(faulty.ReadWholeFile(dir / "y", &content).kind, ErrorKind::kIo);
+
+  faulty.FailAt(0, ErrorKind::kIo);
+  EXPECT_TRUE(faulty.ReadWholeFile(dir / "y", &content).ok());
+  EXPECT_FALSE(faulty.fired());
+}
+
+TEST(FaultInjectionTest, SwapsTheServiceInForce) {
+  FaultInjectingFileSystem faulty(RealFileSystem());
+  EXPECT_EQ(&Files(), &RealFileSystem());
+  {
+    ScopedFileSystem scope(faulty);
+    EXPECT_EQ(&Files(), &faulty);
+  }
+  EXPECT_EQ(&Files(), &RealFileSystem());
+}
+
+}  // namespace
+}  // namespace tsl
