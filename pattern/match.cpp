@@ -1,0 +1,607 @@
+// Matching: finds the next match of a compiled chain in a text. A window is laid over the text;
+// the first node in matching order is placed at the first start in the window where it fits,
+// and every further node in that order is fitted next to what is already placed: backwards
+// against a placed right neighbour, else forwards from the left. Nothing already placed is ever
+// moved. A chain that ends up placed without gaps, matches at least one byte and passes its side
+// conditions is the match; otherwise the window moves on by rules that depend on where the
+// first node landed. The skip search jumps over windows in which the first node cannot fit.
+#include <algorithm>
+#include <bit>
+
+#include "pattern/matcher.h"
+
+namespace tsl {
+
+using pattern_internal::FoldTable;
+using pattern_internal::IdentityTable;
+using pattern_internal::UpperTable;
+using Pos = pattern_internal::Pos;
+
+// --- PlacedIndex ----------------------------------------------------------------------------
+
+void PlacedIndex::Reset(std::size_t size) {
+  words_.assign(size / 64 + 1, 0);
+  summary_.assign(words_.size() / 64 + 1, 0);
+}
+
+void PlacedIndex::Insert(int i) {
+  std::size_t w = static_cast<std::size_t>(i) / 64;
+  words_[w] |= std::uint64_t{1} << (i % 64);
+  summary_[w / 64] |= std::uint64_t{1} << (w % 64);
+}
+
+void PlacedIndex::Clear(const std::vector<int>& placed) {
+  for (int i : placed) {
+    std::size_t w = static_cast<std::size_t>(i) / 64;
+    words_[w] = 0;
+    summary_[w / 64] = 0;
+  }
+}
+
+int PlacedIndex::Before(int i) const {
+  if (i <= 0) return -1;
+  std::size_t w = static_cast<std::size_t>(i) / 64;
+  std::uint64_t below = words_[w] & ((std::uint64_t{1} << (i % 64)) - 1);
+  if (below != 0) return static_cast<int>(w * 64 + 63 - std::countl_zero(below));
+  // Earlier words: first within the same summary word, then earlier summary words.
+  std::size_t s = w / 64;
+  std::uint64_t candidates = summary_[s] & ((std::uint64_t{1} << (w % 64)) - 1);
+  while (true) {
+    if (candidates != 0) {
+      std::size_t word = s * 64 + 63 - static_cast<std::size_t>(std::countl_zero(candidates));
+      return static_cast<int>(word * 64 + 63 - std::countl_zero(words_[word]));
+    }
+    if (s == 0) return -1;
+    candidates = summary_[--s];
+  }
+}
+
+int PlacedIndex::After(int i) const {
+  std::size_t next = static_cast<std::size_t>(i) + 1;
+  std::size_t w = next / 64;
+  if (w >= words_.size()) return -1;
+  std::uint64_t above = words_[w] & ~((std::uint64_t{1} << (next % 64)) - 1);
+  if (above != 0) return static_cast<int>(w * 64 + std::countr_zero(above));
+  std::size_t s = w / 64;
+  std::uint64_t candidates =
+      (w % 64 == 63) ? 0 : summary_[s] & ~((std::uint64_t{2} << (w % 64)) - 1);
+  while (true) {
+    if (candidates != 0) {
+      std::size_t word = s * 64 + static_cast<std::size_t>(std::countr_zero(candidates));
+      return static_cast<int>(word * 64 + std::countr_zero(words_[word]));
+    }
+    if (++s >= summary_.size()) return -1;
+    candidates = summary_[s];
+  }
+}
+
+// --- Set-up ---------------------------------------------------------------------------------
+
+Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block_bytes,
+                 Pos abs_offset, bool plain)
+    : pattern_(pattern),
+      nodes_(pattern.nodes_),
+      text_(reinterpret_cast<const unsigned char*>(text)),
+      length_(length),
+      ends_file_(block_bytes < kFullBlockBytes),
+      abs_offset_(abs_offset),
+      plain_(plain) {
+  const PatternSettings& settings = ProcessPatternSettings();
+  fold_ = settings.case_sensitive ? &IdentityTable() : &UpperTable();
+  bound_ = pattern_internal::EffectiveBound(settings.repetition_bound);
+  size_ = length_ + (ends_file_ && nodes_.back().anchor == node_op::kLineEnd ? 1 : 0);
+  max_length_ = pattern.max_from_[0];
+  leading_caret_ = nodes_.front().anchor == node_op::kLineStart;
+  for (const PatternNode& node : nodes_) {
+    if (node.doubled_anchor && node.anchor == node_op::kLineStart) double_caret_ = true;
+    if (node.doubled_anchor && node.anchor == node_op::kLineEnd) double_dollar_ = true;
+  }
+  for (PatternNode& node : nodes_) node.placed = false;  // whatever an earlier search left
+  placed_index_.Reset(nodes_.size());
+  order_ = &pattern.order_strict_;
+}
+
+Matcher::Window Matcher::FirstWindow() const {
+  Pos span = max_length_ < bound_ ? 2 * max_length_ : max_length_;
+  return {0, std::min(span, size_)};
+}
+
+Pos Matcher::FirstLineBreak() const {
+  if (first_break_ == -2) {
+    first_break_ = -1;
+    for (Pos p = 0; p < length_; ++p) {
+      if (pattern_internal::IsLineBreakAt(text_, length_, p, pattern_.widened_, ends_file_)) {
+        first_break_ = p;
+        break;
+      }
+    }
+  }
+  return first_break_;
+}
+
+// A leading `^` may match nothing at the very start of a file, until the window has passed the
+// first line break of the text.
+bool Matcher::Relaxed(Pos window_start) const {
+  if (!leading_caret_ || abs_offset_ != 0) return false;
+  Pos first = FirstLineBreak();
+  return first < 0 || window_start <= first;
+}
+
+bool Matcher::relaxation_pending(const Window& window) const { return Relaxed(window.start); }
+
+void Matcher::UseOrder(Pos window_start) {
+  order_relaxed_ = Relaxed(window_start);
+  order_ = order_relaxed_ ? &pattern_.order_relaxed_ : &pattern_.order_strict_;
+}
+
+void Matcher::ClearPlacements() {
+  for (int k : placed_list_) {
+    PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+    node.placed = false;
+    node.start = 0;
+    node.end = -1;
+    node.count = 0;
+    node.alternative = 0;
+  }
+  placed_index_.Clear(placed_list_);
+  placed_list_.clear();
+}
+
+void Matcher::SetPlaced(int k, const Fit& fit) {
+  PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  node.placed = true;
+  node.start = fit.start;
+  node.end = fit.start + fit.length - 1;
+  node.count = fit.count;
+  node.alternative = fit.alternative;
+  placed_list_.push_back(k);
+  placed_index_.Insert(k);
+}
+
+int Matcher::NearestPlacedLeft(int k) const { return placed_index_.Before(k); }
+int Matcher::NearestPlacedRight(int k) const { return placed_index_.After(k); }
+
+Pos Matcher::NodeLength(int k) const {
+  return pattern_.max_from_[static_cast<std::size_t>(k)] -
+         pattern_.max_from_[static_cast<std::size_t>(k) + 1];
+}
+
+// --- One attempt ----------------------------------------------------------------------------
+
+bool Matcher::Attempt(const Window& window, Pos hint) {
+  UseOrder(window.start);
+  ClearPlacements();
+  window_ = window;
+  first_missed_ = false;
+  scan_end_ = window.start;
+  Pos low = kNoLow;
+  Pos high = kNoHigh;
+  const std::vector<int>& order = *order_;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (!Place(order[i], low, high, i == 0 ? hint : 0)) return false;
+    if (i + 1 < order.size()) NextBounds(order[i], order[i + 1], &low, &high);
+  }
+  return Accept();
+}
+
+// The node placed next in matching order is kept near the one just placed: right after it when
+// it lies to the right, or no further left than the nodes in between could reach.
+void Matcher::NextBounds(int placed, int next, Pos* low, Pos* high) {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(placed)];
+  const std::vector<Pos>& max_from = pattern_.max_from_;
+  if (next > placed) {
+    *low = node.end + 1;
+  } else {
+    *low = node.start -
+           (max_from[static_cast<std::size_t>(next)] - max_from[static_cast<std::size_t>(placed)]);
+  }
+  *high = std::min(size_, node.end + 1 + max_from[static_cast<std::size_t>(placed) + 1]);
+  window_.end = std::max(window_.end, *high);
+}
+
+bool Matcher::Place(int k, Pos low, Pos high, Pos hint) {
+  const std::size_t n = nodes_.size();
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const int lp = NearestPlacedLeft(k);
+  const int rp = NearestPlacedRight(k);
+  const PatternNode* left_node = lp >= 0 ? &nodes_[static_cast<std::size_t>(lp)] : nullptr;
+  const PatternNode* right_node = rp >= 0 ? &nodes_[static_cast<std::size_t>(rp)] : nullptr;
+  const bool prev_placed = k > 0 && lp == k - 1;
+  const bool next_placed = static_cast<std::size_t>(k) + 1 < n && rp == k + 1;
+  Fit fit;
+  bool ok;
+  if (k == 0 && node.is_line_break() && right_node != nullptr) {
+    ok = PlaceLeadingBreak(right_node->start, low, &fit);
+  } else if (next_placed && !prev_placed) {
+    Pos floor = left_node ? left_node->end + 1 : right_node->start - NodeLength(k);
+    if (low != kNoLow) floor = std::max(floor, low);
+    ok = FitBackward(k, right_node->start, std::max<Pos>(floor, 0), &fit);
+  } else {
+    Pos left = left_node ? left_node->end + 1 : window_.start;
+    Pos right = right_node ? right_node->start : window_.end;
+    if (low != kNoLow) left = std::max(left, low);
+    if (high != kNoHigh) right = std::min(right, high);
+    // Right after a placed neighbour, any later start would leave a gap that the contiguity
+    // test rejects, so only the first start is tried.
+    bool only_left = prev_placed && !left_node->is_empty_placement();
+    ok = FitForward(k, std::max(left, hint), right, right_node ? right_node->start : size_,
+                    only_left, &fit);
+  }
+  if (ok && next_placed && fit.start + fit.length != right_node->start) ok = false;
+  if (ok) SetPlaced(k, fit);
+  return ok;
+}
+
+// A first node that is a line-break node, with a placed node to its right, ends at the last
+// line break before that node and takes the line breaks before it.
+bool Matcher::PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const {
+  const PatternNode& node = nodes_.front();
+  const Pos floor = std::max<Pos>(0, low == kNoLow ? 0 : low);
+  Pos p = right_start - 1;
+  while (p >= floor && Folded(p) != '\n' && Folded(p) != '\r') --p;
+  if (p < floor) {
+    if (order_relaxed_ && floor == 0) {  // the first line of the file
+      *fit = Fit{0, 0, 0, 0};
+      return true;
+    }
+    return false;
+  }
+  Pos end = p;
+  if (node.widened && end + 1 < right_start && Folded(end + 1) == 0) ++end;
+  Pos count = 0;
+  while (count < node.max && end - count >= floor && node.set.Contains(Folded(end - count))) {
+    ++count;
+  }
+  if (count == 0) return false;
+  *fit = Fit{end - count + 1, count, count, 0};
+  return true;
+}
+
+bool Matcher::LiteralAt(const std::string& literal, Pos s) const {
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (Folded(s + static_cast<Pos>(i)) != static_cast<unsigned char>(literal[i])) return false;
+  }
+  return true;
+}
+
+// Fitted backwards so that the node ends just before `end`: a set takes bytes backwards
+// greedily; a literal (or the first alternative that fits) repeats backwards.
+bool Matcher::FitBackward(int k, Pos end, Pos floor, Fit* fit) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  if (node.mode == NodeMode::kSet) {
+    Pos count = 0;
+    while (count < node.max && end - 1 - count >= floor &&
+           node.set.Contains(Folded(end - 1 - count))) {
+      ++count;
+    }
+    if (count < node.min) return false;
+    *fit = Fit{end - count, count, count, 0};
+    return true;
+  }
+  const int alternatives = static_cast<int>(node.alternatives.size());
+  for (int a = 0; a <= alternatives; ++a) {
+    const std::string& literal = node.AlternativeText(a);
+    const Pos l = static_cast<Pos>(literal.size());
+    Pos count = 0;
+    if (l == 0) {
+      count = node.max >= 1 ? 1 : 0;
+    } else {
+      while (count < node.max && end - (count + 1) * l >= floor &&
+             LiteralAt(literal, end - (count + 1) * l)) {
+        ++count;
+      }
+    }
+    if (count >= std::max<Pos>(1, node.min)) {
+      *fit = Fit{end - count * l, count * l, count, a};
+      return true;
+    }
+  }
+  if (node.min > 0) return false;
+  *fit = Fit{end, 0, 0, 0};
+  return true;
+}
+
+bool Matcher::MatchAt(int k, Pos s, Pos extent, Fit* fit) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  if (node.mode == NodeMode::kSet) {
+    const Pos limit = std::min(extent, s + node.max);
+    Pos p = s;
+    while (p < limit && node.set.Contains(Folded(p))) ++p;
+    *fit = Fit{s, p - s, p - s, 0};
+    return p - s >= node.min;
+  }
+  const int alternatives = static_cast<int>(node.alternatives.size());
+  for (int a = 0; a <= alternatives; ++a) {
+    const std::string& literal = node.AlternativeText(a);
+    const Pos l = static_cast<Pos>(literal.size());
+    Pos count = 0;
+    if (l == 0) {
+      count = node.max >= 1 ? 1 : 0;
+    } else {
+      while (count < node.max && s + (count + 1) * l <= extent &&
+             LiteralAt(literal, s + count * l)) {
+        ++count;
+      }
+    }
+    if (count >= std::max<Pos>(1, node.min)) {
+      *fit = Fit{s, count * l, count, a};
+      return true;
+    }
+  }
+  *fit = Fit{s, 0, 0, 0};
+  return node.min == 0;
+}
+
+bool Matcher::FitRelaxedCaret(Pos left, Pos extent, Fit* fit) const {
+  if (MatchAt(0, left, extent, fit) && fit->count > 0) return true;
+  if (left != 0) return false;
+  *fit = Fit{0, 0, 0, 0};  // nothing at the very start of the file
+  return true;
+}
+
+// Fitted forwards: the first start from `left` (below `right`) at which the node matches
+// between its minimum and maximum number of times. A node that may match nothing always fits at
+// `left`.
+bool Matcher::FitForward(int k, Pos left, Pos right, Pos extent, bool only_left, Fit* fit) {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  if (k == 0 && order_relaxed_) return FitRelaxedCaret(left, extent, fit);
+  if (node.min == 0) return MatchAt(k, left, extent, fit);
+  if (only_left) right = std::min(right, left + 1);
+  Pos scanned_to = right;
+  Pos s = plain_ ? FindStartPlain(k, left, right, extent, &scanned_to)
+                 : FindStartFast(k, left, right, extent, &scanned_to);
+  if (s < 0) {
+    if (!only_left && k == order_->front()) {
+      first_missed_ = true;
+      scan_end_ = scanned_to;
+    }
+    return false;
+  }
+  return MatchAt(k, s, extent, fit);
+}
+
+Pos Matcher::FindStartPlain(int k, Pos from, Pos right, Pos extent, Pos* scanned_to) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  // A last set node that fails at a start extends its right limit by one byte.
+  const bool extends =
+      node.mode == NodeMode::kSet && static_cast<std::size_t>(k) + 1 == nodes_.size();
+  Fit fit;
+  for (Pos s = from; s < right; ++s) {
+    if (MatchAt(k, s, extent, &fit)) return s;
+    if (extends) right = std::min(right + 1, size_);
+  }
+  *scanned_to = std::max(right, from);
+  return -1;
+}
+
+Pos Matcher::FindStartFast(int k, Pos from, Pos right, Pos extent, Pos* scanned_to) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  if (node.mode == NodeMode::kSet && static_cast<std::size_t>(k) + 1 == nodes_.size() &&
+      from < right) {
+    right = size_;  // where extending the right limit byte by byte ends up
+  }
+  *scanned_to = std::max(right, from);
+  if (from >= right) return -1;
+  if (node.mode == NodeMode::kLiteral && node.alternatives.empty() && !node.literal.empty()) {
+    return FindLiteralStart(k, from, right, extent);
+  }
+  return FindByTable(k, from, right, extent);
+}
+
+// A literal: candidate starts come from the substring search; a repeated literal must also
+// reach its minimum count there.
+Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const Pos l = static_cast<Pos>(node.literal.size());
+  const Pos last_start = std::min(right - 1, extent - l);
+  Fit fit;
+  Pos p = from;
+  while (p <= last_start) {
+    Pos c =
+        pattern_internal::FindFoldedLiteral(text_, length_, p, last_start, node.literal, *fold_);
+    if (c < 0) {
+      // The line feed seen after a text that ends the file is not in the text itself.
+      Pos tail = length_ + 1 - l;
+      if (size_ > length_ && tail >= p && tail <= last_start && MatchAt(k, tail, extent, &fit)) {
+        return tail;
+      }
+      return -1;
+    }
+    if (MatchAt(k, c, extent, &fit)) return c;
+    p = c + 1;
+  }
+  return -1;
+}
+
+// Sets and groups: candidate starts are the bytes that can begin the node; a set's run that is
+// too short rules out every start inside it.
+Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  pattern_internal::ByteTable table{};
+  for (int b = 0; b < 256; ++b) {
+    unsigned char folded = (*fold_)[static_cast<std::size_t>(b)];
+    bool can_begin = false;
+    if (node.mode == NodeMode::kSet) {
+      can_begin = node.set.Contains(folded);
+    } else {
+      for (int a = 0; a <= static_cast<int>(node.alternatives.size()) && !can_begin; ++a) {
+        const std::string& literal = node.AlternativeText(a);
+        can_begin = literal.empty() || static_cast<unsigned char>(literal[0]) == folded;
+      }
+    }
+    table[static_cast<std::size_t>(b)] = can_begin;
+  }
+  Fit fit;
+  Pos p = from;
+  while (p < right) {
+    Pos c = pattern_internal::FindTableByte(text_, p, std::min(right, length_), table);
+    if (c < 0) {
+      if (length_ >= p && length_ < right && MatchAt(k, length_, extent, &fit)) return length_;
+      return -1;
+    }
+    if (MatchAt(k, c, extent, &fit)) return c;
+    if (node.mode == NodeMode::kSet) {
+      if (c + fit.count >= extent) return -1;  // every later run is cut shorter still
+      p = c + fit.count + 1;
+    } else {
+      p = c + 1;
+    }
+  }
+  return -1;
+}
+
+// --- Acceptance -----------------------------------------------------------------------------
+
+bool Matcher::Accept() {
+  Pos raw_start = -1;
+  Pos raw_end = -1;
+  for (const PatternNode& node : nodes_) {
+    if (!node.placed) return false;
+    if (node.is_empty_placement()) continue;
+    if (raw_start < 0) {
+      raw_start = node.start;
+    } else if (node.start != raw_end) {
+      return false;
+    }
+    raw_end = node.end + 1;
+  }
+  if (raw_start < 0) return false;  // nothing matched
+  if (double_caret_ && (abs_offset_ != 0 || raw_start != 0)) return false;
+  // `$$`: the match must reach the end of the text, and the text must end the file. Line breaks
+  // taken by `$$` count as reaching it, so that a last line ending in CR LF is found too.
+  if (double_dollar_ && (!ends_file_ || raw_end < length_)) return false;
+  Pos start = raw_start;
+  Pos end = raw_end;
+  const PatternNode& head = nodes_.front();
+  const PatternNode& tail = nodes_.back();
+  if (head.anchor == node_op::kLineStart && !head.is_empty_placement()) start = head.end + 1;
+  if (tail.anchor == node_op::kLineEnd && !tail.is_empty_placement()) end = tail.start;
+  start = std::min(start, end);
+  if (!SideConditionsHold(start, end)) return false;
+  match_start_ = start;
+  match_end_ = end;
+  return true;
+}
+
+bool Matcher::SideConditionsHold(Pos start, Pos end) const {
+  for (SearchPattern& side : pattern_.side_conditions_) {
+    Pos last_line_break = 0;
+    Pos line_count = 0;
+    Pos found = side.Find(reinterpret_cast<const char*>(text_) + start, end - start, 0, 0, 0,
+                          &last_line_break, &line_count);
+    if ((found >= 0) != side.must_match()) return false;
+  }
+  return true;
+}
+
+std::string Matcher::Bytes(Pos start, Pos length) const {
+  std::string bytes;
+  if (length <= 0) return bytes;
+  Pos real = std::max<Pos>(0, std::min(start + length, length_) - start);
+  bytes.assign(reinterpret_cast<const char*>(text_) + start, static_cast<std::size_t>(real));
+  bytes.append(static_cast<std::size_t>(length - real), '\n');
+  return bytes;
+}
+
+void Matcher::Commit() {
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    PatternNode& node = nodes_[i];
+    bool stripped = (i == 0 && node.anchor == node_op::kLineStart) ||
+                    (i + 1 == nodes_.size() && node.anchor == node_op::kLineEnd);
+    node.matched = stripped ? std::string() : Bytes(node.start, node.end + 1 - node.start);
+  }
+  pattern_.match_start_ = match_start_;
+  pattern_.match_end_ = match_end_;
+}
+
+// --- Moving the window ----------------------------------------------------------------------
+
+int Matcher::NodeBeforeFirstGap() const {
+  int last = 0;
+  Pos expected = nodes_.front().is_empty_placement() ? -1 : nodes_.front().end + 1;
+  for (std::size_t i = 1; i < nodes_.size(); ++i) {
+    const PatternNode& node = nodes_[i];
+    if (!node.placed) break;
+    if (node.is_empty_placement()) continue;
+    if (expected >= 0 && node.start != expected) break;
+    last = static_cast<int>(i);
+    expected = node.end + 1;
+  }
+  return last;
+}
+
+Matcher::Window Matcher::NextWindow() const {
+  const PatternNode& first = nodes_[static_cast<std::size_t>(order_->front())];
+  if (!first.placed) return MoveAfterMiss(window_);
+  const PatternNode* basis = &first;
+  if (nodes_.front().placed && !nodes_.front().is_line_break()) {
+    basis = &nodes_[static_cast<std::size_t>(NodeBeforeFirstGap())];
+  }
+  Pos next = basis->mode == NodeMode::kLiteral ? basis->start + 1 : basis->end + 1;
+  next = std::max(next, window_.start + 1);
+  return {next, std::min(size_, next + 2 * max_length_)};
+}
+
+// After the first node in matching order found no place: a set moves the window by one byte; a
+// literal moves it to where an occurrence across the window's end would begin.
+Matcher::Window Matcher::MoveAfterMiss(const Window& window) const {
+  const int k = order_->front();
+  Pos next = window.start + 1;
+  if (nodes_[static_cast<std::size_t>(k)].mode == NodeMode::kLiteral) {
+    const Pos length = NodeLength(k);
+    next = window.end - length;
+    if (next <= window.start) next += length;
+    next = std::max(next, window.start + 1);
+  }
+  return {next, std::min(size_, next + 2 * max_length_)};
+}
+
+Pos Matcher::NextFirstNodeStart(Pos from) const {
+  Pos scanned_to = 0;
+  return FindStartFast(order_->front(), from, size_, size_, &scanned_to);
+}
+
+Matcher::Window Matcher::SkipTo(Window window, Pos target) const {
+  const int k = order_->front();
+  const bool literal = nodes_[static_cast<std::size_t>(k)].mode == NodeMode::kLiteral;
+  const Pos span = 2 * max_length_;
+  if (target >= size_) return {size_, size_};  // no start is left to try
+  while (window.start < size_ && window.end <= target) {
+    // While windows keep their full span, the moves are regular: jump over all but the last.
+    if (span > 0 && window.end == window.start + span) {
+      if (!literal) {
+        Pos start = std::max(window.start + 1, target - span + 1);
+        window = {start, std::min(size_, start + span)};
+        continue;
+      }
+      Pos stride = span - NodeLength(k);
+      if (stride >= 1 && target - window.end > 2 * stride) {
+        Pos steps = (target - window.end) / stride - 1;
+        window.start += steps * stride;
+        window.end += steps * stride;
+        continue;
+      }
+    }
+    window = MoveAfterMiss(window);
+  }
+  return window;
+}
+
+bool FindWithSkips(Matcher& matcher) {
+  Matcher::Window window = matcher.FirstWindow();
+  Matcher::Pos hint = 0;
+  while (window.start < matcher.size()) {
+    const bool pending = matcher.relaxation_pending(window);
+    if (matcher.Attempt(window, pending ? 0 : hint)) return true;
+    if (matcher.first_node_missed() && !pending) {
+      Matcher::Pos next = matcher.NextFirstNodeStart(matcher.scan_end());
+      hint = next < 0 ? matcher.size() : next;
+      window = matcher.SkipTo(window, hint);
+    } else {
+      window = matcher.NextWindow();
+    }
+  }
+  return false;
+}
+
+}  // namespace tsl

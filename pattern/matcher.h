@@ -1,0 +1,155 @@
+// One search of a compiled pattern over one text: the window, the placing of nodes, the checks a
+// placed chain must pass, and the window moves after a failed attempt. Internal to pattern/;
+// SearchPattern::Find drives it with the skip search, and the tests drive it with a plain loop
+// that slides the window exactly as the rules say, to check that both find the same matches.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pattern/pattern_internal.h"
+#include "pattern/search_pattern.h"
+#include "pattern/skip_search.h"
+
+namespace tsl {
+
+/// The chain positions placed in the current attempt, with the nearest placed one on either
+/// side of a position found in a few word operations also for very long chains.
+class PlacedIndex {
+ public:
+  void Reset(std::size_t size);
+  void Insert(int i);
+  void Clear(const std::vector<int>& placed);
+  /// The greatest placed index below i, or -1.
+  int Before(int i) const;
+  /// The smallest placed index above i, or -1.
+  int After(int i) const;
+
+ private:
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> summary_;  // bit w: words_[w] is not zero
+};
+
+class Matcher {
+ public:
+  using Pos = pattern_internal::Pos;
+
+  struct Window {
+    Pos start = 0;
+    Pos end = 0;  // exclusive: starts are tried below it
+  };
+
+  /// `abs_offset` is the offset of text[0] in the file. With `plain`, nodes are fitted by
+  /// trying every start in turn, without the fast substring and set searches.
+  Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block_bytes, Pos abs_offset,
+          bool plain);
+
+  /// The length of the text, plus the line feed seen after it when the pattern ends in `$` and
+  /// the text ends the file.
+  Pos size() const { return size_; }
+  Pos text_length() const { return length_; }
+  bool text_ends_file() const { return ends_file_; }
+
+  Window FirstWindow() const;
+  /// Places the whole chain in the window and checks it. `hint`: no start of the first node in
+  /// matching order below it can match (0 when nothing is known).
+  bool Attempt(const Window& window, Pos hint);
+  /// The window after a failed attempt.
+  Window NextWindow() const;
+
+  /// After a failed attempt: true when the first node in matching order was tried at every
+  /// start below scan_end() and fitted at none.
+  bool first_node_missed() const { return first_missed_; }
+  Pos scan_end() const { return scan_end_; }
+  /// The first start at or after `from` where the first node in matching order fits; -1 when
+  /// there is none. Only meaningful after first_node_missed().
+  Pos NextFirstNodeStart(Pos from) const;
+  /// The window the rules reach from `window` (after misses of the first node) once it holds
+  /// `target` as a start, or one that starts beyond the text.
+  Window SkipTo(Window window, Pos target) const;
+  /// True while a leading `^` may still match nothing at the very start of the text: the
+  /// matching order can still change.
+  bool relaxation_pending(const Window& window) const;
+
+  /// After a successful attempt: the match without a leading `^`'s or trailing `$`'s line
+  /// breaks. Commit() copies the matched texts into the pattern's nodes.
+  Pos match_start() const { return match_start_; }
+  Pos match_end() const { return match_end_; }
+  void Commit();
+
+ private:
+  static constexpr Pos kNoLow = INT64_MIN;
+  static constexpr Pos kNoHigh = INT64_MAX;
+
+  unsigned char Folded(Pos p) const {
+    return (*fold_)[p < length_ ? text_[p] : static_cast<unsigned char>('\n')];
+  }
+  /// Where a node would go: its first byte, its length in bytes, its repetitions and which
+  /// alternative of a group matched.
+  struct Fit {
+    Pos start = 0;
+    Pos length = 0;
+    Pos count = 0;
+    int alternative = 0;
+  };
+
+  bool Relaxed(Pos window_start) const;
+  void UseOrder(Pos window_start);
+  void ClearPlacements();
+  bool Place(int k, Pos low, Pos high, Pos hint);
+  bool PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const;
+  bool FitBackward(int k, Pos end, Pos floor, Fit* fit) const;
+  bool FitForward(int k, Pos left, Pos right, Pos extent, bool only_left, Fit* fit);
+  bool FitRelaxedCaret(Pos left, Pos extent, Fit* fit) const;
+  Pos FindStartPlain(int k, Pos from, Pos right, Pos extent, Pos* scanned_to) const;
+  Pos FindStartFast(int k, Pos from, Pos right, Pos extent, Pos* scanned_to) const;
+  Pos FindLiteralStart(int k, Pos from, Pos right, Pos extent) const;
+  Pos FindByTable(int k, Pos from, Pos right, Pos extent) const;
+  /// Fits node k forwards at start s, not beyond `extent`.
+  bool MatchAt(int k, Pos s, Pos extent, Fit* fit) const;
+  bool LiteralAt(const std::string& literal, Pos s) const;
+  void SetPlaced(int k, const Fit& fit);
+  int NearestPlacedLeft(int k) const;
+  int NearestPlacedRight(int k) const;
+  Pos NodeLength(int k) const;
+  void NextBounds(int placed, int next, Pos* low, Pos* high);
+  bool Accept();
+  bool SideConditionsHold(Pos start, Pos end) const;
+  int NodeBeforeFirstGap() const;
+  Window MoveAfterMiss(const Window& window) const;
+  Pos FirstLineBreak() const;
+  std::string Bytes(Pos start, Pos length) const;
+
+  SearchPattern& pattern_;
+  std::vector<PatternNode>& nodes_;
+  const unsigned char* text_;
+  Pos length_;
+  Pos size_;
+  bool ends_file_;
+  Pos abs_offset_;
+  bool plain_;
+  const pattern_internal::FoldTable* fold_;
+  Pos bound_;
+  Pos max_length_;
+  bool leading_caret_;
+  bool double_caret_ = false;
+  bool double_dollar_ = false;
+  mutable Pos first_break_ = -2;  // -2: not looked for yet; -1: none
+
+  const std::vector<int>* order_ = nullptr;
+  bool order_relaxed_ = false;
+  Window window_;
+  std::vector<int> placed_list_;
+  PlacedIndex placed_index_;
+  bool first_missed_ = false;
+  Pos scan_end_ = 0;
+  Pos match_start_ = -1;
+  Pos match_end_ = -1;
+};
+
+/// Runs the search with the skip search: when the first node in matching order misses a
+/// window, the window jumps to the next place it can fit instead of sliding. True on a match.
+bool FindWithSkips(Matcher& matcher);
+
+}  // namespace tsl

@@ -1,0 +1,35 @@
+// Fast scanning used by the matcher to skip stretches of text that cannot hold a match: a
+// substring search that folds letter case through a table, a search for the first byte of a
+// set, and a line-break counter. Each gives exactly what a byte-by-byte loop gives.
+#pragma once
+
+#include <string_view>
+
+#include "pattern/pattern_internal.h"
+
+namespace tsl::pattern_internal {
+
+/// The first p in [from, last_start] with fold[text[p + i]] == literal[i] for every i, reading
+/// only text[0, length); -1 when there is none. `literal` is not empty.
+Pos FindFoldedLiteral(const unsigned char* text, Pos length, Pos from, Pos last_start,
+                      std::string_view literal, const FoldTable& fold);
+
+/// A 256-entry membership table.
+using ByteTable = std::array<bool, 256>;
+
+/// The first p in [from, to) whose byte is in `table`; -1 when there is none.
+Pos FindTableByte(const unsigned char* text, Pos from, Pos to, const ByteTable& table);
+
+/// The line breaks in text[from, to): an LF, or a CR not followed by LF (looked for two bytes on
+/// in UTF-16 text). A CR in the last byte of the text is a break only when `text_ends_file`.
+struct BreakScan {
+  Pos count = 0;
+  Pos last = -1;  // position of the last break found
+};
+BreakScan ScanLineBreaks(const unsigned char* text, Pos length, Pos from, Pos to, bool utf16,
+                         bool text_ends_file);
+
+/// True when text[p] is a line break by the rule above.
+bool IsLineBreakAt(const unsigned char* text, Pos length, Pos p, bool utf16, bool text_ends_file);
+
+}  // namespace tsl::pattern_internal
