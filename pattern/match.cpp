@@ -97,6 +97,13 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
     if (node.doubled_anchor && node.anchor == node_op::kLineEnd) double_dollar_ = true;
   }
   for (PatternNode& node : nodes_) node.placed = false;  // whatever an earlier search left
+  if (!pattern.cache_ || pattern.cache_->fold != fold_) {
+    pattern.cache_ = std::make_unique<pattern_internal::SearchCache>();
+    pattern.cache_->fold = fold_;
+    pattern.cache_->literals.resize(nodes_.size());
+    pattern.cache_->start_tables.resize(nodes_.size());
+  }
+  cache_ = pattern.cache_.get();
   placed_index_.Reset(nodes_.size());
   order_ = &pattern.order_strict_;
 }
@@ -397,8 +404,7 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
   Fit fit;
   Pos p = from;
   while (p <= last_start) {
-    Pos c =
-        pattern_internal::FindFoldedLiteral(text_, length_, p, last_start, node.literal, *fold_);
+    Pos c = LiteralSearchOf(k).Find(text_, length_, p, last_start);
     if (c < 0) {
       // The line feed seen after a text that ends the file is not in the text itself.
       Pos tail = length_ + 1 - l;
@@ -417,20 +423,7 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
 // too short rules out every start inside it.
 Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
-  pattern_internal::ByteTable table{};
-  for (int b = 0; b < 256; ++b) {
-    unsigned char folded = (*fold_)[static_cast<std::size_t>(b)];
-    bool can_begin = false;
-    if (node.mode == NodeMode::kSet) {
-      can_begin = node.set.Contains(folded);
-    } else {
-      for (int a = 0; a <= static_cast<int>(node.alternatives.size()) && !can_begin; ++a) {
-        const std::string& literal = node.AlternativeText(a);
-        can_begin = literal.empty() || static_cast<unsigned char>(literal[0]) == folded;
-      }
-    }
-    table[static_cast<std::size_t>(b)] = can_begin;
-  }
+  const pattern_internal::ByteTable& table = StartTableOf(k);
   Fit fit;
   Pos p = from;
   while (p < right) {
@@ -448,6 +441,38 @@ Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
     }
   }
   return -1;
+}
+
+const pattern_internal::LiteralSearch& Matcher::LiteralSearchOf(int k) const {
+  std::unique_ptr<pattern_internal::LiteralSearch>& search =
+      cache_->literals[static_cast<std::size_t>(k)];
+  if (!search) {
+    search = std::make_unique<pattern_internal::LiteralSearch>(
+        nodes_[static_cast<std::size_t>(k)].literal, *fold_);
+  }
+  return *search;
+}
+
+const pattern_internal::ByteTable& Matcher::StartTableOf(int k) const {
+  std::unique_ptr<pattern_internal::ByteTable>& table =
+      cache_->start_tables[static_cast<std::size_t>(k)];
+  if (table) return *table;
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  table = std::make_unique<pattern_internal::ByteTable>();
+  for (int b = 0; b < 256; ++b) {
+    unsigned char folded = (*fold_)[static_cast<std::size_t>(b)];
+    bool can_begin = false;
+    if (node.mode == NodeMode::kSet) {
+      can_begin = node.set.Contains(folded);
+    } else {
+      for (int a = 0; a <= static_cast<int>(node.alternatives.size()) && !can_begin; ++a) {
+        const std::string& literal = node.AlternativeText(a);
+        can_begin = literal.empty() || static_cast<unsigned char>(literal[0]) == folded;
+      }
+    }
+    (*table)[static_cast<std::size_t>(b)] = can_begin;
+  }
+  return *table;
 }
 
 // --- Acceptance -----------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@
 #include "pattern/skip_search.h"
 
 namespace tsl {
+
+namespace pattern_internal {
+/// What the matcher prepares once per pattern and case folding: each node's substring search
+/// and the table of bytes a node can begin with.
+struct SearchCache {
+  const FoldTable* fold = nullptr;
+  std::vector<std::unique_ptr<LiteralSearch>> literals;
+  std::vector<std::unique_ptr<ByteTable>> start_tables;
+};
+}  // namespace pattern_internal
 
 /// The chain positions placed in the current attempt, with the nearest placed one on either
 /// side of a position found in a few word operations also for very long chains.
@@ -120,6 +131,8 @@ class Matcher {
   Window MoveAfterMiss(const Window& window) const;
   Pos FirstLineBreak() const;
   std::string Bytes(Pos start, Pos length) const;
+  const pattern_internal::LiteralSearch& LiteralSearchOf(int k) const;
+  const pattern_internal::ByteTable& StartTableOf(int k) const;
 
   SearchPattern& pattern_;
   std::vector<PatternNode>& nodes_;
@@ -130,6 +143,7 @@ class Matcher {
   Pos abs_offset_;
   bool plain_;
   const pattern_internal::FoldTable* fold_;
+  pattern_internal::SearchCache* cache_;
   Pos bound_;
   Pos max_length_;
   bool leading_caret_;

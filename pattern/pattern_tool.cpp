@@ -23,10 +23,11 @@ std::vector<PatternHit> ScanWholeText(SearchPattern& pattern, std::string_view t
     hit.start = hit.end - static_cast<std::int64_t>(hit.matched.size());
     hit.line = 1 + line_count;
     if (build_replacements) hit.replacement = pattern.BuildReplacement();
-    // Find counted the breaks before the match; the ones inside it belong to the scan.
-    CountLineBreaks(text.data(), length, hit.start, hit.end, 0, pattern.widened(), true,
-                    &last_line_break, &line_count);
+    // Find counted the breaks before the match; the ones inside it (and the byte passed over
+    // after an empty match) belong to the scan.
     pos = hit.matched.empty() ? hit.end + 1 : hit.end;
+    CountLineBreaks(text.data(), length, hit.start, pos, 0, pattern.widened(), true,
+                    &last_line_break, &line_count);
     hits.push_back(std::move(hit));
   }
   return hits;

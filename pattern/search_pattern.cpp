@@ -116,6 +116,7 @@ void SearchPattern::CompileRegex(std::string_view expression, int depth, std::st
 }
 
 void SearchPattern::Prepare() {
+  cache_.reset();
   max_from_ = pattern_internal::MaxLengthsFrom(nodes_);
   order_strict_ = pattern_internal::ComputeMatchingOrder(nodes_, nodes_.front().min);
   order_relaxed_ = nodes_.front().anchor == node_op::kLineStart

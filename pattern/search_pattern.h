@@ -68,6 +68,9 @@ void CountLineBreaks(const char* text, std::int64_t length, std::int64_t from, s
                      std::int64_t* last_line_break, std::int64_t* line_count);
 
 class Matcher;
+namespace pattern_internal {
+struct SearchCache;
+}
 
 class SearchPattern {
  public:
@@ -164,6 +167,9 @@ class SearchPattern {
   std::unique_ptr<SearchPattern> folder_pattern_;
   bool any_depth_before_ = false;
   bool any_depth_below_ = false;
+
+  // Substring searches and start tables prepared by the matcher for the case folding in use.
+  std::unique_ptr<pattern_internal::SearchCache> cache_;
 
   bool needs_reset_ = false;
   std::int64_t match_start_ = -1;

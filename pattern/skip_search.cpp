@@ -55,73 +55,73 @@ struct LaneBits {
   }
 };
 
-/// Up to four byte values that fold to the same byte, as vectors.
-struct Spellings {
-  Bytes16 v[4];
+/// The byte values that fold to `folded`, repeated to fill four slots; false when there are
+/// more than four (the search then goes byte by byte).
+bool CollectSpellings(unsigned char folded, const FoldTable& fold, unsigned char* out) {
   int count = 0;
-};
-
-Spellings SpellingsOf(unsigned char folded, const FoldTable& fold) {
-  Spellings s;
   for (int b = 0; b < 256; ++b) {
     if (fold[static_cast<std::size_t>(b)] != folded) continue;
-    if (s.count == 4) return Spellings{};  // too many spellings: the caller searches bytewise
-    s.v[s.count++] = Splat(static_cast<unsigned char>(b));
+    if (count == 4) return false;
+    out[count++] = static_cast<unsigned char>(b);
   }
-  for (int i = s.count; i < 4 && s.count > 0; ++i) s.v[i] = s.v[0];
-  return s;
+  if (count == 0) return false;
+  for (int i = count; i < 4; ++i) out[i] = out[0];
+  return true;
 }
 
-Bytes16 MatchAny(Bytes16 t, const Spellings& s) {
-  return Equal(t, s.v[0]) | Equal(t, s.v[1]) | Equal(t, s.v[2]) | Equal(t, s.v[3]);
+Bytes16 MatchAny(Bytes16 t, const unsigned char* spellings) {
+  return Equal(t, Splat(spellings[0])) | Equal(t, Splat(spellings[1])) |
+         Equal(t, Splat(spellings[2])) | Equal(t, Splat(spellings[3]));
 }
 
-bool MatchesAt(const unsigned char* text, Pos p, std::string_view literal, const FoldTable& fold,
-               bool identity) {
-  if (identity) return std::memcmp(text + p, literal.data(), literal.size()) == 0;
-  for (std::size_t i = 0; i < literal.size(); ++i) {
-    if (fold[text[p + static_cast<Pos>(i)]] != static_cast<unsigned char>(literal[i])) {
+}  // namespace
+
+LiteralSearch::LiteralSearch(std::string literal, const FoldTable& fold)
+    : literal_(std::move(literal)), fold_(&fold), identity_(&fold == &IdentityTable()) {
+  vector_filter_ = CollectSpellings(static_cast<unsigned char>(literal_.front()), fold, first_) &&
+                   CollectSpellings(static_cast<unsigned char>(literal_.back()), fold, last_);
+}
+
+bool LiteralSearch::MatchesAt(const unsigned char* text, Pos p) const {
+  if (identity_) return std::memcmp(text + p, literal_.data(), literal_.size()) == 0;
+  const FoldTable& fold = *fold_;
+  for (std::size_t i = 0; i < literal_.size(); ++i) {
+    if (fold[text[p + static_cast<Pos>(i)]] != static_cast<unsigned char>(literal_[i])) {
       return false;
     }
   }
   return true;
 }
 
-Pos FindBytewise(const unsigned char* text, Pos from, Pos last_start, std::string_view literal,
-                 const FoldTable& fold, bool identity) {
-  const unsigned char first = static_cast<unsigned char>(literal[0]);
+Pos LiteralSearch::FindBytewise(const unsigned char* text, Pos from, Pos last_start) const {
+  const unsigned char first = static_cast<unsigned char>(literal_[0]);
+  const FoldTable& fold = *fold_;
   for (Pos p = from; p <= last_start; ++p) {
-    if (fold[text[p]] == first && MatchesAt(text, p, literal, fold, identity)) return p;
+    if (fold[text[p]] == first && MatchesAt(text, p)) return p;
   }
   return -1;
 }
 
-}  // namespace
-
-Pos FindFoldedLiteral(const unsigned char* text, Pos length, Pos from, Pos last_start,
-                      std::string_view literal, const FoldTable& fold) {
-  const Pos l = static_cast<Pos>(literal.size());
+Pos LiteralSearch::Find(const unsigned char* text, Pos length, Pos from, Pos last_start) const {
+  const Pos l = static_cast<Pos>(literal_.size());
   last_start = std::min(last_start, length - l);
   if (from < 0) from = 0;
   if (from > last_start) return -1;
-  const bool identity = &fold == &IdentityTable();
-  if (identity && l == 1) {
+  if (identity_ && l == 1) {
     const void* hit =
-        std::memchr(text + from, literal[0], static_cast<std::size_t>(last_start - from + 1));
+        std::memchr(text + from, literal_[0], static_cast<std::size_t>(last_start - from + 1));
     return hit == nullptr ? -1 : static_cast<const unsigned char*>(hit) - text;
   }
-  Spellings first = SpellingsOf(static_cast<unsigned char>(literal[0]), fold);
-  Spellings last = SpellingsOf(static_cast<unsigned char>(literal[l - 1]), fold);
   Pos p = from;
-  if (first.count > 0 && last.count > 0) {
+  if (vector_filter_) {
     for (; p + kLanes - 1 <= last_start && p + l - 1 + kLanes <= length; p += kLanes) {
-      LaneBits hits(MatchAny(Load(text + p), first) & MatchAny(Load(text + p + l - 1), last));
+      LaneBits hits(MatchAny(Load(text + p), first_) & MatchAny(Load(text + p + l - 1), last_));
       for (int lane = hits.PopLowest(); lane >= 0; lane = hits.PopLowest()) {
-        if (MatchesAt(text, p + lane, literal, fold, identity)) return p + lane;
+        if (MatchesAt(text, p + lane)) return p + lane;
       }
     }
   }
-  return FindBytewise(text, p, last_start, literal, fold, identity);
+  return FindBytewise(text, p, last_start);
 }
 
 Pos FindTableByte(const unsigned char* text, Pos from, Pos to, const ByteTable& table) {

@@ -3,16 +3,35 @@
 // set, and a line-break counter. Each gives exactly what a byte-by-byte loop gives.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "pattern/pattern_internal.h"
 
 namespace tsl::pattern_internal {
 
-/// The first p in [from, last_start] with fold[text[p + i]] == literal[i] for every i, reading
-/// only text[0, length); -1 when there is none. `literal` is not empty.
-Pos FindFoldedLiteral(const unsigned char* text, Pos length, Pos from, Pos last_start,
-                      std::string_view literal, const FoldTable& fold);
+/// A substring search prepared for one literal and one case folding.
+class LiteralSearch {
+ public:
+  /// `literal` (not empty) is compared with the text's bytes folded through `fold`.
+  LiteralSearch(std::string literal, const FoldTable& fold);
+
+  /// The first p in [from, last_start] with fold[text[p + i]] == literal[i] for every i,
+  /// reading only text[0, length); -1 when there is none.
+  Pos Find(const unsigned char* text, Pos length, Pos from, Pos last_start) const;
+
+ private:
+  bool MatchesAt(const unsigned char* text, Pos p) const;
+  Pos FindBytewise(const unsigned char* text, Pos from, Pos last_start) const;
+
+  std::string literal_;
+  const FoldTable* fold_;
+  bool identity_;
+  bool vector_filter_;
+  // The byte values that fold to the literal's first and last byte, at most four each.
+  unsigned char first_[4] = {};
+  unsigned char last_[4] = {};
+};
 
 /// A 256-entry membership table.
 using ByteTable = std::array<bool, 256>;
