@@ -20,6 +20,7 @@ using Pos = pattern_internal::Pos;
 // --- PlacedIndex ----------------------------------------------------------------------------
 
 void PlacedIndex::Reset(std::size_t size) {
+  size_ = size;
   words_.assign(size / 64 + 1, 0);
   summary_.assign(words_.size() / 64 + 1, 0);
 }
@@ -104,7 +105,11 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
     pattern.cache_->start_tables.resize(nodes_.size());
   }
   cache_ = pattern.cache_.get();
-  placed_index_.Reset(nodes_.size());
+  placed_list_ = &cache_->placed_list;
+  placed_index_ = &cache_->placed_index;
+  if (placed_index_->size() != nodes_.size()) placed_index_->Reset(nodes_.size());
+  placed_index_->Clear(*placed_list_);
+  placed_list_->clear();
   order_ = &pattern.order_strict_;
 }
 
@@ -142,7 +147,7 @@ void Matcher::UseOrder(Pos window_start) {
 }
 
 void Matcher::ClearPlacements() {
-  for (int k : placed_list_) {
+  for (int k : *placed_list_) {
     PatternNode& node = nodes_[static_cast<std::size_t>(k)];
     node.placed = false;
     node.start = 0;
@@ -150,8 +155,8 @@ void Matcher::ClearPlacements() {
     node.count = 0;
     node.alternative = 0;
   }
-  placed_index_.Clear(placed_list_);
-  placed_list_.clear();
+  placed_index_->Clear(*placed_list_);
+  placed_list_->clear();
 }
 
 void Matcher::SetPlaced(int k, const Fit& fit) {
@@ -161,12 +166,12 @@ void Matcher::SetPlaced(int k, const Fit& fit) {
   node.end = fit.start + fit.length - 1;
   node.count = fit.count;
   node.alternative = fit.alternative;
-  placed_list_.push_back(k);
-  placed_index_.Insert(k);
+  placed_list_->push_back(k);
+  placed_index_->Insert(k);
 }
 
-int Matcher::NearestPlacedLeft(int k) const { return placed_index_.Before(k); }
-int Matcher::NearestPlacedRight(int k) const { return placed_index_.After(k); }
+int Matcher::NearestPlacedLeft(int k) const { return placed_index_->Before(k); }
+int Matcher::NearestPlacedRight(int k) const { return placed_index_->After(k); }
 
 Pos Matcher::NodeLength(int k) const {
   return pattern_.max_from_[static_cast<std::size_t>(k)] -

@@ -15,21 +15,12 @@
 
 namespace tsl {
 
-namespace pattern_internal {
-/// What the matcher prepares once per pattern and case folding: each node's substring search
-/// and the table of bytes a node can begin with.
-struct SearchCache {
-  const FoldTable* fold = nullptr;
-  std::vector<std::unique_ptr<LiteralSearch>> literals;
-  std::vector<std::unique_ptr<ByteTable>> start_tables;
-};
-}  // namespace pattern_internal
-
 /// The chain positions placed in the current attempt, with the nearest placed one on either
 /// side of a position found in a few word operations also for very long chains.
 class PlacedIndex {
  public:
   void Reset(std::size_t size);
+  std::size_t size() const { return size_; }
   void Insert(int i);
   void Clear(const std::vector<int>& placed);
   /// The greatest placed index below i, or -1.
@@ -38,9 +29,23 @@ class PlacedIndex {
   int After(int i) const;
 
  private:
+  std::size_t size_ = 0;
   std::vector<std::uint64_t> words_;
   std::vector<std::uint64_t> summary_;  // bit w: words_[w] is not zero
 };
+
+namespace pattern_internal {
+/// What the matcher prepares once per pattern and case folding: each node's substring search
+/// and the table of bytes a node can begin with.
+struct SearchCache {
+  const FoldTable* fold = nullptr;
+  std::vector<std::unique_ptr<LiteralSearch>> literals;
+  std::vector<std::unique_ptr<ByteTable>> start_tables;
+  // Scratch space of one search, kept so that a search allocates nothing.
+  std::vector<int> placed_list;
+  PlacedIndex placed_index;
+};
+}  // namespace pattern_internal
 
 class Matcher {
  public:
@@ -154,8 +159,8 @@ class Matcher {
   const std::vector<int>* order_ = nullptr;
   bool order_relaxed_ = false;
   Window window_;
-  std::vector<int> placed_list_;
-  PlacedIndex placed_index_;
+  std::vector<int>* placed_list_;
+  PlacedIndex* placed_index_;
   bool first_missed_ = false;
   Pos scan_end_ = 0;
   Pos match_start_ = -1;

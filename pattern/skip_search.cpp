@@ -1,6 +1,6 @@
-// Fast scanning for the matcher. The substring search filters 16 candidate starts at a time by
-// their first and last byte (each in every spelling that folds to the literal's byte) and checks
-// the survivors in full; the line-break counter classifies 16 bytes at a time. Both use the
+// Fast scanning for the matcher. The substring search filters candidate starts by the two
+// rarest bytes of the literal and checks the survivors in full; the line-break counter counts
+// line feeds 64 bytes at a time and finds the rarer lone CRs with memchr. Both use the
 // compiler's vector extensions, which GCC and Clang turn into SSE2 on x86-64.
 #include "pattern/skip_search.h"
 
@@ -8,11 +8,13 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace tsl::pattern_internal {
 namespace {
 
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
+using SignedBytes16 = char __attribute__((vector_size(16)));
 constexpr int kLanes = 16;
 
 Bytes16 Load(const unsigned char* p) {
@@ -25,61 +27,72 @@ Bytes16 Splat(unsigned char b) { return Bytes16{} + b; }
 
 Bytes16 Equal(Bytes16 a, Bytes16 b) { return reinterpret_cast<Bytes16>(a == b); }
 
-/// The lanes of a comparison result as two 64-bit halves, 8 bits per lane.
-struct LaneBits {
-  std::uint64_t low = 0;
-  std::uint64_t high = 0;
-  explicit LaneBits(Bytes16 v) {
-    std::memcpy(&low, &v, 8);
-    std::memcpy(&high, reinterpret_cast<const char*>(&v) + 8, 8);
-  }
-  bool any() const { return (low | high) != 0; }
-  /// Removes and returns the lowest set lane; -1 when none is left.
-  int PopLowest() {
-    if (low != 0) {
-      int lane = std::countr_zero(low) / 8;
-      low &= ~(std::uint64_t{0xFF} << (lane * 8));
-      return lane;
-    }
-    if (high != 0) {
-      int lane = std::countr_zero(high) / 8;
-      high &= ~(std::uint64_t{0xFF} << (lane * 8));
-      return 8 + lane;
-    }
-    return -1;
-  }
-  int Highest() const {
-    if (high != 0) return 8 + (63 - std::countl_zero(high)) / 8;
-    if (low != 0) return (63 - std::countl_zero(low)) / 8;
-    return -1;
-  }
-};
-
-/// The byte values that fold to `folded`, repeated to fill four slots; false when there are
-/// more than four (the search then goes byte by byte).
-bool CollectSpellings(unsigned char folded, const FoldTable& fold, unsigned char* out) {
-  int count = 0;
-  for (int b = 0; b < 256; ++b) {
-    if (fold[static_cast<std::size_t>(b)] != folded) continue;
-    if (count == 4) return false;
-    out[count++] = static_cast<unsigned char>(b);
-  }
-  if (count == 0) return false;
-  for (int i = count; i < 4; ++i) out[i] = out[0];
-  return true;
+/// One bit per lane of a comparison result, lane 0 in bit 0.
+unsigned MoveMask(Bytes16 v) {
+#if defined(__SSE2__)
+  return static_cast<unsigned>(__builtin_ia32_pmovmskb128(reinterpret_cast<SignedBytes16>(v)));
+#else
+  unsigned mask = 0;
+  for (int i = 0; i < kLanes; ++i) mask |= static_cast<unsigned>(v[i] >> 7) << i;
+  return mask;
+#endif
 }
 
-Bytes16 MatchAny(Bytes16 t, const unsigned char* spellings) {
-  return Equal(t, Splat(spellings[0])) | Equal(t, Splat(spellings[1])) |
-         Equal(t, Splat(spellings[2])) | Equal(t, Splat(spellings[3]));
+/// How common a byte is in ordinary text, roughly: the filter bytes of a literal are its least
+/// common ones.
+int Commonness(unsigned char b) {
+  static constexpr std::string_view kLetters = "etaoinshrdlcumwfgypbvkjxqz";
+  if (b == ' ') return 300;
+  if (b >= 'a' && b <= 'z') return 260 - 8 * static_cast<int>(kLetters.find(static_cast<char>(b)));
+  if (b >= 'A' && b <= 'Z') {
+    return 90 - 3 * static_cast<int>(kLetters.find(static_cast<char>(b - 'A' + 'a')));
+  }
+  if (b == '\n' || b == '.' || b == ',') return 120;
+  if (b >= '0' && b <= '9') return 70;
+  if (b > ' ' && b < 0x7F) return 40;
+  return 10;
+}
+
+template <int kCount>
+Bytes16 MatchSpellings(Bytes16 t, const unsigned char* bytes) {
+  Bytes16 m = Equal(t, Splat(bytes[0]));
+  if constexpr (kCount > 1) m |= Equal(t, Splat(bytes[1]));
+  if constexpr (kCount > 2) m |= Equal(t, Splat(bytes[2])) | Equal(t, Splat(bytes[3]));
+  return m;
 }
 
 }  // namespace
 
 LiteralSearch::LiteralSearch(std::string literal, const FoldTable& fold)
     : literal_(std::move(literal)), fold_(&fold), identity_(&fold == &IdentityTable()) {
-  vector_filter_ = CollectSpellings(static_cast<unsigned char>(literal_.front()), fold, first_) &&
-                   CollectSpellings(static_cast<unsigned char>(literal_.back()), fold, last_);
+  std::vector<Spellings> spellings(literal_.size());
+  std::vector<int> commonness(literal_.size(), 0);
+  for (std::size_t i = 0; i < literal_.size(); ++i) {
+    for (int b = 0; b < 256; ++b) {
+      if (fold[static_cast<std::size_t>(b)] != static_cast<unsigned char>(literal_[i])) continue;
+      commonness[i] += Commonness(static_cast<unsigned char>(b));
+      if (spellings[i].count < 4)
+        spellings[i].bytes[spellings[i].count] = static_cast<unsigned char>(b);
+      ++spellings[i].count;
+    }
+  }
+  // The rarest position, then the rarest other one (the same one for a single byte).
+  auto rarest_except = [&](std::size_t skip) {
+    std::size_t best = skip == 0 && literal_.size() > 1 ? 1 : 0;
+    for (std::size_t i = 0; i < literal_.size(); ++i) {
+      if (i != skip && commonness[i] < commonness[best]) best = i;
+    }
+    return best;
+  };
+  std::size_t first = rarest_except(literal_.size());
+  std::size_t second = literal_.size() > 1 ? rarest_except(first) : first;
+  first_offset_ = static_cast<Pos>(first);
+  second_offset_ = static_cast<Pos>(second);
+  first_ = spellings[first];
+  second_ = spellings[second];
+  for (Spellings* s : {&first_, &second_}) {
+    for (int i = s->count; i < 4; ++i) s->bytes[i] = s->bytes[0];
+  }
 }
 
 bool LiteralSearch::MatchesAt(const unsigned char* text, Pos p) const {
@@ -102,6 +115,26 @@ Pos LiteralSearch::FindBytewise(const unsigned char* text, Pos from, Pos last_st
   return -1;
 }
 
+template <int kFirst, int kSecond>
+Pos LiteralSearch::FindFiltered(const unsigned char* text, Pos length, Pos from,
+                                Pos last_start) const {
+  const Pos reach = std::max(first_offset_, second_offset_) + 2 * kLanes;
+  Pos p = from;
+  for (; p + 2 * kLanes - 1 <= last_start && p + reach <= length; p += 2 * kLanes) {
+    const unsigned char* a = text + p + first_offset_;
+    const unsigned char* b = text + p + second_offset_;
+    unsigned low = MoveMask(MatchSpellings<kFirst>(Load(a), first_.bytes) &
+                            MatchSpellings<kSecond>(Load(b), second_.bytes));
+    unsigned high = MoveMask(MatchSpellings<kFirst>(Load(a + kLanes), first_.bytes) &
+                             MatchSpellings<kSecond>(Load(b + kLanes), second_.bytes));
+    for (std::uint32_t hits = low | (high << kLanes); hits != 0; hits &= hits - 1) {
+      Pos candidate = p + std::countr_zero(hits);
+      if (MatchesAt(text, candidate)) return candidate;
+    }
+  }
+  return FindBytewise(text, p, last_start);
+}
+
 Pos LiteralSearch::Find(const unsigned char* text, Pos length, Pos from, Pos last_start) const {
   const Pos l = static_cast<Pos>(literal_.size());
   last_start = std::min(last_start, length - l);
@@ -112,16 +145,21 @@ Pos LiteralSearch::Find(const unsigned char* text, Pos length, Pos from, Pos las
         std::memchr(text + from, literal_[0], static_cast<std::size_t>(last_start - from + 1));
     return hit == nullptr ? -1 : static_cast<const unsigned char*>(hit) - text;
   }
-  Pos p = from;
-  if (vector_filter_) {
-    for (; p + kLanes - 1 <= last_start && p + l - 1 + kLanes <= length; p += kLanes) {
-      LaneBits hits(MatchAny(Load(text + p), first_) & MatchAny(Load(text + p + l - 1), last_));
-      for (int lane = hits.PopLowest(); lane >= 0; lane = hits.PopLowest()) {
-        if (MatchesAt(text, p + lane)) return p + lane;
-      }
-    }
+  auto width = [](int count) { return count == 1 ? 1 : count == 2 ? 2 : 4; };
+  if (first_.count == 0 || second_.count == 0) return -1;  // no byte folds to the literal's
+  if (first_.count > 4 || second_.count > 4) return FindBytewise(text, from, last_start);
+  switch (width(first_.count) * 10 + width(second_.count)) {
+    case 11:
+      return FindFiltered<1, 1>(text, length, from, last_start);
+    case 12:
+      return FindFiltered<1, 2>(text, length, from, last_start);
+    case 21:
+      return FindFiltered<2, 1>(text, length, from, last_start);
+    case 22:
+      return FindFiltered<2, 2>(text, length, from, last_start);
+    default:
+      return FindFiltered<4, 4>(text, length, from, last_start);
   }
-  return FindBytewise(text, p, last_start);
 }
 
 Pos FindTableByte(const unsigned char* text, Pos from, Pos to, const ByteTable& table) {
@@ -146,38 +184,62 @@ bool IsLineBreakAt(const unsigned char* text, Pos length, Pos p, bool utf16, boo
   return text_ends_file;
 }
 
-BreakScan ScanLineBreaks(const unsigned char* text, Pos length, Pos from, Pos to, bool utf16,
-                         bool text_ends_file) {
+namespace {
+
+/// Line feeds in text[from, to), 64 bytes at a time, with the position of the last one.
+BreakScan CountLineFeeds(const unsigned char* text, Pos from, Pos to) {
   BreakScan scan;
-  if (from < 0) from = 0;
-  if (to > length) to = length;
-  const Pos step = utf16 ? 2 : 1;
   const Bytes16 lf = Splat('\n');
-  const Bytes16 cr = Splat('\r');
   Pos p = from;
-  Pos last_chunk = -1;
-  Bytes16 last_breaks{};
-  while (p + kLanes <= to && p + kLanes + step <= length) {
-    // Per-lane counters of at most 255 breaks, added up before they can overflow.
+  while (p + 4 * kLanes <= to) {
+    // Per-lane counters: at most 4 per round, added up before they can overflow.
     Bytes16 counts{};
-    for (int round = 0; round < 255 && p + kLanes <= to && p + kLanes + step <= length;
-         ++round, p += kLanes) {
-      Bytes16 t = Load(text + p);
-      Bytes16 breaks = Equal(t, lf) | (Equal(t, cr) & ~Equal(Load(text + p + step), lf));
-      counts -= breaks;  // a matching lane is 0xFF, that is -1
-      if (LaneBits(breaks).any()) {
-        last_chunk = p;
-        last_breaks = breaks;
-      }
+    for (int round = 0; round < 63 && p + 4 * kLanes <= to; ++round, p += 4 * kLanes) {
+      counts -= Equal(Load(text + p), lf);  // a matching lane is 0xFF, that is -1
+      counts -= Equal(Load(text + p + kLanes), lf);
+      counts -= Equal(Load(text + p + 2 * kLanes), lf);
+      counts -= Equal(Load(text + p + 3 * kLanes), lf);
     }
     for (int lane = 0; lane < kLanes; ++lane) scan.count += counts[lane];
   }
-  if (last_chunk >= 0) scan.last = last_chunk + LaneBits(last_breaks).Highest();
-  for (; p < to; ++p) {
+  for (; p < to; ++p) scan.count += text[p] == '\n';
+  // The last one, looked for backwards.
+  Pos q = to;
+  while (q - kLanes >= from) {
+    unsigned mask = MoveMask(Equal(Load(text + q - kLanes), lf));
+    if (mask != 0) {
+      scan.last = q - kLanes + (31 - std::countl_zero(mask));
+      return scan;
+    }
+    q -= kLanes;
+  }
+  for (--q; q >= from; --q) {
+    if (text[q] == '\n') {
+      scan.last = q;
+      break;
+    }
+  }
+  return scan;
+}
+
+}  // namespace
+
+BreakScan ScanLineBreaks(const unsigned char* text, Pos length, Pos from, Pos to, bool utf16,
+                         bool text_ends_file) {
+  if (from < 0) from = 0;
+  if (to > length) to = length;
+  if (from >= to) return {};
+  BreakScan scan = CountLineFeeds(text, from, to);
+  // Lone CRs (a CR not followed by LF) are rare; each CR is found with memchr.
+  for (Pos p = from; p < to;) {
+    const void* hit = std::memchr(text + p, '\r', static_cast<std::size_t>(to - p));
+    if (hit == nullptr) break;
+    p = static_cast<const unsigned char*>(hit) - text;
     if (IsLineBreakAt(text, length, p, utf16, text_ends_file)) {
       ++scan.count;
-      scan.last = p;
+      scan.last = std::max(scan.last, p);
     }
+    ++p;
   }
   return scan;
 }

@@ -10,7 +10,9 @@
 
 namespace tsl::pattern_internal {
 
-/// A substring search prepared for one literal and one case folding.
+/// A substring search prepared for one literal and one case folding. Candidate starts are
+/// filtered 32 at a time by the two bytes of the literal that are rarest in ordinary text (in
+/// every spelling that folds to them) and the survivors are compared in full.
 class LiteralSearch {
  public:
   /// `literal` (not empty) is compared with the text's bytes folded through `fold`.
@@ -21,16 +23,23 @@ class LiteralSearch {
   Pos Find(const unsigned char* text, Pos length, Pos from, Pos last_start) const;
 
  private:
+  /// The byte values that fold to one byte of the literal, at most four.
+  struct Spellings {
+    unsigned char bytes[4] = {};
+    int count = 0;
+  };
   bool MatchesAt(const unsigned char* text, Pos p) const;
   Pos FindBytewise(const unsigned char* text, Pos from, Pos last_start) const;
+  template <int kFirst, int kSecond>
+  Pos FindFiltered(const unsigned char* text, Pos length, Pos from, Pos last_start) const;
 
   std::string literal_;
   const FoldTable* fold_;
   bool identity_;
-  bool vector_filter_;
-  // The byte values that fold to the literal's first and last byte, at most four each.
-  unsigned char first_[4] = {};
-  unsigned char last_[4] = {};
+  Pos first_offset_ = 0;  // where the two filter bytes lie in the literal
+  Pos second_offset_ = 0;
+  Spellings first_;
+  Spellings second_;
 };
 
 /// A 256-entry membership table.
