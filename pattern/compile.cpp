@@ -68,7 +68,7 @@ std::size_t ReadCount(std::string_view text, std::size_t at, std::int64_t* value
   std::size_t i = at;
   std::int64_t result = 0;
   while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    result = std::min<std::int64_t>(result * 10 + (text[i] - '0'), 1000000000);
+    result = AppendDigit(result, text[i], 1000000000);
     ++i;
   }
   *value = result;
@@ -403,7 +403,7 @@ std::size_t ReadCounter(std::string_view text, std::size_t at, char sign, Replac
   if (digits == at || digits >= text.size() || text[digits] != sign) return at;
   std::int64_t value = 0;
   for (std::size_t i = at; i < digits; ++i) {
-    value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), std::int64_t{1} << 60);
+    value = AppendDigit(value, text[i], std::int64_t{1} << 60);
   }
   node->start_value = value;
   node->start_value_digits = static_cast<int>(digits - at);

@@ -17,6 +17,23 @@ using pattern_internal::IdentityTable;
 using pattern_internal::UpperTable;
 using Pos = pattern_internal::Pos;
 
+namespace {
+
+/// A pattern's prepared searches, made anew when they were made for another case folding.
+pattern_internal::SearchCache& CacheFor(std::unique_ptr<pattern_internal::SearchCache>& cache,
+                                        std::size_t nodes,
+                                        const pattern_internal::FoldTable* fold) {
+  if (!cache || cache->fold != fold) {
+    cache = std::make_unique<pattern_internal::SearchCache>();
+    cache->fold = fold;
+    cache->literals.resize(nodes);
+    cache->start_tables.resize(nodes);
+  }
+  return *cache;
+}
+
+}  // namespace
+
 // --- PlacedIndex ----------------------------------------------------------------------------
 
 void PlacedIndex::Reset(std::size_t size) {
@@ -98,18 +115,15 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
     if (node.doubled_anchor && node.anchor == node_op::kLineEnd) double_dollar_ = true;
   }
   for (PatternNode& node : nodes_) node.placed = false;  // whatever an earlier search left
-  if (!pattern.cache_ || pattern.cache_->fold != fold_) {
-    pattern.cache_ = std::make_unique<pattern_internal::SearchCache>();
-    pattern.cache_->fold = fold_;
-    pattern.cache_->literals.resize(nodes_.size());
-    pattern.cache_->start_tables.resize(nodes_.size());
-  }
-  cache_ = pattern.cache_.get();
+  cache_ = &CacheFor(pattern.cache_, nodes_.size(), fold_);
   placed_list_ = &cache_->placed_list;
   placed_index_ = &cache_->placed_index;
   if (placed_index_->size() != nodes_.size()) placed_index_->Reset(nodes_.size());
   placed_index_->Clear(*placed_list_);
   placed_list_->clear();
+  cache_->known.assign(nodes_.size(), pattern_internal::KnownCandidates{});
+  cache_->runs.assign(nodes_.size(), pattern_internal::KnownRun{});
+  cache_->side_known.assign(pattern.side_conditions_.size(), pattern_internal::KnownCandidates{});
   order_ = &pattern.order_strict_;
 }
 
@@ -260,10 +274,7 @@ bool Matcher::PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const {
   }
   Pos end = p;
   if (node.widened && end + 1 < right_start && Folded(end + 1) == 0) ++end;
-  Pos count = 0;
-  while (count < node.max && end - count >= floor && node.set.Contains(Folded(end - count))) {
-    ++count;
-  }
+  Pos count = RunBackward(0, end + 1, std::max(floor, end + 1 - node.max));
   if (count == 0) return false;
   *fit = Fit{end - count + 1, count, count, 0};
   return true;
@@ -281,11 +292,7 @@ bool Matcher::LiteralAt(const std::string& literal, Pos s) const {
 bool Matcher::FitBackward(int k, Pos end, Pos floor, Fit* fit) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
   if (node.mode == NodeMode::kSet) {
-    Pos count = 0;
-    while (count < node.max && end - 1 - count >= floor &&
-           node.set.Contains(Folded(end - 1 - count))) {
-      ++count;
-    }
+    Pos count = RunBackward(k, end, std::max(floor, end - node.max));
     if (count < node.min) return false;
     *fit = Fit{end - count, count, count, 0};
     return true;
@@ -316,11 +323,9 @@ bool Matcher::FitBackward(int k, Pos end, Pos floor, Fit* fit) const {
 bool Matcher::MatchAt(int k, Pos s, Pos extent, Fit* fit) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
   if (node.mode == NodeMode::kSet) {
-    const Pos limit = std::min(extent, s + node.max);
-    Pos p = s;
-    while (p < limit && node.set.Contains(Folded(p))) ++p;
-    *fit = Fit{s, p - s, p - s, 0};
-    return p - s >= node.min;
+    const Pos count = RunForward(k, s, std::min(extent, s + node.max));
+    *fit = Fit{s, count, count, 0};
+    return count >= node.min;
   }
   const int alternatives = static_cast<int>(node.alternatives.size());
   for (int a = 0; a <= alternatives; ++a) {
@@ -409,7 +414,8 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
   Fit fit;
   Pos p = from;
   while (p <= last_start) {
-    Pos c = LiteralSearchOf(k).Find(text_, length_, p, last_start);
+    Pos c = Candidate(cache_->known[static_cast<std::size_t>(k)], p, last_start,
+                      [&](Pos a, Pos b) { return LiteralSearchOf(k).Find(text_, length_, a, b); });
     if (c < 0) {
       // The line feed seen after a text that ends the file is not in the text itself.
       Pos tail = length_ + 1 - l;
@@ -424,6 +430,83 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
   return -1;
 }
 
+void Matcher::RememberRun(int k, pattern_internal::KnownRun found) const {
+  pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
+  if (found.lo >= found.hi) return;
+  if (run.lo < run.hi && found.lo <= run.hi && run.lo <= found.hi) {  // they meet: merge
+    found.starts_run = found.lo < run.lo    ? found.starts_run
+                       : found.lo == run.lo ? found.starts_run || run.starts_run
+                                            : run.starts_run;
+    found.ends_run = found.hi > run.hi    ? found.ends_run
+                     : found.hi == run.hi ? found.ends_run || run.ends_run
+                                          : run.ends_run;
+    found.lo = std::min(found.lo, run.lo);
+    found.hi = std::max(found.hi, run.hi);
+  }
+  run = found;
+}
+
+Pos Matcher::RunBackward(int k, Pos end, Pos limit) const {
+  const ByteSet& set = nodes_[static_cast<std::size_t>(k)].set;
+  const pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
+  limit = std::max<Pos>(limit, 0);
+  Pos p = end;
+  bool stopped = false;
+  while (p > limit) {
+    if (run.lo < p && p <= run.hi) {  // [run.lo, p) are members
+      p = std::max(run.lo, limit);
+      stopped = p == run.lo && run.starts_run;
+      if (stopped || p == limit) break;
+      continue;
+    }
+    if (!set.Contains(Folded(p - 1))) {
+      stopped = true;
+      break;
+    }
+    --p;
+  }
+  if (p < end) RememberRun(k, {p, end, stopped || p == 0, false});
+  return end - p;
+}
+
+Pos Matcher::RunForward(int k, Pos start, Pos limit) const {
+  const ByteSet& set = nodes_[static_cast<std::size_t>(k)].set;
+  const pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
+  Pos p = start;
+  bool stopped = false;
+  while (p < limit) {
+    if (run.lo <= p && p < run.hi) {  // [p, run.hi) are members
+      p = std::min(run.hi, limit);
+      stopped = p == run.hi && run.ends_run;
+      if (stopped || p == limit) break;
+      continue;
+    }
+    if (!set.Contains(Folded(p))) {
+      stopped = true;
+      break;
+    }
+    ++p;
+  }
+  if (p > start) RememberRun(k, {start, p, false, stopped || p == size_});
+  return p - start;
+}
+
+template <typename Search>
+Pos Matcher::Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos to, Search search) {
+  if (from > to) return -1;
+  if (known.from >= 0 && from >= known.from) {
+    if (known.hit >= from) return known.hit <= to ? known.hit : -1;  // none before the hit
+    if (known.hit < 0 && from <= known.to + 1) {                     // none up to known.to
+      if (to <= known.to) return -1;
+      known.hit = search(known.to + 1, to);
+      known.to = to;
+      return known.hit;
+    }
+  }
+  known = {from, to, search(from, to)};
+  return known.hit;
+}
+
 // Sets and groups: candidate starts are the bytes that can begin the node; a set's run that is
 // too short rules out every start inside it.
 Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
@@ -432,7 +515,9 @@ Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
   Fit fit;
   Pos p = from;
   while (p < right) {
-    Pos c = pattern_internal::FindTableByte(text_, p, std::min(right, length_), table);
+    Pos c = Candidate(
+        cache_->known[static_cast<std::size_t>(k)], p, std::min(right, length_) - 1,
+        [&](Pos a, Pos b) { return pattern_internal::FindTableByte(text_, a, b + 1, table); });
     if (c < 0) {
       if (length_ >= p && length_ < right && MatchAt(k, length_, extent, &fit)) return length_;
       return -1;
@@ -458,14 +543,14 @@ const pattern_internal::LiteralSearch& Matcher::LiteralSearchOf(int k) const {
   return *search;
 }
 
-const pattern_internal::ByteTable& Matcher::StartTableOf(int k) const {
-  std::unique_ptr<pattern_internal::ByteTable>& table =
-      cache_->start_tables[static_cast<std::size_t>(k)];
-  if (table) return *table;
-  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
-  table = std::make_unique<pattern_internal::ByteTable>();
+namespace {
+
+/// The bytes of the text (before folding) with which a node can begin.
+pattern_internal::ByteTable StartTable(const PatternNode& node,
+                                       const pattern_internal::FoldTable& fold) {
+  pattern_internal::ByteTable table{};
   for (int b = 0; b < 256; ++b) {
-    unsigned char folded = (*fold_)[static_cast<std::size_t>(b)];
+    unsigned char folded = fold[static_cast<std::size_t>(b)];
     bool can_begin = false;
     if (node.mode == NodeMode::kSet) {
       can_begin = node.set.Contains(folded);
@@ -475,7 +560,19 @@ const pattern_internal::ByteTable& Matcher::StartTableOf(int k) const {
         can_begin = literal.empty() || static_cast<unsigned char>(literal[0]) == folded;
       }
     }
-    (*table)[static_cast<std::size_t>(b)] = can_begin;
+    table[static_cast<std::size_t>(b)] = can_begin;
+  }
+  return table;
+}
+
+}  // namespace
+
+const pattern_internal::ByteTable& Matcher::StartTableOf(int k) const {
+  std::unique_ptr<pattern_internal::ByteTable>& table =
+      cache_->start_tables[static_cast<std::size_t>(k)];
+  if (!table) {
+    table = std::make_unique<pattern_internal::ByteTable>(
+        StartTable(nodes_[static_cast<std::size_t>(k)], *fold_));
   }
   return *table;
 }
@@ -514,14 +611,55 @@ bool Matcher::Accept() {
 }
 
 bool Matcher::SideConditionsHold(Pos start, Pos end) const {
-  for (SearchPattern& side : pattern_.side_conditions_) {
-    Pos last_line_break = 0;
-    Pos line_count = 0;
-    Pos found = side.Find(reinterpret_cast<const char*>(text_) + start, end - start, 0, 0, 0,
-                          &last_line_break, &line_count);
-    if ((found >= 0) != side.must_match()) return false;
+  for (std::size_t i = 0; i < pattern_.side_conditions_.size(); ++i) {
+    SearchPattern& side = pattern_.side_conditions_[i];
+    if (SideConditionFound(i, side, start, end) != side.must_match()) return false;
   }
   return true;
+}
+
+// A side condition is searched in the matched text. Before that, its first node in matching
+// order (when it must match something) is looked for in the whole text with a search that is
+// remembered across attempts: where it cannot begin, the condition cannot be found, and a
+// condition that is one plain literal is found exactly where the literal occurs.
+bool Matcher::SideConditionFound(std::size_t i, SearchPattern& side, Pos start, Pos end) const {
+  const std::vector<PatternNode>& nodes = side.nodes_;
+  if (!plain_ && !nodes.front().is_line_break() && !nodes.back().is_line_break()) {
+    const int k = side.order_strict_.front();
+    const PatternNode& node = nodes[static_cast<std::size_t>(k)];
+    if (node.min > 0) {
+      pattern_internal::SearchCache& cache = CacheFor(side.cache_, nodes.size(), fold_);
+      pattern_internal::KnownCandidates& known = cache_->side_known[i];
+      const bool literal =
+          node.mode == NodeMode::kLiteral && node.alternatives.empty() && !node.literal.empty();
+      Pos first;
+      if (literal) {
+        std::unique_ptr<pattern_internal::LiteralSearch>& search =
+            cache.literals[static_cast<std::size_t>(k)];
+        if (!search) {
+          search = std::make_unique<pattern_internal::LiteralSearch>(node.literal, *fold_);
+        }
+        first = Candidate(known, start, end - static_cast<Pos>(node.literal.size()),
+                          [&](Pos a, Pos b) { return search->Find(text_, length_, a, b); });
+      } else {
+        std::unique_ptr<pattern_internal::ByteTable>& table =
+            cache.start_tables[static_cast<std::size_t>(k)];
+        if (!table) table = std::make_unique<pattern_internal::ByteTable>(StartTable(node, *fold_));
+        first = Candidate(known, start, end - 1, [&](Pos a, Pos b) {
+          return pattern_internal::FindTableByte(text_, a, b + 1, *table);
+        });
+      }
+      if (first < 0) return false;
+      if (literal && nodes.size() == 1 && node.op == node_op::kNone &&
+          side.side_conditions_.empty()) {
+        return true;
+      }
+    }
+  }
+  Pos last_line_break = 0;
+  Pos line_count = 0;
+  return side.Find(reinterpret_cast<const char*>(text_) + start, end - start, 0, 0, 0,
+                   &last_line_break, &line_count) >= 0;
 }
 
 std::string Matcher::Bytes(Pos start, Pos length) const {

@@ -3,6 +3,8 @@
 // in blocks, UTF-16 text and the mask entry point.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -347,6 +349,46 @@ TEST_F(MatchTest, VeryLongTextsWithoutAMatch) {
         -1)
         << expression;
     EXPECT_EQ(lines, 200000) << expression;
+  }
+}
+
+/// The best of three times of a whole-text scan, in seconds.
+double ScanSeconds(const std::string& expression, const std::string& text) {
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    SearchPattern pattern(expression, std::nullopt, PatternSyntax::kRegex);
+    auto start = std::chrono::steady_clock::now();
+    ScanWholeText(pattern, text, false);
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    best = std::min(best, elapsed.count());
+  }
+  return best;
+}
+
+TEST_F(MatchTest, HostileInputsScaleLinearly) {
+  // Each case once made the matcher read the same stretch again for every attempt. Four times
+  // the text must take about four times as long, not sixteen.
+  ProcessPatternSettings().repetition_bound = 32767;
+  struct Case {
+    std::string expression;
+    std::string unit;
+  } cases[] = {
+      {"x*[a]+[b]", "x"},         // a last set node scans to the end of the text
+      {"a*[ab]c", "a"},           // a literal right of the first one, never found
+      {"+[a]?[a]*[a]+[b]", "a"},  // a long run fitted backwards at every start
+      {"*[ab]b!(x)c", "b"},       // a must-match side condition that is never there
+      {"*[ab]b!(x)+[c]", "b"},   {"a?a?a?a?a?a?a?a?b", "a"}, {"^*z", std::string(999, 'a') + "\n"},
+  };
+  for (const Case& c : cases) {
+    std::string small;
+    while (small.size() < 40000) small += c.unit;
+    std::string large;
+    for (int i = 0; i < 4; ++i) large += small;
+    double t_small = ScanSeconds(c.expression, small);
+    double t_large = ScanSeconds(c.expression, large);
+    if (t_large < 0.05) continue;  // too fast to tell
+    EXPECT_LT(t_large, 8 * t_small + 0.01)
+        << c.expression << ": " << t_small << " s, then " << t_large << " s";
   }
 }
 

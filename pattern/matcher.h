@@ -35,6 +35,24 @@ class PlacedIndex {
 };
 
 namespace pattern_internal {
+/// What one search already knows about where a node can begin: the first candidate start in
+/// [from, to] is `hit` (-1: there is none). Windows overlap and nodes are retried from nearby
+/// starts, so without this a node could scan the same stretch again and again.
+struct KnownCandidates {
+  Pos from = -1;
+  Pos to = -1;
+  Pos hit = -1;
+};
+
+/// A stretch [lo, hi) of the text known to hold members of a set node only, and whether the
+/// bytes just outside it are known not to be members (or the text ends there).
+struct KnownRun {
+  Pos lo = 0;
+  Pos hi = 0;
+  bool starts_run = false;
+  bool ends_run = false;
+};
+
 /// What the matcher prepares once per pattern and case folding: each node's substring search
 /// and the table of bytes a node can begin with.
 struct SearchCache {
@@ -44,6 +62,9 @@ struct SearchCache {
   // Scratch space of one search, kept so that a search allocates nothing.
   std::vector<int> placed_list;
   PlacedIndex placed_index;
+  std::vector<KnownCandidates> known;       // per node, for the current text
+  std::vector<KnownRun> runs;               // per set node, for the current text
+  std::vector<KnownCandidates> side_known;  // per side condition
 };
 }  // namespace pattern_internal
 
@@ -57,7 +78,8 @@ class Matcher {
   };
 
   /// `abs_offset` is the offset of text[0] in the file. With `plain`, nodes are fitted by
-  /// trying every start in turn, without the fast substring and set searches.
+  /// trying every start in turn, without the fast substring and set searches, and side
+  /// conditions are always searched in full.
   Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block_bytes, Pos abs_offset,
           bool plain);
 
@@ -137,6 +159,17 @@ class Matcher {
   Pos FirstLineBreak() const;
   std::string Bytes(Pos start, Pos length) const;
   const pattern_internal::LiteralSearch& LiteralSearchOf(int k) const;
+  /// How many bytes from `start` on (or before `end`, going back) are members of set node k,
+  /// counting no further than `limit`. What is learnt is kept, so that overlapping attempts do
+  /// not read the same run again.
+  Pos RunForward(int k, Pos start, Pos limit) const;
+  Pos RunBackward(int k, Pos end, Pos limit) const;
+  void RememberRun(int k, pattern_internal::KnownRun found) const;
+  /// The first candidate start in [from, to], from what is known or from `search`.
+  template <typename Search>
+  static Pos Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos to, Search search);
+  /// Whether side condition i is found in text[start, end).
+  bool SideConditionFound(std::size_t i, SearchPattern& side, Pos start, Pos end) const;
   const pattern_internal::ByteTable& StartTableOf(int k) const;
 
   SearchPattern& pattern_;

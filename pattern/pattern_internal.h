@@ -33,6 +33,13 @@ struct CompileOptions {
 /// The repetition bound in force, raised to at least 1.
 std::int64_t EffectiveBound(int bound);
 
+/// value * 10 + digit, saturating at `cap` (numbers in expressions and matched texts can have
+/// any number of digits).
+inline std::int64_t AppendDigit(std::int64_t value, char digit, std::int64_t cap) {
+  const int d = digit - '0';
+  return value > (cap - d) / 10 ? cap : value * 10 + d;
+}
+
 // --- compile.cpp ---------------------------------------------------------------------------
 
 /// Compiles an expression (without side conditions) into a chain. The first fault found is put

@@ -118,8 +118,9 @@ class Generator {
     int pieces = 1 + Pick(4);
     for (int i = 0; i < pieces; ++i) pattern += Piece();
     if (Pick(4) == 0) pattern += Pick(3) == 0 ? "$$" : "$";
-    if (Pick(6) == 0) pattern += std::string("!(") + Piece() + ")";
+    if (Pick(5) == 0) pattern += std::string("!(") + Piece() + (Pick(2) ? Piece() : "") + ")";
     if (Pick(10) == 0) pattern += Piece();
+    if (Pick(10) == 0) pattern += std::string("!(") + Piece() + ")";
     return pattern;
   }
 

@@ -35,8 +35,7 @@ MatchedNumber ReadNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   number.leading_zero = i < text.size() && text[i] == '0';
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    number.value =
-        std::min<std::int64_t>(number.value * 10 + (text[i] - '0'), std::int64_t{1} << 60);
+    number.value = AppendDigit(number.value, text[i], std::int64_t{1} << 60);
     ++number.digits;
   }
   if (negative) number.value = -number.value;

@@ -48,6 +48,9 @@ TEST_F(ReplaceTest, Table) {
       // An empty first match starts the counter from 1.
       {"x*[0-9]", "%1>", "x x", {"2", "3"}},
       {"*[0-9-]", "%1>", "-5 -5", {"-4", "-3"}},
+      // Numbers of any length saturate instead of overflowing.
+      {"*[0-9]", "%1>99999999999999999999999>", "5", {"1152921504606846977"}},
+      {"*[0-9]", "%1>", "99999999999999999999999 x", {"1152921504606846977"}},
       {"*[a-z]x", "%1>+%1<", "abx", {"AB+ab"}},
       {"*[a-z]x", "%1>", "aBx", {""}},  // case-sensitive: `B` is not in the class
       {"*[a-z]x", "[%1]", "abx cx", {"[ab]", "[c]"}},
