@@ -78,7 +78,8 @@ function(tsl_add_test_program folder)
     return()
   endif()
   string(REPLACE "/" "_" name ${folder})
-  add_executable(${name}_tests ${tests})
+  # The tests carry the program's resources, so that its dialogs and pictures can be loaded.
+  add_executable(${name}_tests ${tests} ${TSL_RESOURCE_FILES})
   target_link_libraries(${name}_tests PRIVATE tsl_test_support tsl_warnings)
   add_test(NAME ${name} COMMAND ${name}_tests)
   set_tests_properties(${name} PROPERTIES

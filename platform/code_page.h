@@ -28,6 +28,10 @@ std::u16string ToUtf16(std::string_view ansi);
 /// UTF-16 to ANSI; characters the code page lacks become 0x7F.
 std::string FromUtf16(std::u16string_view utf16);
 
+/// ANSI to UTF-8, and UTF-8 to ANSI (a malformed sequence counts as one unknown character).
+std::string ToUtf8(std::string_view ansi);
+std::string FromUtf8(std::string_view utf8);
+
 /// Equality ignoring letter case, both sides upper-cased as above.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

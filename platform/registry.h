@@ -2,9 +2,11 @@
 // SQLite. Calls return status codes with the Windows values (kOk, kNotFound, kNoMoreItems ...),
 // so that the registry job behaves alike on both platforms.
 //
-// Key paths below a key use `\` on both platforms. Key and value names are compared ignoring
-// letter case (ANSI upper-casing) and kept as written. Value data are raw bytes; a string value
-// holds whatever bytes were set (with or without a terminating zero).
+// Key paths below a key use `\` on both platforms; a run of several `\` counts as one, a closing
+// `\` is ignored and a leading one is refused (kBadPathName). Key and value names are compared
+// ignoring letter case (ANSI upper-casing) and kept as written. Value data are raw bytes; a string
+// value holds whatever bytes were set (with or without a terminating zero; Windows adds a zero to
+// a string read back without one).
 #pragma once
 
 #include <cstdint>
@@ -15,14 +17,16 @@ namespace tsl::reg {
 
 /// Status codes (Windows' own numbers).
 inline constexpr long kOk = 0;
-inline constexpr long kNotFound = 2;         // ERROR_FILE_NOT_FOUND
-inline constexpr long kAccessDenied = 5;     // ERROR_ACCESS_DENIED
-inline constexpr long kInvalidHandle = 6;    // ERROR_INVALID_HANDLE
-inline constexpr long kBadNetPath = 53;      // ERROR_BAD_NETPATH: machine cannot be reached
+inline constexpr long kNotFound = 2;       // ERROR_FILE_NOT_FOUND
+inline constexpr long kAccessDenied = 5;   // ERROR_ACCESS_DENIED
+inline constexpr long kInvalidHandle = 6;  // ERROR_INVALID_HANDLE
+inline constexpr long kBadNetPath = 53;    // ERROR_BAD_NETPATH: machine cannot be reached
 inline constexpr long kInvalidParameter = 87;
+inline constexpr long kBadPathName = 161;  // a key path that begins with `\`
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;    // enumeration index past the end
 inline constexpr long kKeyDeleted = 1018;    // the key was deleted while open
+inline constexpr long kIoFailed = 1016;      // the store could not be read or written
 inline constexpr long kCannotDelete = 1019;  // ERROR_KEY_HAS_CHILDREN (5 on Windows NT)
 
 /// Value types (Windows' numbers).
@@ -89,10 +93,11 @@ struct KeyInfo {
   std::uint32_t longest_subkey_name = 0;  // characters, without a terminating zero
   std::uint32_t values = 0;
   std::uint32_t longest_value_name = 0;  // characters, without a terminating zero
-  std::uint32_t longest_data = 0;        // bytes
+  std::uint32_t longest_data = 0;        // bytes (Windows counts strings as stored, in UTF-16)
 };
 
 /// Opens `subkey` (a `\`-separated path, may be empty for the key itself) below `parent`.
+/// On failure `result` is left without a key.
 long OpenKey(const Key& parent, const std::string& subkey, std::uint32_t access, Key* result);
 
 /// Opens or creates `subkey` and every missing key on the way; `created` (may be null) tells
@@ -105,7 +110,7 @@ long CreateKey(const Key& parent, const std::string& subkey, const std::string& 
 long EnumKey(const Key& key, std::uint32_t index, std::string* name);
 
 /// Name, type and data of value number `index`; kNoMoreItems past the end. Linux enumerates
-/// values in the order they were created.
+/// values in the order they were created, as Windows does (Wine sorts them by name).
 long EnumValue(const Key& key, std::uint32_t index, std::string* name, std::uint32_t* type,
                std::string* data);
 
@@ -115,13 +120,13 @@ long QueryKeyInfo(const Key& key, KeyInfo* info);
 long QueryValue(const Key& key, const std::string& name, std::uint32_t* type, std::string* data);
 
 /// Sets (creates or replaces) a value. Needs kSetValue access.
-long SetValue(const Key& key, const std::string& name, std::uint32_t type,
-              const std::string& data);
+long SetValue(const Key& key, const std::string& name, std::uint32_t type, const std::string& data);
 
 long DeleteValue(const Key& key, const std::string& name);
 
 /// Deletes a key that has no subkeys (a key with subkeys is refused: kAccessDenied, as Windows
-/// does). Needs write access to `parent`.
+/// does); an empty `subkey` deletes `parent` itself. As on Windows, the access `parent` was opened
+/// with does not matter; open handles of the deleted key then fail with kKeyDeleted.
 long DeleteKey(const Key& parent, const std::string& subkey);
 
 /// Connects to the local-machine or users root of another machine (`\\name`). Linux has no

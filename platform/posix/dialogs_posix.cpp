@@ -8,6 +8,7 @@
 
 #include "platform/code_page.h"
 #include "platform/dialogs.h"
+#include "platform/progress_display.h"
 
 namespace tsl {
 namespace {
@@ -53,6 +54,7 @@ int ButtonFor(const std::string& answer, const std::vector<std::string>& buttons
 int SystemAsk(DialogStyle style, const std::string& caption, const std::string& text,
               const std::vector<std::string>& buttons) {
   (void)style;  // the terminal shows both kinds alike
+  EndProgressLineForMessage();
   std::cerr << caption << ": " << text << "\n";
   if (buttons.size() == 1) return 0;  // a message, not a question: nothing to wait for
   bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
