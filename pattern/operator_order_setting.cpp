@@ -1,14 +1,13 @@
 // The operator order of the pattern language, as the program's settings choose it: "UNIX
 // RegExp" in section "Flags", 0 (the default) for operators in front of what they repeat.
+#include "app/settings.h"
 #include "pattern/search_pattern.h"
 
 namespace tsl {
 
 OperatorOrder ConfiguredOperatorOrder() {
-  // UNFINISHED: the settings service (app/settings.h) has no implementation in this build yet.
-  // Once it has, this becomes:
-  //   ReadSettingInt("Flags", "UNIX RegExp", 0) != 0 ? kPostfix : kPrefix
-  return OperatorOrder::kPrefix;
+  return ReadSettingInt("Flags", "UNIX RegExp", 0) != 0 ? OperatorOrder::kPostfix
+                                                        : OperatorOrder::kPrefix;
 }
 
 SearchPattern SearchPattern::WithConfiguredOrder(std::string_view search,

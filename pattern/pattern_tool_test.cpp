@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/settings.h"
+#include "tests/support/registry_support.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -152,6 +154,32 @@ TEST(TslPatternProgramTest, FaultsAndHelp) {
 
   result = RunTslPattern({});
   EXPECT_EQ(result.exit_code, 2);
+}
+
+TEST(TslPatternProgramTest, TheSettingChoosesTheOperatorOrder) {
+  testing::ScopedRegistry registry;  // Linux: a store of the test's own, seen by the child too
+  const int saved = ReadSettingInt("Flags", "UNIX RegExp", 0);
+  testing::ScopedTempDir dir;
+  const std::string file = dir / "in.txt";
+  testing::WriteFile(file, "a12x");
+
+  ASSERT_TRUE(WriteSettingInt("Flags", "UNIX RegExp", 1));
+  EXPECT_EQ(ConfiguredOperatorOrder(), OperatorOrder::kPostfix);
+  EXPECT_EQ(
+      SearchPattern::WithConfiguredOrder("[0-9]+x", std::nullopt, PatternSyntax::kRegex).source(),
+      "+[0-9]x");
+  ProcessResult result = RunTslPattern({"[0-9]+x", file});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output, "1:1:4:12x\n");
+
+  ASSERT_TRUE(WriteSettingInt("Flags", "UNIX RegExp", 0));
+  EXPECT_EQ(ConfiguredOperatorOrder(), OperatorOrder::kPrefix);
+  result = RunTslPattern({"[0-9]+x", file});
+  EXPECT_EQ(result.exit_code, 1);  // `[0-9]` once, then `+` over any characters, then `x`
+  result = RunTslPattern({"-u", "[0-9]+x", file});
+  EXPECT_EQ(result.output, "1:1:4:12x\n");
+
+  WriteSettingInt("Flags", "UNIX RegExp", saved);
 }
 
 }  // namespace
