@@ -122,7 +122,16 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
   placed_index_->Clear(*placed_list_);
   placed_list_->clear();
   cache_->known.assign(nodes_.size(), pattern_internal::KnownCandidates{});
-  cache_->runs.assign(nodes_.size(), pattern_internal::KnownRun{});
+  if (cache_->run_index.size() != nodes_.size()) {  // one entry per node and alternative
+    cache_->run_index.clear();
+    std::size_t entries = 0;
+    for (const PatternNode& node : nodes_) {
+      cache_->run_index.push_back(entries);
+      entries += 1 + node.alternatives.size();
+    }
+    cache_->runs.resize(entries);
+  }
+  std::fill(cache_->runs.begin(), cache_->runs.end(), pattern_internal::KnownRun{});
   cache_->side_known.assign(pattern.side_conditions_.size(), pattern_internal::KnownCandidates{});
   order_ = &pattern.order_strict_;
 }
@@ -263,9 +272,8 @@ bool Matcher::Place(int k, Pos low, Pos high, Pos hint) {
 bool Matcher::PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const {
   const PatternNode& node = nodes_.front();
   const Pos floor = std::max<Pos>(0, low == kNoLow ? 0 : low);
-  Pos p = right_start - 1;
-  while (p >= floor && Folded(p) != '\n' && Folded(p) != '\r') --p;
-  if (p < floor) {
+  Pos p = LastBreakByte(floor, right_start);
+  if (p < 0) {
     if (order_relaxed_ && floor == 0) {  // the first line of the file
       *fit = Fit{0, 0, 0, 0};
       return true;
@@ -274,10 +282,30 @@ bool Matcher::PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const {
   }
   Pos end = p;
   if (node.widened && end + 1 < right_start && Folded(end + 1) == 0) ++end;
-  Pos count = RunBackward(0, end + 1, std::max(floor, end + 1 - node.max));
+  Pos count = RepeatBackward(0, 0, end + 1, floor, node.max);
   if (count == 0) return false;
   *fit = Fit{end - count + 1, count, count, 0};
   return true;
+}
+
+Pos Matcher::LastBreakByte(Pos from, Pos to) const {
+  auto scan = [&](Pos a, Pos b) {  // the last one in [a, b)
+    for (Pos p = b - 1; p >= a; --p) {
+      if (Folded(p) == '\n' || Folded(p) == '\r') return p;
+    }
+    return Pos{-1};
+  };
+  if (plain_) return scan(from, to);
+  // Known: the last CR or LF in [known.from, known.to) is known.hit (-1: none).
+  pattern_internal::KnownCandidates& known = last_break_;
+  if (known.from >= 0 && known.from <= from && from <= known.to && known.to <= to) {
+    Pos newer = scan(known.to, to);  // only what lies after the known stretch is read
+    if (newer >= 0) known.hit = newer;
+    known.to = to;
+    return known.hit >= from ? known.hit : -1;
+  }
+  known = {from, to, scan(from, to)};
+  return known.hit;
 }
 
 bool Matcher::LiteralAt(const std::string& literal, Pos s) const {
@@ -292,24 +320,15 @@ bool Matcher::LiteralAt(const std::string& literal, Pos s) const {
 bool Matcher::FitBackward(int k, Pos end, Pos floor, Fit* fit) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
   if (node.mode == NodeMode::kSet) {
-    Pos count = RunBackward(k, end, std::max(floor, end - node.max));
+    Pos count = RepeatBackward(k, 0, end, floor, node.max);
     if (count < node.min) return false;
     *fit = Fit{end - count, count, count, 0};
     return true;
   }
   const int alternatives = static_cast<int>(node.alternatives.size());
   for (int a = 0; a <= alternatives; ++a) {
-    const std::string& literal = node.AlternativeText(a);
-    const Pos l = static_cast<Pos>(literal.size());
-    Pos count = 0;
-    if (l == 0) {
-      count = node.max >= 1 ? 1 : 0;
-    } else {
-      while (count < node.max && end - (count + 1) * l >= floor &&
-             LiteralAt(literal, end - (count + 1) * l)) {
-        ++count;
-      }
-    }
+    const Pos l = static_cast<Pos>(node.AlternativeText(a).size());
+    Pos count = l == 0 ? std::min<Pos>(node.max, 1) : RepeatBackward(k, a, end, floor, node.max);
     if (count >= std::max<Pos>(1, node.min)) {
       *fit = Fit{end - count * l, count * l, count, a};
       return true;
@@ -323,23 +342,14 @@ bool Matcher::FitBackward(int k, Pos end, Pos floor, Fit* fit) const {
 bool Matcher::MatchAt(int k, Pos s, Pos extent, Fit* fit) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
   if (node.mode == NodeMode::kSet) {
-    const Pos count = RunForward(k, s, std::min(extent, s + node.max));
+    const Pos count = RepeatForward(k, 0, s, extent, node.max);
     *fit = Fit{s, count, count, 0};
     return count >= node.min;
   }
   const int alternatives = static_cast<int>(node.alternatives.size());
   for (int a = 0; a <= alternatives; ++a) {
-    const std::string& literal = node.AlternativeText(a);
-    const Pos l = static_cast<Pos>(literal.size());
-    Pos count = 0;
-    if (l == 0) {
-      count = node.max >= 1 ? 1 : 0;
-    } else {
-      while (count < node.max && s + (count + 1) * l <= extent &&
-             LiteralAt(literal, s + count * l)) {
-        ++count;
-      }
-    }
+    const Pos l = static_cast<Pos>(node.AlternativeText(a).size());
+    Pos count = l == 0 ? std::min<Pos>(node.max, 1) : RepeatForward(k, a, s, extent, node.max);
     if (count >= std::max<Pos>(1, node.min)) {
       *fit = Fit{s, count * l, count, a};
       return true;
@@ -430,10 +440,14 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
   return -1;
 }
 
-void Matcher::RememberRun(int k, pattern_internal::KnownRun found) const {
-  pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
+namespace {
+
+/// Adds what a walk found to what was known, when both are repetitions of the same unit that
+/// meet; otherwise the newer knowledge replaces the older.
+void Remember(pattern_internal::KnownRun& run, pattern_internal::KnownRun found, Pos unit) {
   if (found.lo >= found.hi) return;
-  if (run.lo < run.hi && found.lo <= run.hi && run.lo <= found.hi) {  // they meet: merge
+  if (run.lo < run.hi && found.lo <= run.hi && run.lo <= found.hi &&
+      (found.lo - run.lo) % unit == 0) {
     found.starts_run = found.lo < run.lo    ? found.starts_run
                        : found.lo == run.lo ? found.starts_run || run.starts_run
                                             : run.starts_run;
@@ -446,49 +460,77 @@ void Matcher::RememberRun(int k, pattern_internal::KnownRun found) const {
   run = found;
 }
 
-Pos Matcher::RunBackward(int k, Pos end, Pos limit) const {
-  const ByteSet& set = nodes_[static_cast<std::size_t>(k)].set;
-  const pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
-  limit = std::max<Pos>(limit, 0);
-  Pos p = end;
-  bool stopped = false;
-  while (p > limit) {
-    if (run.lo < p && p <= run.hi) {  // [run.lo, p) are members
-      p = std::max(run.lo, limit);
-      stopped = p == run.lo && run.starts_run;
-      if (stopped || p == limit) break;
-      continue;
-    }
-    if (!set.Contains(Folded(p - 1))) {
-      stopped = true;
-      break;
-    }
-    --p;
-  }
-  if (p < end) RememberRun(k, {p, end, stopped || p == 0, false});
-  return end - p;
+}  // namespace
+
+pattern_internal::KnownRun& Matcher::RunOf(int k, int a) const {
+  return cache_->runs[cache_->run_index[static_cast<std::size_t>(k)] + static_cast<std::size_t>(a)];
 }
 
-Pos Matcher::RunForward(int k, Pos start, Pos limit) const {
-  const ByteSet& set = nodes_[static_cast<std::size_t>(k)].set;
-  const pattern_internal::KnownRun& run = cache_->runs[static_cast<std::size_t>(k)];
-  Pos p = start;
+bool Matcher::UnitAt(int k, int a, Pos p) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  if (node.mode == NodeMode::kSet) return node.set.Contains(Folded(p));
+  return LiteralAt(node.AlternativeText(a), p);
+}
+
+Pos Matcher::RepeatBackward(int k, int a, Pos end, Pos floor, Pos cap) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const Pos unit =
+      node.mode == NodeMode::kSet ? 1 : static_cast<Pos>(node.AlternativeText(a).size());
+  pattern_internal::KnownRun nothing_known;  // the plain search remembers nothing
+  pattern_internal::KnownRun& run = plain_ ? nothing_known : RunOf(k, a);
+  floor = std::max<Pos>(floor, 0);
+  Pos p = end;
+  Pos count = 0;
   bool stopped = false;
-  while (p < limit) {
-    if (run.lo <= p && p < run.hi) {  // [p, run.hi) are members
-      p = std::min(run.hi, limit);
-      stopped = p == run.hi && run.ends_run;
-      if (stopped || p == limit) break;
+  while (count < cap && p - unit >= floor) {
+    if (run.lo < p && p <= run.hi && (run.hi - p) % unit == 0) {  // [run.lo, p) repeats
+      const Pos known = (p - run.lo) / unit;
+      const Pos take = std::min({known, cap - count, (p - floor) / unit});
+      p -= take * unit;
+      count += take;
+      stopped = take == known && run.starts_run;
+      if (take < known || stopped) break;
       continue;
     }
-    if (!set.Contains(Folded(p))) {
+    if (!UnitAt(k, a, p - unit)) {
       stopped = true;
       break;
     }
-    ++p;
+    p -= unit;
+    ++count;
   }
-  if (p > start) RememberRun(k, {start, p, false, stopped || p == size_});
-  return p - start;
+  Remember(run, {p, end, stopped || p - unit < 0, false}, unit);
+  return count;
+}
+
+Pos Matcher::RepeatForward(int k, int a, Pos start, Pos limit, Pos cap) const {
+  const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const Pos unit =
+      node.mode == NodeMode::kSet ? 1 : static_cast<Pos>(node.AlternativeText(a).size());
+  pattern_internal::KnownRun nothing_known;  // the plain search remembers nothing
+  pattern_internal::KnownRun& run = plain_ ? nothing_known : RunOf(k, a);
+  Pos p = start;
+  Pos count = 0;
+  bool stopped = false;
+  while (count < cap && p + unit <= limit) {
+    if (run.lo <= p && p < run.hi && (p - run.lo) % unit == 0) {  // [p, run.hi) repeats
+      const Pos known = (run.hi - p) / unit;
+      const Pos take = std::min({known, cap - count, (limit - p) / unit});
+      p += take * unit;
+      count += take;
+      stopped = take == known && run.ends_run;
+      if (take < known || stopped) break;
+      continue;
+    }
+    if (!UnitAt(k, a, p)) {
+      stopped = true;
+      break;
+    }
+    p += unit;
+    ++count;
+  }
+  Remember(run, {start, p, false, stopped || p + unit > size_}, unit);
+  return count;
 }
 
 template <typename Search>

@@ -44,8 +44,9 @@ struct KnownCandidates {
   Pos hit = -1;
 };
 
-/// A stretch [lo, hi) of the text known to hold members of a set node only, and whether the
-/// bytes just outside it are known not to be members (or the text ends there).
+/// A stretch [lo, hi) of the text known to be made of whole repetitions of one unit (a member
+/// of a set node, or a node's literal), and whether no further repetition is known to end at
+/// `lo` or to begin at `hi`.
 struct KnownRun {
   Pos lo = 0;
   Pos hi = 0;
@@ -63,7 +64,8 @@ struct SearchCache {
   std::vector<int> placed_list;
   PlacedIndex placed_index;
   std::vector<KnownCandidates> known;       // per node, for the current text
-  std::vector<KnownRun> runs;               // per set node, for the current text
+  std::vector<KnownRun> runs;               // per node and alternative, for the current text
+  std::vector<std::size_t> run_index;       // where each node's entries begin in `runs`
   std::vector<KnownCandidates> side_known;  // per side condition
 };
 }  // namespace pattern_internal
@@ -78,8 +80,8 @@ class Matcher {
   };
 
   /// `abs_offset` is the offset of text[0] in the file. With `plain`, nodes are fitted by
-  /// trying every start in turn, without the fast substring and set searches, and side
-  /// conditions are always searched in full.
+  /// trying every start in turn, without the fast substring and set searches, nothing learnt
+  /// in one attempt is used in another, and side conditions are always searched in full.
   Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block_bytes, Pos abs_offset,
           bool plain);
 
@@ -137,6 +139,8 @@ class Matcher {
   void ClearPlacements();
   bool Place(int k, Pos low, Pos high, Pos hint);
   bool PlaceLeadingBreak(Pos right_start, Pos low, Fit* fit) const;
+  /// The last CR or LF in text[from, to), -1 when there is none; remembered across attempts.
+  Pos LastBreakByte(Pos from, Pos to) const;
   bool FitBackward(int k, Pos end, Pos floor, Fit* fit) const;
   bool FitForward(int k, Pos left, Pos right, Pos extent, bool only_left, Fit* fit);
   bool FitRelaxedCaret(Pos left, Pos extent, Fit* fit) const;
@@ -159,12 +163,14 @@ class Matcher {
   Pos FirstLineBreak() const;
   std::string Bytes(Pos start, Pos length) const;
   const pattern_internal::LiteralSearch& LiteralSearchOf(int k) const;
-  /// How many bytes from `start` on (or before `end`, going back) are members of set node k,
-  /// counting no further than `limit`. What is learnt is kept, so that overlapping attempts do
-  /// not read the same run again.
-  Pos RunForward(int k, Pos start, Pos limit) const;
-  Pos RunBackward(int k, Pos end, Pos limit) const;
-  void RememberRun(int k, pattern_internal::KnownRun found) const;
+  /// How many times node k's unit (a member of its set, or alternative a of its literal)
+  /// repeats from `start` on, up to `limit`, or before `end` going back, down to `floor`; at
+  /// most `cap` times. What is learnt is kept, so that overlapping attempts do not read the
+  /// same run again.
+  Pos RepeatForward(int k, int a, Pos start, Pos limit, Pos cap) const;
+  Pos RepeatBackward(int k, int a, Pos end, Pos floor, Pos cap) const;
+  bool UnitAt(int k, int a, Pos p) const;
+  pattern_internal::KnownRun& RunOf(int k, int a) const;
   /// The first candidate start in [from, to], from what is known or from `search`.
   template <typename Search>
   static Pos Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos to, Search search);
@@ -188,6 +194,8 @@ class Matcher {
   bool double_caret_ = false;
   bool double_dollar_ = false;
   mutable Pos first_break_ = -2;  // -2: not looked for yet; -1: none
+  // What LastBreakByte learnt: the last CR or LF in [from, to) is `at` (-1: none).
+  mutable pattern_internal::KnownCandidates last_break_;
 
   const std::vector<int>* order_ = nullptr;
   bool order_relaxed_ = false;

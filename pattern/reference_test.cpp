@@ -175,6 +175,25 @@ TEST_F(ReferenceTest, SkipSearchFindsWhatThePlainWindowFinds) {
   EXPECT_GT(compared_, 10000);
 }
 
+TEST_F(ReferenceTest, RepetitiveTexts) {
+  // Long runs and repeated chunks: what one attempt learns about a run is used by the next.
+  Generator gen(4242 + kSeed);
+  for (int round = 0; round < 1500 * kStress; ++round) {
+    PatternSettings& settings = ProcessPatternSettings();
+    settings.case_sensitive = gen.Pick(4) != 0;
+    const int bounds[] = {2, 7, 40, 300};
+    settings.repetition_bound = bounds[gen.Pick(4)];
+    std::string text;
+    while (static_cast<int>(text.size()) < 200 + gen.Pick(200)) {
+      std::string chunk = gen.Text("aabc\n", 3);
+      int repeats = 1 + gen.Pick(60);
+      for (int i = 0; i < repeats; ++i) text += chunk;
+    }
+    Compare(gen.Pattern(), text, gen);
+    if (HasFatalFailure()) return;
+  }
+}
+
 TEST_F(ReferenceTest, LongTextsWithRareLiterals) {
   // Long stretches without the literal make the skip search jump over many windows at once.
   Generator gen(77);
