@@ -17,6 +17,10 @@ using pattern_internal::IdentityTable;
 using pattern_internal::UpperTable;
 using Pos = pattern_internal::Pos;
 
+// Repetitions of at most this many units are counted afresh each time: remembering them costs
+// more than reading them again. The plain reference search remembers nothing at all.
+constexpr Pos kShortRepeat = 16;
+
 namespace {
 
 /// A pattern's prepared searches, made anew when they were made for another case folding.
@@ -121,7 +125,6 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
   if (placed_index_->size() != nodes_.size()) placed_index_->Reset(nodes_.size());
   placed_index_->Clear(*placed_list_);
   placed_list_->clear();
-  cache_->known.assign(nodes_.size(), pattern_internal::KnownCandidates{});
   if (cache_->run_index.size() != nodes_.size()) {  // one entry per node and alternative
     cache_->run_index.clear();
     std::size_t entries = 0;
@@ -130,9 +133,10 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
       entries += 1 + node.alternatives.size();
     }
     cache_->runs.resize(entries);
+    cache_->known.resize(nodes_.size());
+    cache_->side_known.resize(pattern.side_conditions_.size());
   }
-  std::fill(cache_->runs.begin(), cache_->runs.end(), pattern_internal::KnownRun{});
-  cache_->side_known.assign(pattern.side_conditions_.size(), pattern_internal::KnownCandidates{});
+  ++cache_->search;
   order_ = &pattern.order_strict_;
 }
 
@@ -424,7 +428,7 @@ Pos Matcher::FindLiteralStart(int k, Pos from, Pos right, Pos extent) const {
   Fit fit;
   Pos p = from;
   while (p <= last_start) {
-    Pos c = Candidate(cache_->known[static_cast<std::size_t>(k)], p, last_start,
+    Pos c = Candidate(KnownOf(cache_->known, static_cast<std::size_t>(k)), p, last_start,
                       [&](Pos a, Pos b) { return LiteralSearchOf(k).Find(text_, length_, a, b); });
     if (c < 0) {
       // The line feed seen after a text that ends the file is not in the text itself.
@@ -447,7 +451,7 @@ namespace {
 void Remember(pattern_internal::KnownRun& run, pattern_internal::KnownRun found, Pos unit) {
   if (found.lo >= found.hi) return;
   if (run.lo < run.hi && found.lo <= run.hi && run.lo <= found.hi &&
-      (found.lo - run.lo) % unit == 0) {
+      (unit == 1 || (found.lo - run.lo) % unit == 0)) {
     found.starts_run = found.lo < run.lo    ? found.starts_run
                        : found.lo == run.lo ? found.starts_run || run.starts_run
                                             : run.starts_run;
@@ -457,13 +461,24 @@ void Remember(pattern_internal::KnownRun& run, pattern_internal::KnownRun found,
     found.lo = std::min(found.lo, run.lo);
     found.hi = std::max(found.hi, run.hi);
   }
+  found.search = run.search;
   run = found;
 }
 
 }  // namespace
 
 pattern_internal::KnownRun& Matcher::RunOf(int k, int a) const {
-  return cache_->runs[cache_->run_index[static_cast<std::size_t>(k)] + static_cast<std::size_t>(a)];
+  pattern_internal::KnownRun& run =
+      cache_->runs[cache_->run_index[static_cast<std::size_t>(k)] + static_cast<std::size_t>(a)];
+  if (run.search != cache_->search) run = {0, 0, false, false, cache_->search};
+  return run;
+}
+
+pattern_internal::KnownCandidates& Matcher::KnownOf(
+    std::vector<pattern_internal::KnownCandidates>& all, std::size_t i) const {
+  pattern_internal::KnownCandidates& known = all[i];
+  if (known.search != cache_->search) known = {-1, -1, -1, cache_->search};
+  return known;
 }
 
 bool Matcher::UnitAt(int k, int a, Pos p) const {
@@ -474,16 +489,25 @@ bool Matcher::UnitAt(int k, int a, Pos p) const {
 
 Pos Matcher::RepeatBackward(int k, int a, Pos end, Pos floor, Pos cap) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const bool remember = !plain_ && cap > kShortRepeat;  // see kShortRepeat
+  floor = std::max<Pos>(floor, 0);
+  if (!remember && node.mode == NodeMode::kSet) {
+    const pattern_internal::ByteTable& members = StartTableOf(k);  // by the bytes of the text
+    const Pos begin = std::max(floor, end - cap);
+    Pos p = end;
+    if (p > begin && p - 1 == length_ && node.set.Contains(Folded(p - 1))) --p;
+    while (p > begin && p - 1 < length_ && members[text_[p - 1]]) --p;
+    return end - p;
+  }
   const Pos unit =
       node.mode == NodeMode::kSet ? 1 : static_cast<Pos>(node.AlternativeText(a).size());
-  pattern_internal::KnownRun nothing_known;  // the plain search remembers nothing
-  pattern_internal::KnownRun& run = plain_ ? nothing_known : RunOf(k, a);
-  floor = std::max<Pos>(floor, 0);
+  pattern_internal::KnownRun nothing_known;
+  pattern_internal::KnownRun& run = remember ? RunOf(k, a) : nothing_known;
   Pos p = end;
   Pos count = 0;
   bool stopped = false;
   while (count < cap && p - unit >= floor) {
-    if (run.lo < p && p <= run.hi && (run.hi - p) % unit == 0) {  // [run.lo, p) repeats
+    if (run.lo < p && p <= run.hi && (unit == 1 || (run.hi - p) % unit == 0)) {  // [run.lo, p)
       const Pos known = (p - run.lo) / unit;
       const Pos take = std::min({known, cap - count, (p - floor) / unit});
       p -= take * unit;
@@ -499,21 +523,31 @@ Pos Matcher::RepeatBackward(int k, int a, Pos end, Pos floor, Pos cap) const {
     p -= unit;
     ++count;
   }
-  Remember(run, {p, end, stopped || p - unit < 0, false}, unit);
+  if (&run != &nothing_known) Remember(run, {p, end, stopped || p - unit < 0, false}, unit);
   return count;
 }
 
 Pos Matcher::RepeatForward(int k, int a, Pos start, Pos limit, Pos cap) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
+  const bool remember = !plain_ && cap > kShortRepeat;  // see kShortRepeat
+  if (!remember && node.mode == NodeMode::kSet) {
+    const pattern_internal::ByteTable& members = StartTableOf(k);  // by the bytes of the text
+    const Pos end = std::min(limit, start + cap);
+    const Pos real_end = std::min(end, length_);
+    Pos p = start;
+    while (p < real_end && members[text_[p]]) ++p;
+    if (p == length_ && p < end && node.set.Contains(Folded(p))) ++p;
+    return p - start;
+  }
   const Pos unit =
       node.mode == NodeMode::kSet ? 1 : static_cast<Pos>(node.AlternativeText(a).size());
-  pattern_internal::KnownRun nothing_known;  // the plain search remembers nothing
-  pattern_internal::KnownRun& run = plain_ ? nothing_known : RunOf(k, a);
+  pattern_internal::KnownRun nothing_known;
+  pattern_internal::KnownRun& run = remember ? RunOf(k, a) : nothing_known;
   Pos p = start;
   Pos count = 0;
   bool stopped = false;
   while (count < cap && p + unit <= limit) {
-    if (run.lo <= p && p < run.hi && (p - run.lo) % unit == 0) {  // [p, run.hi) repeats
+    if (run.lo <= p && p < run.hi && (unit == 1 || (p - run.lo) % unit == 0)) {  // [p, run.hi)
       const Pos known = (run.hi - p) / unit;
       const Pos take = std::min({known, cap - count, (limit - p) / unit});
       p += take * unit;
@@ -529,7 +563,7 @@ Pos Matcher::RepeatForward(int k, int a, Pos start, Pos limit, Pos cap) const {
     p += unit;
     ++count;
   }
-  Remember(run, {start, p, false, stopped || p + unit > size_}, unit);
+  if (&run != &nothing_known) Remember(run, {start, p, false, stopped || p + unit > size_}, unit);
   return count;
 }
 
@@ -545,7 +579,9 @@ Pos Matcher::Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos t
       return known.hit;
     }
   }
-  known = {from, to, search(from, to)};
+  known.from = from;
+  known.to = to;
+  known.hit = search(from, to);
   return known.hit;
 }
 
@@ -558,7 +594,7 @@ Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
   Pos p = from;
   while (p < right) {
     Pos c = Candidate(
-        cache_->known[static_cast<std::size_t>(k)], p, std::min(right, length_) - 1,
+        KnownOf(cache_->known, static_cast<std::size_t>(k)), p, std::min(right, length_) - 1,
         [&](Pos a, Pos b) { return pattern_internal::FindTableByte(text_, a, b + 1, table); });
     if (c < 0) {
       if (length_ >= p && length_ < right && MatchAt(k, length_, extent, &fit)) return length_;
@@ -671,7 +707,7 @@ bool Matcher::SideConditionFound(std::size_t i, SearchPattern& side, Pos start, 
     const PatternNode& node = nodes[static_cast<std::size_t>(k)];
     if (node.min > 0) {
       pattern_internal::SearchCache& cache = CacheFor(side.cache_, nodes.size(), fold_);
-      pattern_internal::KnownCandidates& known = cache_->side_known[i];
+      pattern_internal::KnownCandidates& known = KnownOf(cache_->side_known, i);
       const bool literal =
           node.mode == NodeMode::kLiteral && node.alternatives.empty() && !node.literal.empty();
       Pos first;
@@ -718,7 +754,13 @@ void Matcher::Commit() {
     PatternNode& node = nodes_[i];
     bool stripped = (i == 0 && node.anchor == node_op::kLineStart) ||
                     (i + 1 == nodes_.size() && node.anchor == node_op::kLineEnd);
-    node.matched = stripped ? std::string() : Bytes(node.start, node.end + 1 - node.start);
+    const Pos length = stripped ? 0 : node.end + 1 - node.start;
+    if (length > 0 && node.end < length_) {
+      node.matched.assign(reinterpret_cast<const char*>(text_) + node.start,
+                          static_cast<std::size_t>(length));
+    } else {
+      node.matched = Bytes(node.start, length);
+    }
   }
   pattern_.match_start_ = match_start_;
   pattern_.match_end_ = match_end_;
@@ -797,7 +839,30 @@ Matcher::Window Matcher::SkipTo(Window window, Pos target) const {
   return window;
 }
 
+bool Matcher::FindSingleNode(bool* found) {
+  if (nodes_.size() != 1 || !pattern_.side_conditions_.empty()) return false;
+  PatternNode& node = nodes_.front();
+  if (node.min < 1 || node.is_line_break()) return false;
+  if (node.mode == NodeMode::kLiteral) {
+    for (int a = 0; a <= static_cast<int>(node.alternatives.size()); ++a) {
+      if (node.AlternativeText(a).empty()) return false;
+    }
+  }
+  Pos scanned_to = 0;
+  Pos start = FindStartFast(0, 0, size_, size_, &scanned_to);
+  Fit fit;
+  *found = start >= 0 && MatchAt(0, start, size_, &fit);
+  if (*found) {
+    SetPlaced(0, fit);
+    match_start_ = fit.start;
+    match_end_ = fit.start + fit.length;
+  }
+  return true;
+}
+
 bool FindWithSkips(Matcher& matcher) {
+  bool found = false;
+  if (matcher.FindSingleNode(&found)) return found;
   Matcher::Window window = matcher.FirstWindow();
   Matcher::Pos hint = 0;
   while (window.start < matcher.size()) {

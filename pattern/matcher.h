@@ -42,6 +42,7 @@ struct KnownCandidates {
   Pos from = -1;
   Pos to = -1;
   Pos hit = -1;
+  std::uint32_t search = 0;  // which search learnt it; what earlier searches learnt is stale
 };
 
 /// A stretch [lo, hi) of the text known to be made of whole repetitions of one unit (a member
@@ -52,6 +53,7 @@ struct KnownRun {
   Pos hi = 0;
   bool starts_run = false;
   bool ends_run = false;
+  std::uint32_t search = 0;  // as in KnownCandidates
 };
 
 /// What the matcher prepares once per pattern and case folding: each node's substring search
@@ -60,7 +62,9 @@ struct SearchCache {
   const FoldTable* fold = nullptr;
   std::vector<std::unique_ptr<LiteralSearch>> literals;
   std::vector<std::unique_ptr<ByteTable>> start_tables;
-  // Scratch space of one search, kept so that a search allocates nothing.
+  // Scratch space of one search, kept so that a search allocates nothing. Each search has its
+  // own number; entries written by earlier searches count as empty.
+  std::uint32_t search = 0;
   std::vector<int> placed_list;
   PlacedIndex placed_index;
   std::vector<KnownCandidates> known;       // per node, for the current text
@@ -111,6 +115,12 @@ class Matcher {
   /// True while a leading `^` may still match nothing at the very start of the text: the
   /// matching order can still change.
   bool relaxation_pending(const Window& window) const;
+
+  /// A chain of one node that must match at least one byte and has no anchors or side
+  /// conditions matches exactly where that node first fits, which the skip search finds
+  /// directly. False when the chain is not of that kind; otherwise `*found` tells the result
+  /// (with match_start() and match_end() set).
+  bool FindSingleNode(bool* found);
 
   /// After a successful attempt: the match without a leading `^`'s or trailing `$`'s line
   /// breaks. Commit() copies the matched texts into the pattern's nodes.
@@ -171,6 +181,8 @@ class Matcher {
   Pos RepeatBackward(int k, int a, Pos end, Pos floor, Pos cap) const;
   bool UnitAt(int k, int a, Pos p) const;
   pattern_internal::KnownRun& RunOf(int k, int a) const;
+  pattern_internal::KnownCandidates& KnownOf(std::vector<pattern_internal::KnownCandidates>& all,
+                                             std::size_t i) const;
   /// The first candidate start in [from, to], from what is known or from `search`.
   template <typename Search>
   static Pos Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos to, Search search);

@@ -105,7 +105,8 @@ class SearchPattern {
   bool widened() const { return widened_; }
 
   /// Restarts the counters of the replace chain that restart per file (every counter when
-  /// `force` is set).
+  /// `force` is set). A leading `^` needs no reset: it may match nothing at the start of any
+  /// text that Find is told starts at file offset 0.
   void ResetPerFile(bool force);
 
   /// The greatest number of bytes the chain can match.

@@ -229,6 +229,16 @@ BreakScan ScanLineBreaks(const unsigned char* text, Pos length, Pos from, Pos to
   if (from < 0) from = 0;
   if (to > length) to = length;
   if (from >= to) return {};
+  if (to - from < 4 * kLanes) {  // too short for the vector loops to pay
+    BreakScan scan;
+    for (Pos p = from; p < to; ++p) {
+      if (IsLineBreakAt(text, length, p, utf16, text_ends_file)) {
+        ++scan.count;
+        scan.last = p;
+      }
+    }
+    return scan;
+  }
   BreakScan scan = CountLineFeeds(text, from, to);
   // Lone CRs (a CR not followed by LF) are rare; each CR is found with memchr.
   for (Pos p = from; p < to;) {
