@@ -32,6 +32,8 @@ pattern_internal::SearchCache& CacheFor(std::unique_ptr<pattern_internal::Search
     cache->fold = fold;
     cache->literals.resize(nodes);
     cache->start_tables.resize(nodes);
+    cache->pairs.resize(nodes);
+    cache->pairs_made.assign(nodes, false);
   }
   return *cache;
 }
@@ -590,12 +592,15 @@ Pos Matcher::Candidate(pattern_internal::KnownCandidates& known, Pos from, Pos t
 Pos Matcher::FindByTable(int k, Pos from, Pos right, Pos extent) const {
   const PatternNode& node = nodes_[static_cast<std::size_t>(k)];
   const pattern_internal::ByteTable& table = StartTableOf(k);
+  const pattern_internal::PairSearch* pairs = PairSearchOf(k);
   Fit fit;
   Pos p = from;
   while (p < right) {
-    Pos c = Candidate(
-        KnownOf(cache_->known, static_cast<std::size_t>(k)), p, std::min(right, length_) - 1,
-        [&](Pos a, Pos b) { return pattern_internal::FindTableByte(text_, a, b + 1, table); });
+    Pos c = Candidate(KnownOf(cache_->known, static_cast<std::size_t>(k)), p,
+                      std::min(right, length_) - 1, [&](Pos a, Pos b) {
+                        return pairs ? pairs->Find(text_, length_, a, b)
+                                     : pattern_internal::FindTableByte(text_, a, b + 1, table);
+                      });
     if (c < 0) {
       if (length_ >= p && length_ < right && MatchAt(k, length_, extent, &fit)) return length_;
       return -1;
@@ -653,6 +658,19 @@ const pattern_internal::ByteTable& Matcher::StartTableOf(int k) const {
         StartTable(nodes_[static_cast<std::size_t>(k)], *fold_));
   }
   return *table;
+}
+
+const pattern_internal::PairSearch* Matcher::PairSearchOf(int k) const {
+  const auto i = static_cast<std::size_t>(k);
+  const PatternNode& node = nodes_[i];
+  if (node.mode != NodeMode::kLiteral) return nullptr;
+  if (!cache_->pairs_made[i]) {
+    std::vector<std::string> alternatives = node.alternatives;
+    alternatives.push_back(node.literal);
+    cache_->pairs[i] = pattern_internal::PairSearch::For(alternatives, *fold_);
+    cache_->pairs_made[i] = true;
+  }
+  return cache_->pairs[i].get();
 }
 
 // --- Acceptance -----------------------------------------------------------------------------

@@ -62,6 +62,8 @@ struct SearchCache {
   const FoldTable* fold = nullptr;
   std::vector<std::unique_ptr<LiteralSearch>> literals;
   std::vector<std::unique_ptr<ByteTable>> start_tables;
+  std::vector<std::unique_ptr<PairSearch>> pairs;  // groups whose pair filter was made
+  std::vector<bool> pairs_made;
   // Scratch space of one search, kept so that a search allocates nothing. Each search has its
   // own number; entries written by earlier searches count as empty.
   std::uint32_t search = 0;
@@ -189,6 +191,8 @@ class Matcher {
   /// Whether side condition i is found in text[start, end).
   bool SideConditionFound(std::size_t i, SearchPattern& side, Pos start, Pos end) const;
   const pattern_internal::ByteTable& StartTableOf(int k) const;
+  /// The pair filter of a group node, or null when its alternatives do not allow one.
+  const pattern_internal::PairSearch* PairSearchOf(int k) const;
 
   SearchPattern& pattern_;
   std::vector<PatternNode>& nodes_;

@@ -104,10 +104,12 @@ class Generator {
 
   std::string Piece() {
     static const char* const kPieces[] = {
-        "a",     "b",         "ab",  "ba",     "abc",  "aa",    "c",      "*",
-        "?",     "+",         "+2",  "+1-3",   "+2+",  "+-2",   "*[ab]",  "+[a-b]",
-        "?[b]",  "[ac]",      "[]",  "(a|bc)", "(ab)", "+(ab)", "*(b|a)", "+2[a-c]",
-        "[\\n]", "*[a-c\\n]", "\\n", " ",      "+[ ]", "?(c|)", "*[0-9]", "+[ab\\r\\n]",
+        "a",      "b",           "ab",      "ba",          "abc",       "aa",
+        "c",      "*",           "?",       "+",           "+2",        "+1-3",
+        "+2+",    "+-2",         "*[ab]",   "+[a-b]",      "?[b]",      "[ac]",
+        "[]",     "(a|bc)",      "(ab)",    "+(ab)",       "*(b|a)",    "+2[a-c]",
+        "[\\n]",  "*[a-c\\n]",   "\\n",     " ",           "+[ ]",      "?(c|)",
+        "*[0-9]", "+[ab\\r\\n]", "(ab|ca)", "+(bc|cb|ab)", "(a\\n|ba)", "(ab|AB|cA)",
     };
     return kPieces[Pick(static_cast<int>(std::size(kPieces)))];
   }

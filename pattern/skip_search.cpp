@@ -162,6 +162,51 @@ Pos LiteralSearch::Find(const unsigned char* text, Pos length, Pos from, Pos las
   }
 }
 
+std::unique_ptr<PairSearch> PairSearch::For(const std::vector<std::string>& alternatives,
+                                            const FoldTable& fold) {
+  auto search = std::make_unique<PairSearch>();
+  int firsts = 0;
+  int seconds = 0;
+  for (const std::string& alternative : alternatives) {
+    if (alternative.size() < 2) return nullptr;
+    for (int b = 0; b < 256; ++b) {
+      const unsigned char folded = fold[static_cast<std::size_t>(b)];
+      const auto byte = static_cast<unsigned char>(b);
+      if (folded == static_cast<unsigned char>(alternative[0]) && !search->first_table_[byte]) {
+        if (firsts == 4) return nullptr;
+        search->first_table_[byte] = true;
+        search->first_[firsts++] = byte;
+      }
+      if (folded == static_cast<unsigned char>(alternative[1]) && !search->second_table_[byte]) {
+        if (seconds == 4) return nullptr;
+        search->second_table_[byte] = true;
+        search->second_[seconds++] = byte;
+      }
+    }
+  }
+  if (firsts == 0 || seconds == 0) return nullptr;
+  for (int i = firsts; i < 4; ++i) search->first_[i] = search->first_[0];
+  for (int i = seconds; i < 4; ++i) search->second_[i] = search->second_[0];
+  return search;
+}
+
+Pos PairSearch::Find(const unsigned char* text, Pos length, Pos from, Pos last) const {
+  last = std::min(last, length - 1);
+  Pos p = std::max<Pos>(from, 0);
+  for (; p + 2 * kLanes - 1 <= last && p + 2 * kLanes + 1 <= length; p += 2 * kLanes) {
+    unsigned low = MoveMask(MatchSpellings<4>(Load(text + p), first_) &
+                            MatchSpellings<4>(Load(text + p + 1), second_));
+    unsigned high = MoveMask(MatchSpellings<4>(Load(text + p + kLanes), first_) &
+                             MatchSpellings<4>(Load(text + p + kLanes + 1), second_));
+    std::uint32_t hits = low | (high << kLanes);
+    if (hits != 0) return p + std::countr_zero(hits);
+  }
+  for (; p <= last; ++p) {
+    if (first_table_[text[p]] && (p + 1 >= length || second_table_[text[p + 1]])) return p;
+  }
+  return -1;
+}
+
 Pos FindTableByte(const unsigned char* text, Pos from, Pos to, const ByteTable& table) {
   Pos p = from;
   for (; p + 4 <= to; p += 4) {

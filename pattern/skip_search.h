@@ -3,8 +3,10 @@
 // set, and a line-break counter. Each gives exactly what a byte-by-byte loop gives.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pattern/pattern_internal.h"
 
@@ -44,6 +46,26 @@ class LiteralSearch {
 
 /// A 256-entry membership table.
 using ByteTable = std::array<bool, 256>;
+
+/// Candidate starts of a group of alternative literals, filtered 32 at a time by their first
+/// two bytes: a candidate's first byte can begin an alternative and the byte after it can be
+/// an alternative's second byte (or lies beyond the text).
+class PairSearch {
+ public:
+  /// Null unless every alternative has two bytes or more and at most four byte values fold to
+  /// the alternatives' first bytes, and four to their second bytes.
+  static std::unique_ptr<PairSearch> For(const std::vector<std::string>& alternatives,
+                                         const FoldTable& fold);
+
+  /// The first candidate in [from, last]; -1 when there is none.
+  Pos Find(const unsigned char* text, Pos length, Pos from, Pos last) const;
+
+ private:
+  unsigned char first_[4] = {};
+  unsigned char second_[4] = {};
+  std::array<bool, 256> first_table_{};
+  std::array<bool, 256> second_table_{};
+};
 
 /// The first p in [from, to) whose byte is in `table`; -1 when there is none.
 Pos FindTableByte(const unsigned char* text, Pos from, Pos to, const ByteTable& table);

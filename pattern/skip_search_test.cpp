@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tsl::pattern_internal {
 namespace {
@@ -84,6 +86,55 @@ TEST(SkipSearchTest, LineBreaksCountedAsALoopCounts) {
     BreakScan got = ScanLineBreaks(bytes, length, from, to, utf16, ends_file);
     ASSERT_EQ(got.count, expected.count) << round;
     ASSERT_EQ(got.last, expected.last) << round;
+  }
+}
+
+TEST(SkipSearchTest, PairSearchFindsEveryStartOfAnAlternative) {
+  std::mt19937 rng(17);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const std::string alphabet = "abcAB\n";
+  for (int round = 0; round < 20000; ++round) {
+    const FoldTable& fold = pick(2) == 0 ? IdentityTable() : UpperTable();
+    std::vector<std::string> alternatives;
+    for (int i = 0, n = 1 + pick(3); i < n; ++i) {
+      std::string alternative;
+      for (int j = 0, l = 2 + pick(2); j < l; ++j) {
+        alternative.push_back(static_cast<char>(fold[static_cast<unsigned char>(
+            alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))])]));
+      }
+      alternatives.push_back(alternative);
+    }
+    std::unique_ptr<PairSearch> search = PairSearch::For(alternatives, fold);
+    if (!search) continue;
+    std::string text;
+    for (int i = 0, n = pick(100); i < n; ++i) {
+      text.push_back(alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))]);
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const Pos length = static_cast<Pos>(text.size());
+    // No start of an alternative may be passed over: what is found is never later than the
+    // first true start.
+    Pos first_true = -1;
+    for (Pos p = 0; p < length && first_true < 0; ++p) {
+      for (const std::string& alternative : alternatives) {
+        if (PlainFind(text, p, p, alternative, fold) == p) first_true = p;
+      }
+    }
+    Pos found = search->Find(bytes, length, 0, length - 1);
+    if (first_true >= 0) {
+      ASSERT_GE(found, 0) << text;
+      ASSERT_LE(found, first_true) << text;
+    }
+    if (found >= 0) {  // its first byte begins an alternative, the next is a second byte
+      bool first = false;
+      bool second = found + 1 >= length;
+      for (const std::string& alternative : alternatives) {
+        first |= fold[bytes[found]] == static_cast<unsigned char>(alternative[0]);
+        second |= found + 1 < length &&
+                  fold[bytes[found + 1]] == static_cast<unsigned char>(alternative[1]);
+      }
+      ASSERT_TRUE(first && second) << text << " at " << found;
+    }
   }
 }
 
