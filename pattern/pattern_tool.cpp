@@ -4,6 +4,10 @@
 
 #include <charconv>
 
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "script/mask_list.h"
+
 namespace tsl {
 
 std::vector<PatternHit> ScanWholeText(SearchPattern& pattern, std::string_view text,
@@ -61,6 +65,7 @@ std::string EscapeForDisplay(std::string_view bytes) {
 std::string PatternToolUsage() {
   return "Usage: TslPattern [-i] [-u] [-b N] [-r REPLACE] PATTERN [FILE]\n"
          "       TslPattern -W [-i] [-r REPLACE] WILDCARD [FILE]\n"
+         "       TslPattern --mask MASKLIST [--root FOLDER] PATH...\n"
          "\n"
          "Tries a search expression on FILE (standard input when FILE is absent or -), read\n"
          "whole as one text that ends where the file ends. Every match is printed on a line:\n"
@@ -76,13 +81,71 @@ std::string PatternToolUsage() {
          "  -W          PATTERN is a wildcard pattern (* and ? only)\n"
          "  --          what follows is PATTERN [FILE], even when it begins with -\n"
          "\n"
-         "Exit status: 0 when something matched, 1 when nothing did, 2 when the pattern\n"
-         "does not compile (\"Error parsing: ...\" on standard error) or the command line is\n"
-         "wrong.\n";
+         "\n"
+         "--mask checks which files a mask list takes (masks separated by ;, ~ excludes,\n"
+         "an optional folder part such as sub" + std::string(1, NativeSeparator()) +
+         "*.txt): one line per PATH, \"1 PATH\" when\n"
+         "the list selects it and \"0 PATH\" when not. PATHs are taken below FOLDER (the\n"
+         "current folder by default) unless absolute; they need not exist.\n"
+         "\n"
+         "Exit status: 0 when something matched (or was selected), 1 when nothing did, 2\n"
+         "when the pattern does not compile (\"Error parsing: ...\" on standard error) or\n"
+         "the command line is wrong.\n";
+}
+
+namespace {
+
+bool ParseMaskArguments(const std::vector<std::string>& arguments, PatternToolOptions* options,
+                        std::string* error) {
+  options->mask_mode = true;
+  if (arguments.size() < 2) {
+    *error = "--mask needs a mask list";
+    return false;
+  }
+  options->mask_list = arguments[1];
+  std::size_t i = 2;
+  if (i < arguments.size() && arguments[i] == "--root") {
+    if (i + 1 >= arguments.size()) {
+      *error = "--root needs a folder";
+      return false;
+    }
+    options->root = arguments[i + 1];
+    i += 2;
+  }
+  options->paths.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+  if (options->paths.empty()) {
+    *error = "--mask needs at least one path";
+    return false;
+  }
+  return true;
+}
+
+bool IsAbsolute(const std::string& path) {
+  if (NativePathStyle() == PathStyle::kPosix) return !path.empty() && path[0] == '/';
+  return !NeedsBaseFolder(path, PathStyle::kWindows);
+}
+
+}  // namespace
+
+int RunMaskCheck(const std::string& mask_list, const std::string& root,
+                 const std::vector<std::string>& paths, std::string* out) {
+  std::string folder = root.empty() ? Files().CurrentFolder() : root;
+  MaskList masks(mask_list, MaskStyle::kFileJobs, folder);
+  bool any = false;
+  for (const std::string& path : paths) {
+    std::string full = IsAbsolute(path) ? path : JoinPath(folder, path, NativePathStyle());
+    bool selected = masks.Selects(full);
+    any |= selected;
+    *out += (selected ? "1 " : "0 ") + path + "\n";
+  }
+  return any ? 0 : 1;
 }
 
 bool ParsePatternToolArguments(const std::vector<std::string>& arguments,
                                PatternToolOptions* options, std::string* error) {
+  if (!arguments.empty() && arguments[0] == "--mask") {
+    return ParseMaskArguments(arguments, options, error);
+  }
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];

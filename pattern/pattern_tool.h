@@ -41,12 +41,24 @@ struct PatternToolOptions {
   std::optional<std::string> replacement;  // -r REPLACE
   std::string pattern;
   std::string file;  // empty or "-": standard input
+
+  // Mask mode (--mask MASKLIST [--root FOLDER] PATH...): which paths a mask list selects.
+  bool mask_mode = false;
+  std::string mask_list;
+  std::string root;  // empty: the current folder
+  std::vector<std::string> paths;
 };
 
 /// Reads the command line (without the program's name). False with `*error` set when it cannot
 /// be used.
 bool ParsePatternToolArguments(const std::vector<std::string>& arguments,
                                PatternToolOptions* options, std::string* error);
+
+/// Mask mode: one line per path, "1 PATH" when the mask list (as the file and shortcut jobs
+/// read it) selects it and "0 PATH" when it does not; a relative path is taken below `root`.
+/// Returns 0 when some path was selected, else 1.
+int RunMaskCheck(const std::string& mask_list, const std::string& root,
+                 const std::vector<std::string>& paths, std::string* out);
 
 /// The text `--help` prints.
 std::string PatternToolUsage();

@@ -184,3 +184,35 @@ TEST(TslPatternProgramTest, TheSettingChoosesTheOperatorOrder) {
 
 }  // namespace
 }  // namespace tsl
+
+namespace tsl {
+namespace {
+
+TEST(TslPatternProgramTest, MaskModeTellsWhichPathsAListSelects) {
+  testing::ScopedTempDir dir;
+  std::string root = dir.path();
+  ProcessResult result = RunTslPattern(
+      {"--mask", testing::Native("*.txt;~a*;sub/*.doc;*/old/*.bak"), "--root", root, "a.txt",
+       "b.TXT", testing::Native("sub/x.doc"), "x.doc", testing::Native("deep/old/y.bak"),
+       testing::Native("old/y.bak"), dir / "sub/abs.doc", "README"});
+  ASSERT_TRUE(result.error.ok());
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output,
+            "0 a.txt\n1 b.TXT\n1 " + testing::Native("sub/x.doc") + "\n0 x.doc\n1 " +
+                testing::Native("deep/old/y.bak") + "\n1 " + testing::Native("old/y.bak") +
+                "\n1 " + (dir / "sub/abs.doc") + "\n0 README\n");
+
+  result = RunTslPattern({"--mask", "readme", "README", "README.TXT"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output, "1 README\n0 README.TXT\n");
+
+  result = RunTslPattern({"--mask", "*.doc", "a.txt"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.output, "0 a.txt\n");
+
+  result = RunTslPattern({"--mask", "*.doc"});
+  EXPECT_EQ(result.exit_code, 2);
+}
+
+}  // namespace
+}  // namespace tsl

@@ -20,6 +20,12 @@ int main(int argc, char** argv) {
     tsl::WriteStandardOutput(tsl::PatternToolUsage());
     return 0;
   }
+  if (options.mask_mode) {
+    std::string out;
+    int status = tsl::RunMaskCheck(options.mask_list, options.root, options.paths, &out);
+    tsl::WriteStandardOutput(out);
+    return status;
+  }
   std::string input;
   if (options.file.empty() || options.file == "-") {
     if (!tsl::ReadStandardInput(&input)) {
