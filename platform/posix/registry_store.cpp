@@ -154,8 +154,8 @@ const char* SqlText(int sql) {
       "DELETE FROM key_values WHERE key_id = ?1 AND folded = ?2 RETURNING id",
       "SELECT class FROM keys WHERE id = ?1",
       "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1",
-      "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
-      "FROM key_values WHERE key_id = ?1",
+      ("SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
+       "FROM key_values WHERE key_id = ?1"),
   };
   return kTexts[sql];
 }
