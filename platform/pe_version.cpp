@@ -88,8 +88,8 @@ std::optional<std::string_view> VersionResource(std::string_view image) {
   for (std::size_t i = 0; i < section_count && b.Has(table + 40 * i, 40); ++i) {
     std::size_t s = table + 40 * i;
     std::uint32_t virtual_size = b.U32(s + 8), raw_size = b.U32(s + 16);
-    sections.push_back({b.U32(s + 12), virtual_size > raw_size ? virtual_size : raw_size,
-                        b.U32(s + 20)});
+    sections.push_back(
+        {b.U32(s + 12), virtual_size > raw_size ? virtual_size : raw_size, b.U32(s + 20)});
   }
   std::optional<std::size_t> root = FileOffset(sections, resource_rva);
   if (!root || resource_rva == 0) return std::nullopt;

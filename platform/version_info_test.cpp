@@ -68,12 +68,13 @@ std::string VersionInfo(const std::string& table, std::uint16_t language, std::u
   Image translation;
   translation.U16(language);
   translation.U16(code_page);
-  std::string strings = Node(table, "", true, 0,
-                             {StringValue("CompanyName", "Quarnel"), StringValue("FileVersion", version)});
-  return Node("VS_VERSION_INFO", std::string(52, '\0'), false, 52,
-              {Node("StringFileInfo", "", true, 0, {strings}),
-               Node("VarFileInfo", "", true, 0,
-                    {Node("Translation", translation.bytes(), false, 4, {})})});
+  std::string strings =
+      Node(table, "", true, 0,
+           {StringValue("CompanyName", "Quarnel"), StringValue("FileVersion", version)});
+  return Node(
+      "VS_VERSION_INFO", std::string(52, '\0'), false, 52,
+      {Node("StringFileInfo", "", true, 0, {strings}),
+       Node("VarFileInfo", "", true, 0, {Node("Translation", translation.bytes(), false, 4, {})})});
 }
 
 // A PE32+ image with one section, .rsrc, that holds a version resource.
@@ -84,9 +85,9 @@ std::string PeImage(const std::string& version_info) {
   image.U32(0x40);
   image.Append(std::string("PE\0\0", 4));
   image.U16(0x8664);
-  image.U16(1);                 // sections
+  image.U16(1);  // sections
   image.U32(0), image.U32(0), image.U32(0);
-  image.U16(240);               // size of the optional header
+  image.U16(240);  // size of the optional header
   image.U16(0x22);
   std::size_t optional = image.bytes().size();
   image.U16(0x20b);

@@ -18,8 +18,8 @@ constexpr std::string_view kFieldOpen = "<DT_FIELD=";
 constexpr std::string_view kFieldClose = "</DT_FIELD>";
 
 constexpr std::string_view kFieldNames[] = {
-    "Name",     "Type",        "Date",        "Size",         "Subdirectory", "Checksum",
-    "CRC32",    "Root",        "Time",        "Version",      "Attribute",    "Description",
+    "Name",        "Type",        "Date",         "Size",         "Subdirectory", "Checksum",
+    "CRC32",       "Root",        "Time",         "Version",      "Attribute",    "Description",
     "Access Date", "Access Time", "Created Date", "Created Time", "Comment",
 };
 
@@ -156,9 +156,8 @@ ColumnList ParseColumns(std::string_view text, const EscapeCoding& coding) {
     if (right) content += kRightJustify.size();
     std::size_t close = FindIgnoringCase(text, kColumnClose, content);
     std::size_t content_end = close == std::string_view::npos ? text.size() : close;
-    columns.push_back(FieldColumn(std::move(header),
-                                  ParseItems(text.substr(content, content_end - content), coding),
-                                  right));
+    columns.push_back(FieldColumn(
+        std::move(header), ParseItems(text.substr(content, content_end - content), coding), right));
     if (close == std::string_view::npos) break;
     at = close + kColumnClose.size();
   }
@@ -232,14 +231,18 @@ std::string FieldText(Field field, const FileRecord& record, const std::string& 
 void AppendFieldText(std::string* out, Field field, const FileRecord& record,
                      const std::string& root, const std::string& status, TimeFormatter& times) {
   switch (field) {
-    case Field::kName: *out += record.Name(); break;
+    case Field::kName:
+      *out += record.Name();
+      break;
     case Field::kType: {
       std::string_view name = record.Name();
       std::string_view::size_type dot = name.rfind('.');
       if (dot != std::string_view::npos) *out += name.substr(dot);
       break;
     }
-    case Field::kDate: *out += times.Date(record.modified); break;
+    case Field::kDate:
+      *out += times.Date(record.modified);
+      break;
     case Field::kSize: {
       char digits[24];
       auto end = std::to_chars(digits, digits + sizeof digits, record.size).ptr;
@@ -252,18 +255,41 @@ void AppendFieldText(std::string* out, Field field, const FileRecord& record,
       if (slash != std::string_view::npos) *out += relative.substr(0, slash + 1);
       break;
     }
-    case Field::kChecksum: *out += Hex(record.checksum); break;
-    case Field::kCrc32: *out += Hex(record.crc32); break;
-    case Field::kRoot: *out += root; break;
-    case Field::kTime: *out += times.Time(record.modified); break;
-    case Field::kVersion: *out += record.version.value_or(""); break;
-    case Field::kAttribute: *out += Attributes(record.attributes); break;
-    case Field::kDescription: *out += status; break;
-    case Field::kAccessDate: *out += times.Date(record.accessed); break;
-    case Field::kAccessTime: *out += times.Time(record.accessed); break;
-    case Field::kCreatedDate: *out += times.Date(record.created); break;
-    case Field::kCreatedTime: *out += times.Time(record.created); break;
-    case Field::kComment: break;
+    case Field::kChecksum:
+      *out += Hex(record.checksum);
+      break;
+    case Field::kCrc32:
+      *out += Hex(record.crc32);
+      break;
+    case Field::kRoot:
+      *out += root;
+      break;
+    case Field::kTime:
+      *out += times.Time(record.modified);
+      break;
+    case Field::kVersion:
+      *out += record.version.value_or("");
+      break;
+    case Field::kAttribute:
+      *out += Attributes(record.attributes);
+      break;
+    case Field::kDescription:
+      *out += status;
+      break;
+    case Field::kAccessDate:
+      *out += times.Date(record.accessed);
+      break;
+    case Field::kAccessTime:
+      *out += times.Time(record.accessed);
+      break;
+    case Field::kCreatedDate:
+      *out += times.Date(record.created);
+      break;
+    case Field::kCreatedTime:
+      *out += times.Time(record.created);
+      break;
+    case Field::kComment:
+      break;
   }
 }
 

@@ -47,7 +47,8 @@ struct Column {
 
   /// True for a field column whose first item is the Description field.
   bool IsDescription() const {
-    return !is_literal && !items.empty() && items[0].is_field && items[0].field == Field::kDescription;
+    return !is_literal && !items.empty() && items[0].is_field &&
+           items[0].field == Field::kDescription;
   }
 };
 

@@ -64,9 +64,9 @@ TEST(ColumnsTest, WritesTheSyntaxBack) {
             "<DT_COL=Modified><DT_FIELD=Date></DT_FIELD> <DT_FIELD=Time></DT_FIELD></DT_COL>\\t"
             "<DT_COL=Attrib><DT_FIELD=Attribute></DT_FIELD></DT_COL>\\t");
   // Kept values of date and time fields are written back; of other fields not.
-  EXPECT_EQ(WriteColumns(ParseColumns("<DT_COL=W><DT_FIELD=date=d.M><DT_FIELD=Size=9></DT_COL>",
-                                      Coding()),
-                         Coding()),
+  EXPECT_EQ(WriteColumns(
+                ParseColumns("<DT_COL=W><DT_FIELD=date=d.M><DT_FIELD=Size=9></DT_COL>", Coding()),
+                Coding()),
             "<DT_COL=W><DT_FIELD=Date=d.M></DT_FIELD><DT_FIELD=Size></DT_FIELD></DT_COL>");
 }
 
@@ -95,15 +95,23 @@ TEST(ColumnsTest, FieldTexts) {
     Field field;
     std::string text;
   } cases[] = {
-      {Field::kName, "File.Name.TXT"},  {Field::kType, ".TXT"},
-      {Field::kDate, "D5"},             {Field::kSize, "1234"},
+      {Field::kName, "File.Name.TXT"},
+      {Field::kType, ".TXT"},
+      {Field::kDate, "D5"},
+      {Field::kSize, "1234"},
       {Field::kSubdirectory, Native("sub/dir/")},
-      {Field::kChecksum, "abc"},        {Field::kCrc32, ""},
-      {Field::kRoot, "ROOT"},           {Field::kTime, "T5"},
-      {Field::kVersion, "1.2"},         {Field::kAttribute, "ra s"},
-      {Field::kDescription, "status"},  {Field::kAccessDate, "D6"},
-      {Field::kAccessTime, "T6"},       {Field::kCreatedDate, ""},
-      {Field::kCreatedTime, ""},        {Field::kComment, ""},
+      {Field::kChecksum, "abc"},
+      {Field::kCrc32, ""},
+      {Field::kRoot, "ROOT"},
+      {Field::kTime, "T5"},
+      {Field::kVersion, "1.2"},
+      {Field::kAttribute, "ra s"},
+      {Field::kDescription, "status"},
+      {Field::kAccessDate, "D6"},
+      {Field::kAccessTime, "T6"},
+      {Field::kCreatedDate, ""},
+      {Field::kCreatedTime, ""},
+      {Field::kComment, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FieldText(c.field, r, "ROOT", "status", times), c.text) << FieldName(c.field);

@@ -19,8 +19,8 @@ namespace tsl {
 namespace {
 
 constexpr FileTime kQuarterHour = 15LL * 60 * 10000000;
-constexpr std::uint32_t kFilterBits = attr::kReadOnly | attr::kHidden | attr::kSystem |
-                                      attr::kDirectory | attr::kArchive;  // 55
+constexpr std::uint32_t kFilterBits =
+    attr::kReadOnly | attr::kHidden | attr::kSystem | attr::kDirectory | attr::kArchive;  // 55
 
 // Whether a value lies outside the range of the normal filters (a limit of 0 is not set).
 bool RejectedByRange(std::int64_t value, std::int64_t minimum, std::int64_t maximum,
@@ -38,10 +38,14 @@ bool RejectedByAttributes(std::uint32_t attributes, const SynchSettings& s) {
   std::uint32_t a = attributes & ~ignored & kFilterBits;
   std::uint32_t skip = static_cast<std::uint32_t>(s.skip_attributes);
   switch (s.reverse_filters) {
-    case 1: return a != skip;
-    case 2: return (a & skip) != 0;
-    case 3: return (a & skip) == 0;
-    default: return a == skip;
+    case 1:
+      return a != skip;
+    case 2:
+      return (a & skip) != 0;
+    case 3:
+      return (a & skip) == 0;
+    default:
+      return a == skip;
   }
 }
 
@@ -87,14 +91,22 @@ int CompareRelativeFolders(const FileRecord& a, const FileRecord& b) {
 
 int CompareAscending(const FileRecord& a, const FileRecord& b, int sort_key) {
   switch (sort_key) {
-    case 0: return CompareIgnoringCase(a.Name(), b.Name());
-    case 1: return CompareExtensions(a.Name(), b.Name());
-    case 2: return CompareValues(a.modified, b.modified);
-    case 3: return CompareValues(a.size, b.size);
-    case 4: return CompareRelativeFolders(a, b);
-    case 5: return CompareValues(a.checksum, b.checksum);
-    case 6: return CompareValues(a.crc32, b.crc32);
-    default: return 0;
+    case 0:
+      return CompareIgnoringCase(a.Name(), b.Name());
+    case 1:
+      return CompareExtensions(a.Name(), b.Name());
+    case 2:
+      return CompareValues(a.modified, b.modified);
+    case 3:
+      return CompareValues(a.size, b.size);
+    case 4:
+      return CompareRelativeFolders(a, b);
+    case 5:
+      return CompareValues(a.checksum, b.checksum);
+    case 6:
+      return CompareValues(a.crc32, b.crc32);
+    default:
+      return 0;
   }
 }
 

@@ -57,16 +57,15 @@ struct ScanContext {
   const SynchSettings& settings;
   ExtraDataSwitches extra;
   const FileSelector& selector;
-  JobProgress* progress = nullptr;  // status texts every tenth file, when open
-  const bool* cancel = nullptr;     // polled after every entry
+  JobProgress* progress = nullptr;   // status texts every tenth file, when open
+  const bool* cancel = nullptr;      // polled after every entry
   TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
 };
 
 /// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.
 /// False when the folder text is empty. Folders whose names begin with `.` and links to folders
 /// are never entered; a folder that cannot be listed adds nothing.
-bool ScanSide(const std::string& folder, const ScanContext& context,
-              std::vector<FileRecord>* list);
+bool ScanSide(const std::string& folder, const ScanContext& context, std::vector<FileRecord>* list);
 
 /// Compares two records by a sort key (0 name, 1 extension, 2 modified, 3 size, 4 relative
 /// folder, 5 checksum, 6 CRC-32), reversed when not ascending: <0, 0 or >0.

@@ -130,7 +130,8 @@ TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
   for (const std::string& folder : folders) ASSERT_TRUE(Files().MakeFolder(dir / folder).ok());
   int n = 0;
   for (const std::string& folder : folders) {
-    for (int i = 0; i < 3; ++i) testing::WriteFile(dir / (folder + "/f" + std::to_string(n++)), "x");
+    for (int i = 0; i < 3; ++i)
+      testing::WriteFile(dir / (folder + "/f" + std::to_string(n++)), "x");
   }
   testing::WriteFile(dir / "top", "x");
   for (int subfolders : {1, 0}) {
@@ -160,11 +161,11 @@ TEST(FilterTest, DateSizeAndAttributeRules) {
     std::uint64_t size;
     bool kept;
   } sizes[] = {
-      {100, 0, 0, 100, true},   {100, 0, 0, 99, false},   {0, 200, 0, 200, true},
-      {0, 200, 0, 201, false},  {100, 200, 1, 100, true}, {100, 200, 1, 200, true},
-      {100, 200, 1, 150, false}, {100, 200, 1, 99, true}, {100, 200, 1, 201, true},
-      {100, 0, 1, 150, false},  {100, 0, 1, 50, true},    {0, 200, 1, 150, false},
-      {0, 200, 1, 250, true},   {0, 0, 1, 5, true},
+      {100, 0, 0, 100, true},    {100, 0, 0, 99, false},   {0, 200, 0, 200, true},
+      {0, 200, 0, 201, false},   {100, 200, 1, 100, true}, {100, 200, 1, 200, true},
+      {100, 200, 1, 150, false}, {100, 200, 1, 99, true},  {100, 200, 1, 201, true},
+      {100, 0, 1, 150, false},   {100, 0, 1, 50, true},    {0, 200, 1, 150, false},
+      {0, 200, 1, 250, true},    {0, 0, 1, 5, true},
   };
   for (const Case& c : sizes) {
     SynchSettings s;
@@ -229,7 +230,9 @@ TEST(SortTest, KeysAndDirections) {
     return r;
   };
   std::vector<FileRecord> list = {
-      record("sub/b.TXT", 3, 30), record("A.doc", 1, 20), record("sub/x/c", 2, 10),
+      record("sub/b.TXT", 3, 30),
+      record("A.doc", 1, 20),
+      record("sub/x/c", 2, 10),
       record("d.txt", 4, 40),
   };
   struct Case {

@@ -192,10 +192,12 @@ class Matcher {
   void PairAnywhere(std::vector<std::int64_t>* partner,
                     std::vector<std::pair<std::size_t, std::size_t>>* order) {
     bool crc = context_.extra.crc32, checksum = !crc && context_.extra.checksum;
-    auto number = [crc](const FileRecord& r) -> std::uint64_t { return crc ? r.crc32 : r.checksum; };
-    ChainIndex index = (crc || checksum)
-                           ? BuildIndex(number)
-                           : BuildIndex([](const FileRecord& r) { return HashIgnoringCase(r.Name()); });
+    auto number = [crc](const FileRecord& r) -> std::uint64_t {
+      return crc ? r.crc32 : r.checksum;
+    };
+    ChainIndex index = (crc || checksum) ? BuildIndex(number) : BuildIndex([](const FileRecord& r) {
+      return HashIgnoringCase(r.Name());
+    });
     for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
       if ((*partner)[i] >= 0) continue;
       ShowPosition(i);
@@ -259,9 +261,12 @@ bool ContentsEqual(FileRecord& source, FileRecord& target, const SynchSettings& 
 
 int CompareTimes(const FileRecord& source, const FileRecord& target, int offset, int precision) {
   switch (RelateTimes(source, target, offset, precision)) {
-    case TimeRelation::kSourceOlder: return -1;
-    case TimeRelation::kSourceNewer: return 1;
-    default: return 0;
+    case TimeRelation::kSourceOlder:
+      return -1;
+    case TimeRelation::kSourceNewer:
+      return 1;
+    default:
+      return 0;
   }
 }
 

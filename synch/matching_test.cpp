@@ -85,13 +85,12 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   }
 }
 
-std::string Describe(const FileRecord& r) {
-  return r.path + "#" + std::to_string(r.compare_state);
-}
+std::string Describe(const FileRecord& r) { return r.path + "#" + std::to_string(r.compare_state); }
 
 std::vector<std::string> Describe(const FileLists& lists) {
   std::vector<std::string> lines;
-  for (const FilePair& p : lists.pairs) lines.push_back(Describe(p.source) + " = " + Describe(p.target));
+  for (const FilePair& p : lists.pairs)
+    lines.push_back(Describe(p.source) + " = " + Describe(p.target));
   for (const FileRecord& r : lists.source) lines.push_back("1 " + Describe(r));
   for (const FileRecord& r : lists.target) lines.push_back("2 " + Describe(r));
   return lines;
@@ -105,8 +104,8 @@ std::vector<FileRecord> RandomSide(std::mt19937& random, const std::string& root
   std::vector<FileRecord> side;
   for (int i = 0; i < count; ++i) {
     std::string relative = std::string(kFolders[random() % 6]) + kNames[random() % 7];
-    FileRecord r = Record(root, relative, static_cast<FileTime>(random() % 4) * 3 * kSecond,
-                          random() % 3);
+    FileRecord r =
+        Record(root, relative, static_cast<FileTime>(random() % 4) * 3 * kSecond, random() % 3);
     r.crc32 = static_cast<std::uint32_t>(random() % 4);
     r.checksum = static_cast<std::uint32_t>(random() % 4);
     side.push_back(r);
@@ -219,13 +218,22 @@ TEST(CompareTimesTest, PrecisionAndOffset) {
     int offset, precision;
     int expected;
   } cases[] = {
-      {10, 13, 0, 3, 0},      {13, 10, 0, 3, 0},      {10, 13.0000001, 0, 3, -1},
-      {13.0000001, 10, 0, 3, 1}, {10, 10, 0, 0, 0},   {10, 11, 0, 0, -1},
+      {10, 13, 0, 3, 0},
+      {13, 10, 0, 3, 0},
+      {10, 13.0000001, 0, 3, -1},
+      {13.0000001, 10, 0, 3, 1},
+      {10, 10, 0, 0, 0},
+      {10, 11, 0, 0, -1},
       // An hour between the folders' clocks, either way.
-      {0, 3600, 3600, 3, 0},  {3600, 0, 3600, 3, 0},  {0, 3602, 3600, 3, 0},
-      {0, 3603, 3600, 3, -1}, {0, 3598, 3600, 3, 0},  {0, 3597, 3600, 3, -1},
+      {0, 3600, 3600, 3, 0},
+      {3600, 0, 3600, 3, 0},
+      {0, 3602, 3600, 3, 0},
+      {0, 3603, 3600, 3, -1},
+      {0, 3598, 3600, 3, 0},
+      {0, 3597, 3600, 3, -1},
       {0, 3597, 0, 3, -1},
-      {0, 7200, 3600, 3, -1}, {7200, 0, 3600, 3, 1},
+      {0, 7200, 3600, 3, -1},
+      {7200, 0, 3600, 3, 1},
   };
   for (const Case& c : cases) {
     FileRecord s = Record("/s/", "a", static_cast<FileTime>(c.source * kSecond + 0.5));
@@ -304,8 +312,10 @@ TEST(ClassifyPairsTest, DropsWhatIsNotShown) {
   SynchSettings s;
   auto lists_of = [] {
     FileLists lists;
-    lists.pairs.push_back(FilePair{Record("/s/", "same", 0, 1), Record("/t/", "same", 0, 1), false});
-    lists.pairs.push_back(FilePair{Record("/s/", "old", 0, 1), Record("/t/", "old", kSecond * 99, 1), false});
+    lists.pairs.push_back(
+        FilePair{Record("/s/", "same", 0, 1), Record("/t/", "same", 0, 1), false});
+    lists.pairs.push_back(
+        FilePair{Record("/s/", "old", 0, 1), Record("/t/", "old", kSecond * 99, 1), false});
     return lists;
   };
   FileLists lists = lists_of();

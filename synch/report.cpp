@@ -40,7 +40,8 @@ std::string Title(const SynchSettings& s, const ColumnList& columns, const Escap
   }
   std::string title;
   const std::string& name = s.output_file;
-  if (name.size() >= 3 && cp::EqualsIgnoreCase(std::string_view(name).substr(name.size() - 3), "dto")) {
+  if (name.size() >= 3 &&
+      cp::EqualsIgnoreCase(std::string_view(name).substr(name.size() - 3), "dto")) {
     title = "Format=" + WriteColumns(columns, coding) + kLineEnd;
   }
   return title + FormatText(TableText(text_id::kComparisonTitle),
@@ -137,11 +138,13 @@ void WriteBody(const FileLists& lists, const ReportContext& c, const HalfColumns
     if (progress) progress->SetPosition(static_cast<std::int64_t>(line++));
     if (c.cancel && *c.cancel) break;
     if (kind == Kind::kSourceOnly) {
-      WriteHalfLine(buffer, halves.source, &lists.source[index], s.source_folder, only_in_1, c.times);
+      WriteHalfLine(buffer, halves.source, &lists.source[index], s.source_folder, only_in_1,
+                    c.times);
       WriteHalfLine(buffer, halves.target, nullptr, s.target_folder, "", c.times);
     } else if (kind == Kind::kPair) {
       const FilePair& pair = lists.pairs[index];
-      WriteHalfLine(buffer, halves.source, &pair.source, s.source_folder, PairStatus(pair), c.times);
+      WriteHalfLine(buffer, halves.source, &pair.source, s.source_folder, PairStatus(pair),
+                    c.times);
       WriteHalfLine(buffer, halves.target, &pair.target, s.target_folder, "", c.times);
     } else {
       WriteHalfLine(buffer, halves.source, nullptr, s.source_folder, only_in_2, c.times);
@@ -286,16 +289,25 @@ void TimePictureFormatter::Append(std::string* out, int hour, int minute, int se
   };
   for (const Element& e : elements_) {
     switch (e.letter) {
-      case 'h': number(hour % 12 == 0 ? 12 : hour % 12, e.count); break;
-      case 'H': number(hour, e.count); break;
-      case 'm': number(minute, e.count); break;
-      case 's': number(second, e.count); break;
+      case 'h':
+        number(hour % 12 == 0 ? 12 : hour % 12, e.count);
+        break;
+      case 'H':
+        number(hour, e.count);
+        break;
+      case 'm':
+        number(minute, e.count);
+        break;
+      case 's':
+        number(second, e.count);
+        break;
       case 't': {
         const std::string& marker = hour >= 12 ? pm_ : am_;
         *out += e.count == 1 ? marker.substr(0, 1) : marker;
         break;
       }
-      default: *out += e.text;
+      default:
+        *out += e.text;
     }
   }
 }

@@ -60,12 +60,13 @@ TEST_F(ReportTest, HalvesJoinAtTheLiteralColumns) {
   settings_.target_folder = Native("/t/");
   settings_.show_progress = 0;
   lists_.pairs.push_back(FilePair{Record("/s/", "a.txt", 10), Record("/t/", "a.txt", 12), false});
-  std::string report = Report("|<DT_COL=N><DT_FIELD=Name></DT_COL>|<DT_COL=S><DT_FIELD=Size></DT_COL>|");
+  std::string report =
+      Report("|<DT_COL=N><DT_FIELD=Name></DT_COL>|<DT_COL=S><DT_FIELD=Size></DT_COL>|");
   EXPECT_EQ(Body(report), std::vector<std::string>{"|a.txt|10|a.txt|12|"});
   EXPECT_EQ(testing::SplitLines(report)[3], "|N|S|N|S|");
 
-  ColumnList columns = ParseColumns("[<DT_COL=A><DT_FIELD=Name></DT_COL>-<DT_COL=B><DT_FIELD=Size></DT_COL>]",
-                                    EscapeCoding{});
+  ColumnList columns = ParseColumns(
+      "[<DT_COL=A><DT_FIELD=Name></DT_COL>-<DT_COL=B><DT_FIELD=Size></DT_COL>]", EscapeCoding{});
   HalfColumns halves = SplitHalves(columns);
   EXPECT_EQ(halves.source.back().text, "-");
   EXPECT_EQ(halves.target.front().text, "");
@@ -98,7 +99,8 @@ TEST_F(ReportTest, GroupedAndMergedBodies) {
                   FilePair{Record("/s/", "d", 1), Record("/t/", "d", 1), false}};
   lists_.pairs[1].target.compare_state = kOlder;
   lists_.target = {Record("/t/", "c", 1), Record("/t/", "f", 1)};
-  const std::string columns = "<DT_COL=S><DT_FIELD=Description></DT_COL>:<DT_COL=N><DT_FIELD=Name></DT_COL>;";
+  const std::string columns =
+      "<DT_COL=S><DT_FIELD=Description></DT_COL>:<DT_COL=N><DT_FIELD=Name></DT_COL>;";
   std::vector<std::string> grouped = {"Only in Dir 1:b;:;", "Only in Dir 1:e;:;",
                                       "Identical:a;:a;",    "File 1 is newer:d;:d;",
                                       "Only in Dir 2:;:c;", "Only in Dir 2:;:f;"};
@@ -146,8 +148,8 @@ TEST_F(ReportTest, TheBodyHasAProgressWindowOfItsOwnThatCanCancel) {
 // The quick time formatter gives what the locale's picture formatter gives, for every second
 // of a day.
 TEST(TimePictureFormatterTest, AgreesWithThePictureFormatter) {
-  for (const char* picture : {"h:mm:ss tt", "HH:mm:ss", "H.m.s", "hh 'o''clock' t", "tt h:mm",
-                              "HH' h 'mm", "s-m-h x"}) {
+  for (const char* picture :
+       {"h:mm:ss tt", "HH:mm:ss", "H.m.s", "hh 'o''clock' t", "tt h:mm", "HH' h 'mm", "s-m-h x"}) {
     TimePictureFormatter quick(picture);
     ASSERT_FALSE(quick.needs_date()) << picture;
     for (int second = 0; second < 86400; ++second) {

@@ -99,14 +99,14 @@ int SynchJob::RunSynchronizationScript(const std::string& path) {
     if (!cancel_) continue;
     std::size_t remaining = actions.size() - i - 1;
     if (remaining == 0 || settings_.display_error_messages == 0) break;
-    std::string question = FormatText(TableText(text_id::kCancelRemainingActions),
-                                      {std::to_string(remaining)});
+    std::string question =
+        FormatText(TableText(text_id::kCancelRemainingActions), {std::to_string(remaining)});
     if (ShowMessage(question, MessageButtons::kYesNo) == Answer::kYes) break;
     cancel_ = false;
   }
   if (!cancel_ && settings_.display_error_messages != 0) {
-    ShowMessage(FormatText(TableText(text_id::kActionsProcessed),
-                           {std::to_string(actions.size()), path}));
+    ShowMessage(
+        FormatText(TableText(text_id::kActionsProcessed), {std::to_string(actions.size()), path}));
   }
   return 0;
 }
@@ -142,8 +142,8 @@ void SynchJob::DispatchJob() {
 bool SynchJob::ScanBoth(JobProgress* progress) {
   std::unique_ptr<TreePrefetch> prefetch;
   if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
-    prefetch = std::make_unique<TreePrefetch>(settings_.target_folder,
-                                              settings_.search_subfolders != 0);
+    prefetch =
+        std::make_unique<TreePrefetch>(settings_.target_folder, settings_.search_subfolders != 0);
   }
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);

@@ -78,8 +78,9 @@ TEST_F(SynchJobTest, DefaultColumnsReport) {
   File("dst/NEWER.TXT", "old", kNoon);
   File("dst/sub/deep.txt", "deeper", kNoon);
   File("dst/only2.txt", "22", kNoon);
-  job_.RunSynchronizationScript(Script("[Default]\nPath1=" + dir_ / "src" + "\nPath2=" +
-                                       dir_ / "dst" + "\nOutput File=report.txt\nSort Compare=0\nOperation=6\n"
+  job_.RunSynchronizationScript(Script("[Default]\nPath1=" + dir_ / "src" +
+                                       "\nPath2=" + dir_ / "dst" +
+                                       "\nOutput File=report.txt\nSort Compare=0\nOperation=6\n"
                                        "Group Files=1\nShow progress=0\n[Action1]\n"));
   std::string src = Folder("src"), dst = Folder("dst");
   std::optional<CalendarTime> t = ToCalendar(UtcToLocal(kNoon));
@@ -94,14 +95,13 @@ TEST_F(SynchJobTest, DefaultColumnsReport) {
             "File Comparison using mask (*.*)\r\nSource: " + src + "\t\t\t\t\tTarget: " + dst +
                 "\r\nDisplay Identical Files, Display Different Files with Matched Names, "
                 "Display Files in Only 1 Directory\r\n" +
-                header + header + "\r\n" +
-                "Only in Dir 1\tonly1.txt\t1\t" + at + "\tra  \t\t\t\t\t\t\r\n" +
-                "Different\t" + Native("sub/") + "deep.txt\t4\t" + at + "\t a  \t\t" +
-                Native("sub/") + "deep.txt\t6\t" + at + "\t a  \t\r\n" +
+                header + header + "\r\n" + "Only in Dir 1\tonly1.txt\t1\t" + at +
+                "\tra  \t\t\t\t\t\t\r\n" + "Different\t" + Native("sub/") + "deep.txt\t4\t" + at +
+                "\t a  \t\t" + Native("sub/") + "deep.txt\t6\t" + at + "\t a  \t\r\n" +
                 "File 1 is newer\tnewer.txt\t4\t" + at3 + "\t a  \t\tNEWER.TXT\t3\t" + at +
-                "\t a  \t\r\n" +
-                "Identical\tsame.txt\t5\t" + at + "\t a  \t\tsame.txt\t5\t" + at2 + "\t a  \t\r\n" +
-                "Only in Dir 2\t\t\t\t\t\tonly2.txt\t2\t" + at + "\t a  \t\r\n" + "\r\n");
+                "\t a  \t\r\n" + "Identical\tsame.txt\t5\t" + at + "\t a  \t\tsame.txt\t5\t" + at2 +
+                "\t a  \t\r\n" + "Only in Dir 2\t\t\t\t\t\tonly2.txt\t2\t" + at + "\t a  \t\r\n" +
+                "\r\n");
   EXPECT_TRUE(Transcript().empty());
 }
 
@@ -111,15 +111,17 @@ TEST_F(SynchJobTest, CustomColumnsExtraDataAndDtoFormatLine) {
   File("dst/b.txt", "", kNoon);
   job_.RunSynchronizationScript(Script(
       "[Default]\nPath1=" + dir_ / "src" + "\nPath2=" + dir_ / "dst" +
-      "\nOutput File=out.dto\nShow progress=0\nOperation=6\nOutput Columns=<DT_COL=Name><DT_FIELD=Name>"
+      "\nOutput File=out.dto\nShow progress=0\nOperation=6\nOutput "
+      "Columns=<DT_COL=Name><DT_FIELD=Name>"
       "</DT_COL>,<DT_COL=CRC><DT_FIELD=CRC32></DT_COL>,<DT_COL=Sum><DT_FIELD=Checksum></DT_COL>"
       "\\n\nMask=*.txt\n[Action1]\n"));
   EXPECT_TRUE(job_.extra().crc32 && job_.extra().checksum && !job_.extra().version);
   EXPECT_EQ(services_.outputs["out.dto"],
             "Format=<DT_COL=Name><DT_FIELD=Name></DT_FIELD></DT_COL>,<DT_COL=CRC><DT_FIELD=CRC32>"
             "</DT_FIELD></DT_COL>,<DT_COL=Sum><DT_FIELD=Checksum></DT_FIELD></DT_COL>\\n\r\n"
-            "File Comparison using mask (*.txt)\r\nSource: " + Folder("src") + "\t\t\t\t\tTarget: " +
-                Folder("dst") + "\r\nDisplay Identical Files, Display Different Files with Matched "
+            "File Comparison using mask (*.txt)\r\nSource: " +
+                Folder("src") + "\t\t\t\t\tTarget: " + Folder("dst") +
+                "\r\nDisplay Identical Files, Display Different Files with Matched "
                 "Names, Display Files in Only 1 Directory\r\nName,CRC,Sum\nName,CRC,Sum\n\r\n"
                 "a.txt,cbf43926,1dd\na.txt,cbf43926,1dd\n\r\n"
                 ",,\nb.txt,,\n\r\n\r\n");
@@ -139,8 +141,9 @@ TEST_F(SynchJobTest, ActionsRunInNumberOrderWithTheirOwnSettings) {
 
 TEST_F(SynchJobTest, OperationsAreNotRunYetAndSaySo) {
   File("src/a.txt", "a", kNoon);
-  job_.RunSynchronizationScript(Script("[Default]\nPath1=" + dir_ / "src" + "\nPath2=" +
-                                       dir_ / "dst" + "\nOperation=3\nOutput File=log\n[Action1]\n"));
+  job_.RunSynchronizationScript(Script("[Default]\nPath1=" + dir_ / "src" +
+                                       "\nPath2=" + dir_ / "dst" +
+                                       "\nOperation=3\nOutput File=log\n[Action1]\n"));
   EXPECT_FALSE(PathExists(dir_ / "dst"));
   EXPECT_TRUE(services_.outputs.empty());
   EXPECT_EQ(Transcript(), std::vector<std::string>{
@@ -156,12 +159,12 @@ TEST_F(SynchJobTest, TheOperationDialogChoosesOrSkips) {
   Answers("Swap;OK");
   job_.RunSynchronizationScript(script);
   std::string src = Folder("src"), dst = Folder("dst");
-  std::string shown = "Question: Synchronize Directories: Source Directory: " +
-                      testing::TranscriptText(src) + "\\nTarget Directory: " +
-                      testing::TranscriptText(dst) + "\\nPreselected: -1 -> Swap";
-  std::string swapped = "Question: Synchronize Directories: Source Directory: " +
-                        testing::TranscriptText(dst) + "\\nTarget Directory: " +
-                        testing::TranscriptText(src) + "\\nPreselected: -1 -> OK";
+  std::string shown =
+      "Question: Synchronize Directories: Source Directory: " + testing::TranscriptText(src) +
+      "\\nTarget Directory: " + testing::TranscriptText(dst) + "\\nPreselected: -1 -> Swap";
+  std::string swapped =
+      "Question: Synchronize Directories: Source Directory: " + testing::TranscriptText(dst) +
+      "\\nTarget Directory: " + testing::TranscriptText(src) + "\\nPreselected: -1 -> OK";
   EXPECT_EQ(Transcript(), (std::vector<std::string>{shown, swapped}));
   // After one swap the job compares the folders the other way round.
   EXPECT_EQ(testing::SplitLines(services_.outputs["r"]).at(4), ";" + src + ";");
@@ -177,15 +180,17 @@ TEST_F(SynchJobTest, TheOperationDialogChoosesOrSkips) {
 }
 
 TEST_F(SynchJobTest, OperationDialogPreselection) {
-  for (auto [code, preselected] : {std::pair{-5, 3}, {-2, 0}, {-7, 5}, {-9, 7}, {-8, -1}, {-1, -1}}) {
+  for (auto [code, preselected] :
+       {std::pair{-5, 3}, {-2, 0}, {-7, 5}, {-9, 7}, {-8, -1}, {-1, -1}}) {
     File("src/a.txt", "a", kNoon);
     WriteFile(dir_ / "transcript.txt", "");
     Answers("OK");
-    job_.RunSynchronizationScript(Script("[Action1]\nPath1=" + dir_ / "src" + "\nPath2=" +
-                                         dir_ / "dst" + "\nShow progress=0\nOperation=" +
-                                         std::to_string(code) + "\n"));
+    job_.RunSynchronizationScript(
+        Script("[Action1]\nPath1=" + dir_ / "src" + "\nPath2=" + dir_ / "dst" +
+               "\nShow progress=0\nOperation=" + std::to_string(code) + "\n"));
     std::string last = Transcript().empty() ? "" : Transcript().front();
-    EXPECT_NE(last.find("Preselected: " + std::to_string(preselected) + " -> OK"), std::string::npos)
+    EXPECT_NE(last.find("Preselected: " + std::to_string(preselected) + " -> OK"),
+              std::string::npos)
         << code << ": " << last;
   }
 }
@@ -194,10 +199,11 @@ TEST_F(SynchJobTest, CancelAsksAboutTheRemainingActions) {
   File("src/a.txt", "a", kNoon);
   std::string common = "Path1=" + dir_ / "src" + "\nPath2=" + dir_ / "dst" +
                        "\nShow progress=0\nOutput Columns=x\nOperation=6\n";
-  std::string script = Script("[Default]\n" + common + "Display Error Messages=1\n" +
-                              "[Action1]\nOutput File=1\n[Action2]\nOutput File=2\nShow progress=1\n"
-                              "[Action3]\nOutput File=3\n[Action4]\nOutput File=4\n"
-                              "[Action5]\nOutput File=5\n");
+  std::string script =
+      Script("[Default]\n" + common + "Display Error Messages=1\n" +
+             "[Action1]\nOutput File=1\n[Action2]\nOutput File=2\nShow progress=1\n"
+             "[Action3]\nOutput File=3\n[Action4]\nOutput File=4\n"
+             "[Action5]\nOutput File=5\n");
   // The first progress window (action 2's) is cancelled at its first update.
   services_.cancel_at_steps = {0};
   Answers("No");
@@ -205,10 +211,10 @@ TEST_F(SynchJobTest, CancelAsksAboutTheRemainingActions) {
   EXPECT_EQ(services_.outputs.size(), 4u);  // every action but the second wrote its report
   EXPECT_EQ(services_.outputs.count("2"), 0u);
   std::string path = testing::TranscriptText(dir_ / "job.ini");
-  EXPECT_EQ(Transcript(), (std::vector<std::string>{
-                              "MessageBox: Cancel remaining 3 action(s)? -> No",
-                              "MessageBox: 5 action(s) in script file\\n" + path +
-                                  "\\nwere processed. -> OK"}));
+  EXPECT_EQ(Transcript(),
+            (std::vector<std::string>{
+                "MessageBox: Cancel remaining 3 action(s)? -> No",
+                "MessageBox: 5 action(s) in script file\\n" + path + "\\nwere processed. -> OK"}));
 
   services_.outputs.clear();
   services_.cancel_at_steps = {0};
@@ -216,7 +222,8 @@ TEST_F(SynchJobTest, CancelAsksAboutTheRemainingActions) {
   WriteFile(dir_ / "transcript.txt", "");
   job_.RunSynchronizationScript(script);
   EXPECT_EQ(services_.outputs.size(), 1u);
-  EXPECT_EQ(Transcript(), std::vector<std::string>{"MessageBox: Cancel remaining 3 action(s)? -> Yes"});
+  EXPECT_EQ(Transcript(),
+            std::vector<std::string>{"MessageBox: Cancel remaining 3 action(s)? -> Yes"});
 
   // Without display error messages the run ends at once, quietly.
   services_.outputs.clear();
@@ -236,12 +243,14 @@ TEST_F(SynchJobTest, AnEmptyFolderTextCancelsTheJob) {
                                        "Path2=x\nDisplay Error Messages=1\nShow progress=0\n"
                                        "Operation=6\n"));
   EXPECT_TRUE(services_.outputs.empty());
-  EXPECT_EQ(Transcript(), std::vector<std::string>{"MessageBox: Cancel remaining 1 action(s)? -> No"});
+  EXPECT_EQ(Transcript(),
+            std::vector<std::string>{"MessageBox: Cancel remaining 1 action(s)? -> No"});
 }
 
 TEST_F(SynchJobTest, InvalidDatesAreReportedAndLeaveTheFilterUnset) {
-  job_.RunSynchronizationScript(Script("[Action1]\nMin Date Filter=13/1/2001\nMax Date Filter=2/30/2004\n"
-                                       "Show progress=0\nOperation=6\n"));
+  job_.RunSynchronizationScript(
+      Script("[Action1]\nMin Date Filter=13/1/2001\nMax Date Filter=2/30/2004\n"
+             "Show progress=0\nOperation=6\n"));
   EXPECT_EQ(Transcript(), (std::vector<std::string>{"MessageBox: Invalid month -> OK",
                                                     "MessageBox: Invalid day -> OK"}));
   EXPECT_EQ(job_.settings().min_date, 0);
@@ -260,9 +269,10 @@ TEST_F(SynchJobTest, MaxDateFilterOfAnActionKeepsTheWholeDay) {
 
   File("src/in.txt", "x", *end);
   File("src/after.txt", "x", *end + kSecond);
-  job_.RunSynchronizationScript(Script("[Action1]\nPath1=" + dir_ / "src" + "\nPath2=" + dir_ / "d" +
-                                       "\nMax Date Filter=3/4/2021\nOutput File=r\nShow progress=0\nOperation=6\n"
-                                       "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\n"));
+  job_.RunSynchronizationScript(
+      Script("[Action1]\nPath1=" + dir_ / "src" + "\nPath2=" + dir_ / "d" +
+             "\nMax Date Filter=3/4/2021\nOutput File=r\nShow progress=0\nOperation=6\n"
+             "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\n"));
   std::vector<std::string> lines = testing::SplitLines(services_.outputs["r"]);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end() - 1),
             std::vector<std::string>{"in.txt;;"});
@@ -271,10 +281,10 @@ TEST_F(SynchJobTest, MaxDateFilterOfAnActionKeepsTheWholeDay) {
 TEST_F(SynchJobTest, DirectoryInfoScriptRunsOneJobWithoutTheDialog) {
   File("src/a.txt", "a", kNoon);
   File("src/x.txt", "a", kNoon);
-  job_.RunSynchronizationScript(Script(
-      "[Directory Info]\nSource=" + dir_ / "src" + "\nTarget=" + dir_ / "dst" +
-      "\nInclude Mask=*.txt\nExclude Mask=x*\n[Options]\nLog File=r\nNo Progress=1\n"
-      "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\nDisplay Error Messages=1\n"));
+  job_.RunSynchronizationScript(
+      Script("[Directory Info]\nSource=" + dir_ / "src" + "\nTarget=" + dir_ / "dst" +
+             "\nInclude Mask=*.txt\nExclude Mask=x*\n[Options]\nLog File=r\nNo Progress=1\n"
+             "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\nDisplay Error Messages=1\n"));
   std::vector<std::string> lines = testing::SplitLines(services_.outputs["r"]);
   EXPECT_EQ(lines.at(0), "File Comparison using mask (*.txt;~x*)");
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end() - 1),

@@ -112,7 +112,8 @@ void ReadDate(const ScriptSection& section, const char* key, bool end_of_day,
 
 // The second-folder offset is kept as a distance: its sign does not matter.
 std::int32_t Distance(std::int32_t value) {
-  if (value == std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::max();
+  if (value == std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::max();
   return value < 0 ? -value : value;
 }
 
@@ -166,8 +167,8 @@ void ReadDirectoryInfoLine(const ScriptSection& section, const std::string& key,
 
 std::optional<int> SynchOptionCode(const std::string& value) {
   static const std::pair<const char*, int> kKeywords[] = {
-      {"Synch", 0},     {"Augment", 1},   {"Refresh", 2},   {"Update", 3},
-      {"Prune", 4},     {"Identical", 5}, {"Make dirs", 7}, {"Delete Empty", 8},
+      {"Synch", 0}, {"Augment", 1},   {"Refresh", 2},   {"Update", 3},
+      {"Prune", 4}, {"Identical", 5}, {"Make dirs", 7}, {"Delete Empty", 8},
   };
   if (value.empty()) return std::nullopt;
   for (const auto& [keyword, code] : kKeywords) {
@@ -177,7 +178,8 @@ std::optional<int> SynchOptionCode(const std::string& value) {
       continue;
     }
     // The first letter chooses the keyword; the value must then begin with all of it.
-    if (value.size() >= k.size() && cp::EqualsIgnoreCase(std::string_view(value).substr(0, k.size()), k)) {
+    if (value.size() >= k.size() &&
+        cp::EqualsIgnoreCase(std::string_view(value).substr(0, k.size()), k)) {
       return code;
     }
     return std::nullopt;

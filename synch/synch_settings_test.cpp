@@ -15,12 +15,13 @@ ScriptFile Script(const std::string& text) {
 
 // Dates read as "<text>|<end of day>" coded into a number, so that tests see what was asked.
 SettingsReaders TestReaders(std::vector<std::string>* dates = nullptr) {
-  return SettingsReaders{[dates](const std::string& text, bool end_of_day) -> std::optional<FileTime> {
-                           if (dates) dates->push_back(text + (end_of_day ? " end" : " start"));
-                           if (text == "bad") return std::nullopt;
-                           return static_cast<FileTime>(text.size()) * 10 + (end_of_day ? 1 : 0);
-                         },
-                         [](const std::string& text) { return "<" + text + ">"; }};
+  return SettingsReaders{
+      [dates](const std::string& text, bool end_of_day) -> std::optional<FileTime> {
+        if (dates) dates->push_back(text + (end_of_day ? " end" : " start"));
+        if (text == "bad") return std::nullopt;
+        return static_cast<FileTime>(text.size()) * 10 + (end_of_day ? 1 : 0);
+      },
+      [](const std::string& text) { return "<" + text + ">"; }};
 }
 
 TEST(SynchSettingsTest, DefaultsAreThoseOfTheScriptFormat) {
@@ -103,8 +104,8 @@ TEST(SynchSettingsTest, DirectoryInfoMasksAreAssembledLineByLine) {
   };
   for (const Case& c : cases) {
     SynchSettings s;
-    EXPECT_TRUE(ReadDirectoryInfo(Script(std::string("[Directory Info]\n") + c.lines),
-                                  TestReaders(), &s));
+    EXPECT_TRUE(
+        ReadDirectoryInfo(Script(std::string("[Directory Info]\n") + c.lines), TestReaders(), &s));
     EXPECT_EQ(s.mask, c.mask) << c.lines;
   }
 }
@@ -122,7 +123,7 @@ TEST(SynchSettingsTest, DirectoryInfoFoldersAndOptions) {
   EXPECT_EQ(s.show_progress, 1);
   EXPECT_EQ(s.custom_message, "second");  // line-wise keys: the last line wins
   EXPECT_EQ(s.output_file, "out.txt");
-  EXPECT_EQ(s.max_date, 50);  // Filter Max Date keeps midnight
+  EXPECT_EQ(s.max_date, 50);                                  // Filter Max Date keeps midnight
   EXPECT_EQ(dates, std::vector<std::string>{"12345 start"});  // read once per section
   EXPECT_EQ(s.search_subfolders, 0);
   EXPECT_EQ(s.force_copy, 1);
@@ -136,8 +137,8 @@ TEST(SynchSettingsTest, DirectoryInfoFoldersAndOptions) {
 
 TEST(SynchSettingsTest, OnlyAKeyLineMakesADirectoryInfoScript) {
   SynchSettings s;
-  EXPECT_FALSE(ReadDirectoryInfo(Script("[Directory Info]\n[Default]\nMask=*.txt\n"),
-                                 TestReaders(), &s));
+  EXPECT_FALSE(
+      ReadDirectoryInfo(Script("[Directory Info]\n[Default]\nMask=*.txt\n"), TestReaders(), &s));
   EXPECT_FALSE(ReadDirectoryInfo(Script("[Default]\nPath1=a\n"), TestReaders(), &s));
   EXPECT_TRUE(ReadDirectoryInfo(Script("[Directory Info]\nx=1\n"), TestReaders(), &s));
 }
@@ -147,10 +148,10 @@ TEST(SynchSettingsTest, SynchOptionKeywords) {
     const char* value;
     int code;  // -1: leaves the operation as it was
   } cases[] = {
-      {"Synch", 0},      {"synchronize", 0}, {"Augment", 1},       {"Refresh", 2},
-      {"Update", 3},     {"update target", 3}, {"Prune", 4},       {"Identical", 5},
-      {"Make dirs", 7},  {"make DIRS now", 7}, {"Delete Empty", 8}, {"Upd", -1},
-      {"Make", -1},      {"Delete", -1},      {"xyz", -1},         {"Syn", -1},
+      {"Synch", 0},     {"synchronize", 0},   {"Augment", 1},      {"Refresh", 2},
+      {"Update", 3},    {"update target", 3}, {"Prune", 4},        {"Identical", 5},
+      {"Make dirs", 7}, {"make DIRS now", 7}, {"Delete Empty", 8}, {"Upd", -1},
+      {"Make", -1},     {"Delete", -1},       {"xyz", -1},         {"Syn", -1},
   };
   for (const Case& c : cases) {
     std::optional<int> code = SynchOptionCode(c.value);

@@ -111,9 +111,9 @@ class TestServices : public SynchServices {
   std::string ShortDatePicture() override { return picture; }
   std::string TimePicture() override { return time_picture; }
   std::string MonthName(int month, bool abbreviated) override {
-    static const char* const kNames[] = {"January", "February", "March",     "April",
-                                         "May",     "June",     "July",      "August",
-                                         "September", "October", "November", "December"};
+    static const char* const kNames[] = {"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
     std::string name = kNames[month - 1];
     return abbreviated ? name.substr(0, 3) : name;
   }
@@ -138,7 +138,10 @@ class TestServices : public SynchServices {
   std::string EncodeControls(std::string_view text) override {
     std::string out;
     for (char c : text) {
-      out += c == '\t' ? std::string("\\t") : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+      out += c == '\t'   ? std::string("\\t")
+             : c == '\n' ? "\\n"
+             : c == '\r' ? "\\r"
+                         : std::string(1, c);
     }
     return out;
   }
@@ -164,7 +167,8 @@ class TestServices : public SynchServices {
   std::map<std::string, std::string> outputs;  // name -> text written
   std::set<std::string> failing_outputs;
   std::vector<std::string> progress_log;
-  std::vector<long> cancel_at_steps;  // per progress window opened: the step that cancels (-1: none)
+  std::vector<long>
+      cancel_at_steps;  // per progress window opened: the step that cancels (-1: none)
   std::string look;
 };
 

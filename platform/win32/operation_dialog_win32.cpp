@@ -69,8 +69,9 @@ DialogOutcome ShowOperationDialog(const std::vector<OperationOption>& options,
                                   OperationChoice* choice) {
   OperationChoice shown = *choice;
   DialogState state{&options, &shown};
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TSL_DIALOG_SYNCHRONIZE),
-                                   nullptr, OperationProc, reinterpret_cast<LPARAM>(&state));
+  INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TSL_DIALOG_SYNCHRONIZE), nullptr,
+                      OperationProc, reinterpret_cast<LPARAM>(&state));
   if (result == IDOK) {
     *choice = shown;
     return DialogOutcome::kOk;
