@@ -41,9 +41,7 @@ class SynchReportTest : public ::testing::Test {
   void RemoveFile(const std::string& name) { RealFileSystem().RemoveFile(dir_ / name); }
 
   std::string Folder(const std::string& name) { return dir_ / name + Separator(); }
-  std::string Paths() {
-    return "Path1=" + dir_ / "src" + "\r\nPath2=" + dir_ / "dst" + "\r\n";
-  }
+  std::string Paths() { return "Path1=" + dir_ / "src" + "\r\nPath2=" + dir_ / "dst" + "\r\n"; }
   // A UTC time as the report shows it when local time is UTC.
   std::string When(FileTime utc) {
     std::optional<CalendarTime> c = ToCalendar(utc);
@@ -75,16 +73,15 @@ TEST_F(SynchReportTest, DefaultColumnsGroupedBySortOrder) {
   std::string at = When(kNoon), at2 = When(kNoon + 2 * kSecond);
   std::string at3 = When(kNoon + 3600 * kSecond);
   std::string sub = Native("sub/");
-  EXPECT_EQ(report,
-            "File Comparison using mask (*.*)\r\nSource: " + Folder("src") +
-                "\t\t\t\t\tTarget: " + Folder("dst") + "\r\n" + kOptions + header + header + "\r\n" +
-                "Only in Dir 1\tonly1.txt\t1\t" + at + "\t a  \t\t\t\t\t\t\r\n" +
-                "Different\t" + sub + "deep.txt\t4\t" + at + "\t a  \t\t" + sub + "deep.txt\t6\t" +
-                at + "\t a  \t\r\n" +
-                "File 1 is newer\tnewer.txt\t4\t" + at3 + "\t a  \t\tNEWER.TXT\t3\t" + at +
-                "\t a  \t\r\n" +
-                "Identical\tsame.txt\t5\t" + at + "\t a  \t\tsame.txt\t5\t" + at2 + "\t a  \t\r\n" +
-                "Only in Dir 2\t\t\t\t\t\tonly2.txt\t2\t" + at + "\t a  \t\r\n\r\n");
+  EXPECT_EQ(report, "File Comparison using mask (*.*)\r\nSource: " + Folder("src") +
+                        "\t\t\t\t\tTarget: " + Folder("dst") + "\r\n" + kOptions + header + header +
+                        "\r\n" + "Only in Dir 1\tonly1.txt\t1\t" + at + "\t a  \t\t\t\t\t\t\r\n" +
+                        "Different\t" + sub + "deep.txt\t4\t" + at + "\t a  \t\t" + sub +
+                        "deep.txt\t6\t" + at + "\t a  \t\r\n" + "File 1 is newer\tnewer.txt\t4\t" +
+                        at3 + "\t a  \t\tNEWER.TXT\t3\t" + at + "\t a  \t\r\n" +
+                        "Identical\tsame.txt\t5\t" + at + "\t a  \t\tsame.txt\t5\t" + at2 +
+                        "\t a  \t\r\n" + "Only in Dir 2\t\t\t\t\t\tonly2.txt\t2\t" + at +
+                        "\t a  \t\r\n\r\n");
   EXPECT_TRUE(transcript_.empty());
 }
 
@@ -95,8 +92,10 @@ TEST_F(SynchReportTest, MergedBySortOrderWithCustomColumnsAndHeader) {
   File("dst/d.txt", "dd", kNoon);
   File("src/c.txt", "c", kNoon);
   std::string report = Run(
-      "[Default]\r\n" + Paths() + "Output File=report.txt\r\nOperation=6\r\nShow progress=0\r\n"
-      "Sort Compare=0\r\nMask=*.txt\r\nOutput Header=Compare <DT_PATH1> and <dt_path2> (<DT_MASK>)\\r\\n\r\n"
+      "[Default]\r\n" + Paths() +
+      "Output File=report.txt\r\nOperation=6\r\nShow progress=0\r\n"
+      "Sort Compare=0\r\nMask=*.txt\r\nOutput Header=Compare <DT_PATH1> and <dt_path2> "
+      "(<DT_MASK>)\\r\\n\r\n"
       "Output Footer=-- end --\\r\\n\r\n"
       "Output Columns=|<DT_COL=What><DT_FIELD=Description></DT_COL>|<DT_COL=Name><DT_FIELD=Name>"
       "</DT_COL>|<DT_COL=Bytes><DT_RIGHT_JUST><DT_FIELD=Size></DT_COL>|\r\n[Action1]\r\n");
@@ -120,9 +119,9 @@ TEST_F(SynchReportTest, DtoReportStartsWithItsFormatLine) {
   EXPECT_EQ(report,
             "Format=<DT_COL=N><DT_FIELD=Name></DT_FIELD></DT_COL>\\t<DT_COL=CRC><DT_FIELD=CRC32>"
             "</DT_FIELD></DT_COL>\\t\r\n"
-            "File Comparison using mask (*.*)\r\nSource: " + Folder("src") + "\t\t\t\t\tTarget: " +
-                Folder("dst") + "\r\n" + kOptions + "N\tCRC\tN\tCRC\t\r\n" +
-                "a.txt\tcbf43926\ta.txt\tcbf43926\t\r\n\r\n");
+            "File Comparison using mask (*.*)\r\nSource: " +
+                Folder("src") + "\t\t\t\t\tTarget: " + Folder("dst") + "\r\n" + kOptions +
+                "N\tCRC\tN\tCRC\t\r\n" + "a.txt\tcbf43926\ta.txt\tcbf43926\t\r\n\r\n");
 }
 
 TEST_F(SynchReportTest, DirectoryInfoScriptWithProgressAndAppend) {
@@ -130,16 +129,19 @@ TEST_F(SynchReportTest, DirectoryInfoScriptWithProgressAndAppend) {
   File("src/x.txt", "x", kNoon);
   WriteFile(dir_ / "keep.txt", "before\r\n");
   WriteFile(dir_ / "job.ini", "");
-  std::string script = "[Directory Info]\r\nSource=" + dir_ / "src" + "\r\nTarget=" + dir_ / "dst" +
-                       "\r\nInclude Mask=*.txt\r\nExclude Mask=x*\r\n[Options]\r\nLog File=" +
-                       dir_ / "keep.txt" + "\r\nAppend to Output File=1\r\nSynch Option=Upd\r\n"
-                       "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\r\n";
+  std::string script =
+      "[Directory Info]\r\nSource=" + dir_ / "src" + "\r\nTarget=" + dir_ / "dst" +
+      "\r\nInclude Mask=*.txt\r\nExclude Mask=x*\r\n[Options]\r\nLog File=" + dir_ / "keep.txt" +
+      "\r\nAppend to Output File=1\r\nSynch Option=Upd\r\n"
+      "Output Columns=<DT_COL=N><DT_FIELD=Name></DT_COL>;\r\n";
   WriteFile(dir_ / "job.ini", script);
-  ProcessResult result = RunTslRun(dir_ / "job.ini" + "|||", dir_.path(), "", &transcript_, {{"TZ", "UTC"}});
+  ProcessResult result =
+      RunTslRun(dir_ / "job.ini" + "|||", dir_.path(), "", &transcript_, {{"TZ", "UTC"}});
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(ReadFile(dir_ / "keep.txt"),
             "before\r\nFile Comparison using mask (*.txt;~x*)\r\nSource: " + Folder("src") +
-                "\t\t\t\t\tTarget: " + Folder("dst") + "\r\n" + kOptions + "N;N;\r\na.txt;;\r\n\r\n");
+                "\t\t\t\t\tTarget: " + Folder("dst") + "\r\n" + kOptions +
+                "N;N;\r\na.txt;;\r\n\r\n");
   EXPECT_TRUE(transcript_.empty());
 }
 
@@ -150,12 +152,11 @@ TEST_F(SynchReportTest, OperationDialogAnswersAndTranscript) {
                        "Output Columns=<DT_COL=R><DT_FIELD=Root></DT_COL>;\r\n[Action1]\r\n";
   std::string report = Run(script, "Swap;OK");
   std::string src = TranscriptText(Folder("src")), dst = TranscriptText(Folder("dst"));
-  EXPECT_EQ(transcript_,
-            (std::vector<std::string>{
-                "Question: Synchronize Directories: Source Directory: " + src +
-                    "\\nTarget Directory: " + dst + "\\nPreselected: -1 -> Swap",
-                "Question: Synchronize Directories: Source Directory: " + dst +
-                    "\\nTarget Directory: " + src + "\\nPreselected: -1 -> OK"}));
+  EXPECT_EQ(transcript_, (std::vector<std::string>{
+                             "Question: Synchronize Directories: Source Directory: " + src +
+                                 "\\nTarget Directory: " + dst + "\\nPreselected: -1 -> Swap",
+                             "Question: Synchronize Directories: Source Directory: " + dst +
+                                 "\\nTarget Directory: " + src + "\\nPreselected: -1 -> OK"}));
   EXPECT_EQ(SplitLines(report).at(4), ";" + Folder("src") + ";");
 
   EXPECT_EQ(Run(script, "Cancel"), "");
@@ -190,9 +191,9 @@ TEST_F(SynchReportTest, SymbolicLinksOnLinux) {
                            "<DT_FIELD=Name></DT_COL>;<DT_COL=S><DT_FIELD=Size></DT_COL>;\r\n"
                            "[Action1]\r\n");
   std::vector<std::string> lines = SplitLines(report);
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end() - 1),
-            (std::vector<std::string>{"file-link.txt;4;;;", "real.txt;4;;;",
-                                      "folder/inner.txt;5;;;"}));
+  EXPECT_EQ(
+      std::vector<std::string>(lines.begin() + 4, lines.end() - 1),
+      (std::vector<std::string>{"file-link.txt;4;;;", "real.txt;4;;;", "folder/inner.txt;5;;;"}));
 }
 
 // The operation dialog on a Linux terminal (a pseudo-terminal made by `script`): `s` swaps the
@@ -200,9 +201,10 @@ TEST_F(SynchReportTest, SymbolicLinksOnLinux) {
 TEST_F(SynchReportTest, OperationPromptOnALinuxTerminal) {
   if (Separator() == '\\') GTEST_SKIP() << "the terminal prompt is the Linux dialog";
   File("src/a.txt", "a", kNoon);
-  WriteFile(dir_ / "job.ini", "[Default]\r\n" + Paths() +
-                                  "Output File=report.txt\r\nShow progress=0\r\nOperation=-1\r\n"
-                                  "Output Columns=<DT_COL=R><DT_FIELD=Root></DT_COL>;\r\n[Action1]\r\n");
+  WriteFile(dir_ / "job.ini",
+            "[Default]\r\n" + Paths() +
+                "Output File=report.txt\r\nShow progress=0\r\nOperation=-1\r\n"
+                "Output Columns=<DT_COL=R><DT_FIELD=Root></DT_COL>;\r\n[Action1]\r\n");
   WriteFile(dir_ / "keys.txt", "s\n\n");
   ProcessOptions options;
   options.working_folder = dir_.path();
