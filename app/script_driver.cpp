@@ -1,7 +1,8 @@
 // The order of the jobs and what each job needs from its script.
 //
-// The jobs' own work arrives subsystem by subsystem; until a job is built, its entry point
-// reads its script (so that a missing or unreadable script is reported) and does nothing more.
+// The synchronization job runs in full (SynchJob). The other jobs' own work arrives subsystem by
+// subsystem; until a job is built, its entry point reads its script (so that a missing or
+// unreadable script is reported) and does nothing more.
 #include "app/script_driver.h"
 
 #include "app/messages.h"
@@ -20,8 +21,8 @@ bool ScriptDriver::Run() {
 }
 
 bool ScriptDriver::RunSynchronizationJob() {
-  ScriptFile script;
-  return script.Load(paths_.synchronization) || !script.read_failed();
+  synch_job_.RunSynchronizationScript(paths_.synchronization);
+  return !synch_job_.script_read_failed();
 }
 
 bool ScriptDriver::RunShortcutJob() {

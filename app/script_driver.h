@@ -6,12 +6,15 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "synch/synch_job.h"
+#include "synch/system_services.h"
 
 namespace tsl {
 
 class ScriptDriver {
  public:
-  explicit ScriptDriver(ScriptPaths paths) : paths_(std::move(paths)) {}
+  explicit ScriptDriver(ScriptPaths paths)
+      : paths_(std::move(paths)), synch_job_(synch_services_) {}
 
   /// Runs the jobs. True when every named script could be read.
   bool Run();
@@ -25,6 +28,9 @@ class ScriptDriver {
   bool RunFileReplaceJob();
 
   ScriptPaths paths_;
+  // The synchronization job's state (settings, folder lists, columns) lives for the whole run.
+  SystemSynchServices synch_services_;
+  SynchJob synch_job_;
 };
 
 }  // namespace tsl

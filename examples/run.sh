@@ -22,8 +22,29 @@ run() {  # run DESCRIPTION ARGUMENT
 }
 
 echo "TslRun reads the scripts named by its argument and runs their jobs in a fixed order:"
-echo "synchronization, shortcuts, registry, file replace. This build reads every script and"
-echo "reports the ones it cannot read; the jobs' own work arrives job by job."
+echo "synchronization, shortcuts, registry, file replace. The synchronization job writes its"
+echo "comparison report; the other jobs' own work arrives job by job (their scripts are read and"
+echo "the ones that cannot be read are reported)."
+echo
+
+# The comparison job over the two small folders of examples/synch, copied with fixed times so
+# that the report says the same on every run: budget.txt differs (newer on the left), notes.txt
+# is identical, plan.txt is only on the left, old.txt only on the right, draft.bak is masked out.
+cp -R "$here/synch/left" "$here/synch/right" "$work/"
+TZ=UTC touch -d '2024-05-02 09:30:00' "$work"/left/notes.txt "$work"/right/notes.txt \
+  "$work"/right/docs/budget.txt "$work"/right/old.txt
+TZ=UTC touch -d '2024-05-03 16:45:10' "$work"/left/docs/budget.txt "$work"/left/docs/plan.txt \
+  "$work"/left/docs/draft.bak
+export TSL_EXAMPLES="$work"
+echo "--- The comparison script examples/scripts/compare.ini on examples/synch (left and right)"
+echo "    TslRun \"compare.ini|||\""
+: >"$TESSALINE_TRANSCRIPT"
+(cd "$work" && TZ=UTC "$tslrun" "$here/scripts/compare.ini|||")
+echo "    exit status $?"
+for report in compare-report.txt compare-columns.txt; do
+  echo "    $report:"
+  sed -e 's/\r$//' -e "s|$work/||g" -e 's/^/      /' "$work/$report"
+done
 echo
 run "All four scripts, in the fixed job order" "sync.ini|links.ini|regfix.ini|text.txt"
 run "A .REG file in the registry slot is taken as a registry file" "||import.reg|"
