@@ -2,13 +2,14 @@
 # Times TslRun's comparison job (scan both trees, pair, classify, write the report with the
 # default columns) against `rsync -a -n --itemize-changes` on the same two trees, and `du` as the
 # floor (walking both trees and reading every file's metadata), in one run. Prints the times and
-# the ratios. Each command runs once to warm the cache, then the best of RUNS runs counts.
+# the ratios. Each command runs once to warm the cache; then the three take turns RUNS times and
+# the best time of each counts.
 #
 # Usage: bench/synch_compare.sh PATH-TO-TslRun [FILES] [RUNS]
 set -euo pipefail
 tslrun=$(realpath "$1")
 files=${2:-100000}
-runs=${3:-3}
+runs=${3:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -49,25 +50,29 @@ Show progress=0
 [Action1]
 INI
 
-best() {  # best NAME COMMAND...: the best wall time of RUNS runs, in seconds
-  local name=$1; shift
+# Wall time of one run of a command, in milliseconds.
+time_ms() {
+  local t0 t1
+  t0=$(date +%s%N)
   "$@" >/dev/null 2>&1 || true
-  local best_ms=
-  for _ in $(seq "$runs"); do
-    local t0 t1 ms
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    t1=$(date +%s%N)
-    ms=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$best_ms" ] || [ "$ms" -lt "$best_ms" ]; then best_ms=$ms; fi
-  done
-  echo "$best_ms"
+  t1=$(date +%s%N)
+  echo $(( (t1 - t0) / 1000000 ))
 }
 
+# The three commands take turns, so that a busy moment of the machine weighs on all of them
+# alike; the best time of each counts.
 export TESSALINE_ANSWERS=""
-du_ms=$(best du du -s "$work/src" "$work/dst")
-rsync_ms=$(best rsync rsync -a -n --itemize-changes "$work/src/" "$work/dst/")
-tsl_ms=$(best TslRun "$tslrun" "$work/compare.ini|||")
+du_cmd=(du -s "$work/src" "$work/dst")
+rsync_cmd=(rsync -a -n --itemize-changes "$work/src/" "$work/dst/")
+tsl_cmd=("$tslrun" "$work/compare.ini|||")
+"${du_cmd[@]}" >/dev/null; "${rsync_cmd[@]}" >/dev/null; "${tsl_cmd[@]}"  # warm the cache
+du_ms=; rsync_ms=; tsl_ms=
+min() { if [ -z "$1" ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
+for _ in $(seq "$runs"); do
+  du_ms=$(min "$du_ms" "$(time_ms "${du_cmd[@]}")")
+  rsync_ms=$(min "$rsync_ms" "$(time_ms "${rsync_cmd[@]}")")
+  tsl_ms=$(min "$tsl_ms" "$(time_ms "${tsl_cmd[@]}")")
+done
 
 lines=$(wc -l <"$work/report.txt")
 echo "Trees: 2 x $files files; report: $lines lines"
