@@ -55,6 +55,26 @@ class FaultyWritableFile : public WritableFile {
 
 }  // namespace
 
+const char* CopyStepName(CopyStep step) {
+  switch (step) {
+    case CopyStep::kOpenSource:
+      return "Copy:OpenSource";
+    case CopyStep::kCreateTemporary:
+      return "Copy:CreateTemporary";
+    case CopyStep::kCopyData:
+      return "Copy:CopyData";
+    case CopyStep::kKeepAttributes:
+      return "Copy:KeepAttributes";
+    case CopyStep::kKeepTimes:
+      return "Copy:KeepTimes";
+    case CopyStep::kSync:
+      return "Copy:Sync";
+    case CopyStep::kPlace:
+      return "Copy:Place";
+  }
+  return "Copy";
+}
+
 void FaultInjectingFileSystem::FailAt(std::int64_t k, ErrorKind error, bool persistent) {
   fail_at_ = k;
   error_ = ErrorOfKind(error);
@@ -104,6 +124,11 @@ SysError FaultInjectingFileSystem::ListFolder(const std::string& folder,
   return inner_.ListFolder(folder, entries);
 }
 
+SysError FaultInjectingFileSystem::GetEntry(const std::string& path, DirEntry* entry) {
+  if (SysError e = Next("GetEntry", path); e.failed()) return e;
+  return inner_.GetEntry(path, entry);
+}
+
 SysError FaultInjectingFileSystem::GetAttributes(const std::string& path,
                                                  std::uint32_t* attributes) {
   if (SysError e = Next("GetAttributes", path); e.failed()) return e;
@@ -147,6 +172,16 @@ SysError FaultInjectingFileSystem::Rename(const std::string& from, const std::st
                                           bool replace) {
   if (SysError e = Next("Rename", from + " -> " + to); e.failed()) return e;
   return inner_.Rename(from, to, replace);
+}
+
+SysError FaultInjectingFileSystem::CopyFileKeepingTimes(const std::string& from,
+                                                        const std::string& to, CopyMode mode,
+                                                        const CopyStepCheck& check) {
+  std::string subject = from + " -> " + to;
+  return inner_.CopyFileKeepingTimes(from, to, mode, [&](CopyStep step) {
+    if (SysError e = Next(CopyStepName(step), subject); e.failed()) return e;
+    return check ? check(step) : SysError{};
+  });
 }
 
 }  // namespace tsl

@@ -1,10 +1,11 @@
 // A file service for tests that fails chosen operations of another one.
 //
 // Every call counts as one operation: the calls of FileSystem and those of the files it opened
-// (each Read, Write, Flush and Close). FailAt(k, ...) makes the k-th operation (1-based) fail
-// with the given error, once or on every operation from then on. A test runs a job with k = 1,
-// 2, ... until the job completes without reaching k, and checks after each run that nothing was
-// lost.
+// (each Read, Write, Flush and Close), and each step of a copy (see CopyStep), so that a copy can
+// fail half-way, in the real file service's own code. FailAt(k, ...) makes the k-th operation
+// (1-based) fail with the given error, once or on every operation from then on. A test runs a job
+// with k = 1, 2, ... until the job completes without reaching k, and checks after each run that
+// nothing was lost.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,9 @@
 #include "platform/file_system.h"
 
 namespace tsl {
+
+/// "Copy:" and the step's name, as the operation log writes a copy's steps.
+const char* CopyStepName(CopyStep step);
 
 class FaultInjectingFileSystem : public FileSystem {
  public:
@@ -38,6 +42,7 @@ class FaultInjectingFileSystem : public FileSystem {
   SysError OpenForWriting(const std::string& path, WriteMode mode,
                           std::unique_ptr<WritableFile>* file) override;
   SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override;
+  SysError GetEntry(const std::string& path, DirEntry* entry) override;
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override;
   SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override;
@@ -49,6 +54,8 @@ class FaultInjectingFileSystem : public FileSystem {
   SysError MakeFolder(const std::string& path) override;
   SysError RemoveFolder(const std::string& path) override;
   SysError Rename(const std::string& from, const std::string& to, bool replace) override;
+  SysError CopyFileKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
+                                const CopyStepCheck& check) override;
 
  private:
   FileSystem& inner_;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,25 @@ class WritableFile {
   virtual SysError Close() = 0;
 };
 
+/// Whether a copy may replace a file that is already at its target path.
+enum class CopyMode { kReplace, kFailIfExists };
+
+/// The steps of CopyFileKeepingTimes, each of which can fail on its own. A system copy that does
+/// several of them in one call goes through kCopyData only.
+enum class CopyStep {
+  kOpenSource,
+  kCreateTemporary,  // the new file beside the target
+  kCopyData,         // once per block of data
+  kKeepAttributes,
+  kKeepTimes,
+  kSync,   // only when an existing file is replaced
+  kPlace,  // the new file takes the target's name
+};
+
+/// Called before each step of a copy; a failure it returns is taken as that step's failure. Fault
+/// injection uses it to fail a copy half-way; callers outside tests pass an empty one.
+using CopyStepCheck = std::function<SysError(CopyStep step)>;
+
 enum class WriteMode {
   kReplace,    // create, or empty an existing file
   kAppend,     // create, or keep an existing file and write at its end
@@ -82,6 +102,8 @@ class FileSystem {
   /// that file; a link to a folder as a folder with kReparsePoint; a broken link not at all.
   virtual SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) = 0;
 
+  /// What a listing of the path's folder would say about it (name, attributes, times, size).
+  virtual SysError GetEntry(const std::string& path, DirEntry* entry) = 0;
   virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
   virtual SysError SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   /// Sets the last access and last write times (UTC); a time of 0 leaves that one as it is.
@@ -104,6 +126,14 @@ class FileSystem {
   /// Renames or moves a file or folder; with `replace` an existing target file is replaced
   /// in one step.
   virtual SysError Rename(const std::string& from, const std::string& to, bool replace) = 0;
+
+  /// Copies a file with its last write time and attributes (on POSIX its modification time and
+  /// permission bits). The copy is written to a new file beside the target, which takes the
+  /// target's name only when it is complete: whatever fails, and wherever the process is
+  /// stopped, the target is either the file that was there or the whole copy. With
+  /// kFailIfExists an existing target is kAlreadyExists and stays as it is.
+  virtual SysError CopyFileKeepingTimes(const std::string& from, const std::string& to,
+                                        CopyMode mode, const CopyStepCheck& check) = 0;
 };
 
 /// The file service in force: the real one, unless a test has swapped it (ScopedFileSystem).

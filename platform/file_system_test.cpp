@@ -50,7 +50,7 @@ TEST(FileSystemTest, MissingThingsGiveTheirKinds) {
   std::uint32_t attributes = 0;
   EXPECT_TRUE(fs.GetAttributes(dir / "nope.txt", &attributes).failed());
   EXPECT_FALSE(PathExists(dir / "nope.txt"));
-  EXPECT_TRUE(fs.RemoveFile(dir / "nope.txt").ok());  // already gone is success
+  EXPECT_TRUE(fs.RemoveFile(dir / "nope.txt").ok());             // already gone is success
   EXPECT_TRUE(fs.ReadWholeFile(dir.path(), &content).failed());  // a folder is not a file
   std::vector<DirEntry> entries;
   EXPECT_TRUE(fs.ListFolder(dir / "nope", &entries).failed());
@@ -115,6 +115,104 @@ TEST(FileSystemTest, TemporaryFilesHaveUniqueNames) {
   EXPECT_NE(a.find("CLP"), std::string::npos);
   EXPECT_TRUE(testing::Separator() == fs.TempFolder().back());
   EXPECT_FALSE(fs.CurrentFolder().empty());
+}
+
+TEST(FileSystemTest, EntryOfOnePath) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  WriteFile(dir / "a.txt", "12345");
+  constexpr FileTime kTime = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
+  ASSERT_TRUE(fs.SetTimes(dir / "a.txt", kTime, kTime).ok());
+  DirEntry entry;
+  ASSERT_TRUE(fs.GetEntry(dir / "a.txt", &entry).ok());
+  EXPECT_EQ(entry.name, "a.txt");
+  EXPECT_EQ(entry.size, 5u);
+  EXPECT_EQ(entry.modified, kTime);
+  EXPECT_FALSE(entry.is_folder());
+  ASSERT_TRUE(fs.GetEntry(dir.path(), &entry).ok());
+  EXPECT_TRUE(entry.is_folder());
+  EXPECT_EQ(fs.GetEntry(dir / "none", &entry).kind, ErrorKind::kNotFound);
+}
+
+// The names of a copy's temporary files: ".tsl-XXXXXXXX.tmp" on Linux, "tslXXXX.tmp" on Windows.
+bool IsCopyTemporary(const std::string& name) {
+  bool tmp = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+  return tmp && (name.rfind(".tsl-", 0) == 0 || name.rfind("tsl", 0) == 0);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<DirEntry> entries;
+  RealFileSystem().ListFolder(folder, &entries);
+  std::vector<std::string> names;
+  for (const DirEntry& entry : entries) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FileCopyTest, KeepsTimeAndAttributesAndReplacesOnlyWhenAsked) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  constexpr FileTime kTime = 132593328123456700LL;  // with a fraction of a second
+  WriteFile(dir / "src.txt", "new content");
+  ASSERT_TRUE(fs.SetTimes(dir / "src.txt", kTime, kTime).ok());
+  ASSERT_TRUE(fs.SetAttributes(dir / "src.txt", attr::kReadOnly).ok());
+  WriteFile(dir / "dst.txt", "old");
+
+  EXPECT_EQ(
+      fs.CopyFileKeepingTimes(dir / "src.txt", dir / "dst.txt", CopyMode::kFailIfExists, {}).kind,
+      ErrorKind::kAlreadyExists);
+  EXPECT_EQ(ReadFile(dir / "dst.txt"), "old");
+  ASSERT_TRUE(
+      fs.CopyFileKeepingTimes(dir / "src.txt", dir / "dst.txt", CopyMode::kReplace, {}).ok());
+  DirEntry copy;
+  ASSERT_TRUE(fs.GetEntry(dir / "dst.txt", &copy).ok());
+  EXPECT_EQ(ReadFile(dir / "dst.txt"), "new content");
+  EXPECT_EQ(copy.modified, kTime);
+  EXPECT_TRUE(copy.attributes & attr::kReadOnly);
+
+  ASSERT_TRUE(
+      fs.CopyFileKeepingTimes(dir / "src.txt", dir / "new.txt", CopyMode::kFailIfExists, {}).ok());
+  EXPECT_EQ(ReadFile(dir / "new.txt"), "new content");
+  EXPECT_TRUE(fs.CopyFileKeepingTimes(dir / "src.txt", dir / "no/such.txt", CopyMode::kReplace, {})
+                  .failed());
+  EXPECT_TRUE(
+      fs.CopyFileKeepingTimes(dir.path(), dir / "folder.txt", CopyMode::kReplace, {}).failed());
+  EXPECT_TRUE(
+      fs.CopyFileKeepingTimes(dir / "none.txt", dir / "x.txt", CopyMode::kReplace, {}).failed());
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"dst.txt", "new.txt", "src.txt"}));
+}
+
+// Whichever step of a copy fails, the target is the old file (or still missing) and no
+// temporary file is left; the run that fails nothing makes the whole copy.
+TEST(FileCopyTest, AFailureAtAnyStepLeavesTheTargetAsItWas) {
+  for (bool replacing : {true, false}) {
+    ScopedTempDir dir;
+    std::string content(100000, 'n');
+    WriteFile(dir / "src.txt", content);
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    for (std::int64_t k = 1;; ++k) {
+      if (replacing) WriteFile(dir / "dst.txt", "old");
+      faulty.FailAt(k, ErrorKind::kDiskFull);
+      SysError e =
+          faulty.CopyFileKeepingTimes(dir / "src.txt", dir / "dst.txt", CopyMode::kReplace, {});
+      if (!faulty.fired()) {
+        ASSERT_TRUE(e.ok()) << k;
+        EXPECT_EQ(ReadFile(dir / "dst.txt"), content);
+        EXPECT_GE(k, 5);  // at least: open, temporary, data, place
+        break;
+      }
+      EXPECT_EQ(e.kind, ErrorKind::kDiskFull) << faulty.log().back();
+      if (replacing) {
+        EXPECT_EQ(ReadFile(dir / "dst.txt"), "old") << faulty.log().back();
+      } else {
+        EXPECT_FALSE(PathExists(dir / "dst.txt")) << faulty.log().back();
+      }
+      for (const std::string& name : Names(dir.path())) {
+        EXPECT_FALSE(IsCopyTemporary(name)) << name << " after " << faulty.log().back();
+      }
+      ASSERT_LT(k, 50);
+    }
+  }
 }
 
 TEST(FaultInjectionTest, FailsTheChosenOperationOnceOrFromThenOn) {

@@ -52,6 +52,9 @@ class MemoryFileSystem : public FileSystem {
     *entries = found->second;
     return {};
   }
+  SysError GetEntry(const std::string&, DirEntry*) override {
+    return ErrorOfKind(ErrorKind::kNotFound);
+  }
   SysError GetAttributes(const std::string&, std::uint32_t*) override {
     return ErrorOfKind(ErrorKind::kNotFound);
   }
@@ -72,6 +75,10 @@ class MemoryFileSystem : public FileSystem {
     return ErrorOfKind(ErrorKind::kAccessDenied);
   }
   SysError Rename(const std::string&, const std::string&, bool) override {
+    return ErrorOfKind(ErrorKind::kAccessDenied);
+  }
+  SysError CopyFileKeepingTimes(const std::string&, const std::string&, CopyMode,
+                                const CopyStepCheck&) override {
     return ErrorOfKind(ErrorKind::kAccessDenied);
   }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/posix/file_copy_posix.h"
 
 namespace tsl {
 namespace {
@@ -206,7 +207,8 @@ class PosixFileSystem : public FileSystem {
       bool is_link = d->d_type == DT_LNK;
       if (d->d_type == DT_UNKNOWN) {
         struct stat lst;
-        is_link = ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+        is_link =
+            ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
       }
       if (is_link && S_ISDIR(st.st_mode)) entry.attributes |= attr::kReparsePoint;
       entry.modified = ToFileTime(st.st_mtim);
@@ -222,6 +224,23 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
+  SysError GetEntry(const std::string& path, DirEntry* entry) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    std::string::size_type slash = path.find_last_of('/');
+    entry->name = slash == std::string::npos ? path : path.substr(slash + 1);
+    entry->attributes = AttributesOf(path, st);
+    struct stat link;
+    if (S_ISDIR(st.st_mode) && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      entry->attributes |= attr::kReparsePoint;
+    }
+    entry->modified = ToFileTime(st.st_mtim);
+    entry->accessed = ToFileTime(st.st_atim);
+    entry->created = entry->modified;
+    entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+    return {};
+  }
+
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return LastError();
@@ -229,12 +248,13 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
-  // Only the read-only bit has a POSIX counterpart: the write permissions.
+  // Only the read-only bit has a POSIX counterpart: the write permissions. A folder keeps its
+  // write permission: on Windows a read-only folder still takes new files, here it would not.
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return LastError();
     mode_t mode = st.st_mode & 07777;
-    if (attributes & attr::kReadOnly) {
+    if ((attributes & attr::kReadOnly) && !S_ISDIR(st.st_mode)) {
       mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     } else {
       mode |= S_IWUSR;
@@ -304,6 +324,11 @@ class PosixFileSystem : public FileSystem {
     if (::lstat(to.c_str(), &st) == 0) return NativeError(EEXIST);
     if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
     return {};
+  }
+
+  SysError CopyFileKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
+                                const CopyStepCheck& check) override {
+    return posix::CopyKeepingTimes(from, to, mode, check);
   }
 };
 

@@ -11,6 +11,31 @@ namespace {
 
 SysError LastError() { return NativeError(static_cast<int>(GetLastError())); }
 
+FileTime TimeOf(const FILETIME& t) {
+  return static_cast<FileTime>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime);
+}
+
+SysError Check(const CopyStepCheck& check, CopyStep step) {
+  return check ? check(step) : SysError{};
+}
+
+// A temporary file of a copy: deleted again unless it was moved into place.
+struct CopyTemporary {
+  std::string path;
+  bool placed = false;
+  ~CopyTemporary() {
+    if (path.empty() || placed) return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source made it so
+    DeleteFileA(path.c_str());
+  }
+};
+
+std::string FolderOf(const std::string& path) {
+  std::string::size_type slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
+}
+
 class Win32ReadableFile : public ReadableFile {
  public:
   Win32ReadableFile(HANDLE handle, std::uint64_t size) : handle_(handle), size_(size) {}
@@ -127,7 +152,7 @@ class Win32FileSystem : public FileSystem {
 
   SysError OpenForWriting(const std::string& path, WriteMode mode,
                           std::unique_ptr<WritableFile>* file) override {
-    DWORD disposition = mode == WriteMode::kReplace   ? CREATE_ALWAYS
+    DWORD disposition = mode == WriteMode::kReplace  ? CREATE_ALWAYS
                         : mode == WriteMode::kAppend ? OPEN_ALWAYS
                                                      : CREATE_NEW;
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
@@ -156,10 +181,6 @@ class Win32FileSystem : public FileSystem {
       SysError e = LastError();
       return e.kind == ErrorKind::kNotFound ? SysError{} : e;  // an empty drive root
     }
-    auto time_of = [](const FILETIME& t) {
-      return static_cast<FileTime>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime);
-    };
     do {
       if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) {
         continue;
@@ -167,15 +188,28 @@ class Win32FileSystem : public FileSystem {
       DirEntry entry;
       entry.name = data.cFileName;
       entry.attributes = data.dwFileAttributes;
-      entry.created = time_of(data.ftCreationTime);
-      entry.accessed = time_of(data.ftLastAccessTime);
-      entry.modified = time_of(data.ftLastWriteTime);
+      entry.created = TimeOf(data.ftCreationTime);
+      entry.accessed = TimeOf(data.ftLastAccessTime);
+      entry.modified = TimeOf(data.ftLastWriteTime);
       entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       entries->push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
     SysError e = LastError();
     FindClose(find);
     if (e.code != ERROR_NO_MORE_FILES) return e;
+    return {};
+  }
+
+  SysError GetEntry(const std::string& path, DirEntry* entry) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
+    std::string::size_type slash = path.find_last_of("\\/");
+    entry->name = slash == std::string::npos ? path : path.substr(slash + 1);
+    entry->attributes = data.dwFileAttributes;
+    entry->created = TimeOf(data.ftCreationTime);
+    entry->accessed = TimeOf(data.ftLastAccessTime);
+    entry->modified = TimeOf(data.ftLastWriteTime);
+    entry->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return {};
   }
 
@@ -255,6 +289,31 @@ class Win32FileSystem : public FileSystem {
   SysError Rename(const std::string& from, const std::string& to, bool replace) override {
     DWORD flags = MOVEFILE_COPY_ALLOWED | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExA(from.c_str(), to.c_str(), flags)) return LastError();
+    return {};
+  }
+
+  // The system's copy (data, attributes, last write time) into a temporary file beside the
+  // target, moved over the target when complete, so that a failed copy leaves the target as it
+  // was. A replaced target is given up only once the move has reached the disk.
+  SysError CopyFileKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
+                                const CopyStepCheck& check) override {
+    if (SysError e = Check(check, CopyStep::kOpenSource); e.failed()) return e;
+    DWORD source = GetFileAttributesA(from.c_str());
+    if (source == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (source & FILE_ATTRIBUTE_DIRECTORY) return NativeError(ERROR_ACCESS_DENIED);
+    bool exists = GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (mode == CopyMode::kFailIfExists && exists) return NativeError(ERROR_FILE_EXISTS);
+    if (SysError e = Check(check, CopyStep::kCreateTemporary); e.failed()) return e;
+    char buffer[MAX_PATH + 1];
+    if (!GetTempFileNameA(FolderOf(to).c_str(), "tsl", 0, buffer)) return LastError();
+    CopyTemporary temporary{buffer};
+    if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
+    if (!CopyFileA(from.c_str(), temporary.path.c_str(), FALSE)) return LastError();
+    if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
+    DWORD flags = mode == CopyMode::kReplace ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (exists) flags |= MOVEFILE_WRITE_THROUGH;
+    if (!MoveFileExA(temporary.path.c_str(), to.c_str(), flags)) return LastError();
+    temporary.placed = true;
     return {};
   }
 };

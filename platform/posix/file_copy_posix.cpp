@@ -1,0 +1,243 @@
+// Copying a file so that its target is never half-written: the data goes to a temporary file in
+// the target's folder (an unnamed one where the file system allows it), which takes the target's
+// name by a rename only when the data, the permission bits and the modification time are in
+// place. A failure on the way, a full disk or a killed process leave the target as it was.
+#include "platform/posix/file_copy_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace tsl::posix {
+namespace {
+
+SysError LastError() { return NativeError(errno); }
+
+SysError Check(const CopyStepCheck& check, CopyStep step) {
+  return check ? check(step) : SysError{};
+}
+
+// Copies handed to the kernel at once; the step check runs before each.
+constexpr std::size_t kChunk = 16u << 20;
+
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { Reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  /// Closes and reports the outcome (a network file system may report a write error here).
+  SysError Close() {
+    int fd = fd_;
+    fd_ = -1;
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) return LastError();
+    return {};
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// A name for a temporary file in `folder`: ".tsl-" and 8 random hexadecimal digits.
+std::string TemporaryName(const std::string& folder) {
+  thread_local std::mt19937_64 random{std::random_device{}() ^
+                                      static_cast<std::uint64_t>(::getpid())};
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(random() & 0xFFFFFFFFu));
+  return folder + kTemporaryPrefix + digits + kTemporarySuffix;
+}
+
+// A named temporary file: removed again unless it was renamed into place.
+struct NamedTemporary {
+  std::string path;
+  bool placed = false;
+  ~NamedTemporary() {
+    if (!path.empty() && !placed) ::unlink(path.c_str());
+  }
+};
+
+// O_TMPFILE files get their name through /proc/self/fd, which needs /proc.
+bool CanNameUnnamedFiles() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+// Creates a new file with a fresh temporary name in `folder`.
+SysError CreateNamed(const std::string& folder, Descriptor* fd, NamedTemporary* temporary) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path = TemporaryName(folder);
+    int created = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (created >= 0) {
+      fd->Reset(created);
+      temporary->path = path;
+      return {};
+    }
+    if (errno != EEXIST) return LastError();
+  }
+  return NativeError(EEXIST);
+}
+
+// An unnamed file in `folder`; false when the file system has none (then a named one is used).
+bool CreateUnnamed(const std::string& folder, Descriptor* fd, SysError* error) {
+  int created = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (created >= 0) {
+    fd->Reset(created);
+    return true;
+  }
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return false;
+  *error = LastError();
+  return true;
+}
+
+SysError WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+// The data, in chunks: by the kernel while it can, else read and written here.
+SysError CopyData(int in, int out, const CopyStepCheck& check) {
+  bool kernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
+    if (kernel) {
+      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
+      if (n == 0) return {};
+      if (n > 0) continue;
+      if (errno == EINTR) continue;
+      if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+          errno != EBADF) {
+        return LastError();
+      }
+      kernel = false;  // the offsets stand where the kernel stopped: go on from there
+      buffer.resize(1u << 20);
+    }
+    ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got == 0) return {};
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (SysError e = WriteAll(out, buffer.data(), static_cast<std::size_t>(got)); e.failed()) {
+      return e;
+    }
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  std::string::size_type slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Gives a complete unnamed file a name: the target itself when it must be new (linkat refuses
+// to replace), else a temporary name that is then renamed over the target.
+SysError PlaceUnnamed(Descriptor& fd, const std::string& folder, const std::string& to,
+                      CopyMode mode) {
+  std::string proc_path = "/proc/self/fd/" + std::to_string(fd.get());
+  if (mode == CopyMode::kFailIfExists) {
+    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      return LastError();
+    }
+    if (SysError e = fd.Close(); e.failed()) {
+      ::unlink(to.c_str());
+      return e;
+    }
+    return {};
+  }
+  NamedTemporary temporary;
+  for (int attempt = 0; temporary.path.empty(); ++attempt) {
+    std::string name = TemporaryName(folder);
+    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary.path = name;
+    } else if (errno != EEXIST || attempt >= 100) {
+      return LastError();
+    }
+  }
+  if (SysError e = fd.Close(); e.failed()) return e;
+  if (::rename(temporary.path.c_str(), to.c_str()) != 0) return LastError();
+  temporary.placed = true;
+  return {};
+}
+
+SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string& to,
+                    CopyMode mode) {
+  if (SysError e = fd.Close(); e.failed()) return e;
+  if (mode == CopyMode::kReplace) {
+    if (::rename(temporary.path.c_str(), to.c_str()) != 0) return LastError();
+  } else if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, to.c_str(),
+                         RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return LastError();
+    // No exchange-free rename on this file system: a hard link refuses to replace too.
+    if (::link(temporary.path.c_str(), to.c_str()) != 0) return LastError();
+    ::unlink(temporary.path.c_str());
+  }
+  temporary.placed = true;
+  return {};
+}
+
+}  // namespace
+
+SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
+                          const CopyStepCheck& check, const CopyOptions& options) {
+  if (SysError e = Check(check, CopyStep::kOpenSource); e.failed()) return e;
+  // Not blocking: a pipe in the source tree must fail here, not wait for a writer.
+  Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (in.get() < 0) return LastError();
+  struct stat source;
+  if (::fstat(in.get(), &source) != 0) return LastError();
+  if (S_ISDIR(source.st_mode)) return NativeError(EISDIR);
+  if (!S_ISREG(source.st_mode)) return NativeError(EINVAL);
+  if (mode == CopyMode::kFailIfExists && Exists(to)) return NativeError(EEXIST);
+
+  std::string folder = FolderOf(to);
+  Descriptor out;
+  NamedTemporary named;
+  if (SysError e = Check(check, CopyStep::kCreateTemporary); e.failed()) return e;
+  SysError created;
+  bool unnamed =
+      options.unnamed_temporary && CanNameUnnamedFiles() && CreateUnnamed(folder, &out, &created);
+  if (created.failed()) return created;
+  if (!unnamed) {
+    if (SysError e = CreateNamed(folder, &out, &named); e.failed()) return e;
+  }
+
+  if (SysError e = CopyData(in.get(), out.get(), check); e.failed()) return e;
+  if (SysError e = Check(check, CopyStep::kKeepAttributes); e.failed()) return e;
+  if (::fchmod(out.get(), source.st_mode & 07777) != 0) return LastError();
+  if (SysError e = Check(check, CopyStep::kKeepTimes); e.failed()) return e;
+  struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+  if (::futimens(out.get(), times) != 0) return LastError();
+  // The old file is given up only for data that is on the disk.
+  if (mode == CopyMode::kReplace && Exists(to)) {
+    if (SysError e = Check(check, CopyStep::kSync); e.failed()) return e;
+    if (::fdatasync(out.get()) != 0) return LastError();
+  }
+  if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
+  return unnamed ? PlaceUnnamed(out, folder, to, mode) : PlaceNamed(out, named, to, mode);
+}
+
+}  // namespace tsl::posix
