@@ -32,6 +32,18 @@ bool NeedsBaseFolder(const std::string& path, PathStyle style) {
   return path.find(':') == std::string::npos && path.compare(0, 2, "\\\\") != 0;
 }
 
+std::string FolderRoot(const std::string& folder, PathStyle style) {
+  const char separator = SeparatorOf(style);
+  std::string::size_type end = 0;
+  if (style == PathStyle::kWindows && folder.compare(0, 2, "\\\\") == 0) {
+    std::string::size_type share = folder.find(separator, 2);
+    end = share == std::string::npos ? share : folder.find(separator, share + 1);
+  } else {
+    end = folder.find(separator);
+  }
+  return end == std::string::npos ? std::string() : folder.substr(0, end + 1);
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style) {
   if (folder.empty()) return name;
   return WithClosingSeparator(folder, style) + name;

@@ -36,6 +36,12 @@ std::string NamePart(const std::string& path, PathStyle style);
 /// leading `\` counts as relative). POSIX: non-empty and not beginning with `/`.
 bool NeedsBaseFolder(const std::string& path, PathStyle style);
 
+/// The root of a folder: Windows: for `\\server\share\...` the text up to and including the `\`
+/// after the share name, otherwise the text up to and including the first `\` (`C:\` for a
+/// drive); POSIX: the text up to and including the first `/`. Empty when the text has no
+/// separator (or a network path no separator after its share name).
+std::string FolderRoot(const std::string& folder, PathStyle style);
+
 /// `folder` and `name` joined with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style);
 

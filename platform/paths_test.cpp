@@ -11,14 +11,10 @@ TEST(PathsTest, BaseFolderRuleFollowsTheStyle) {
     bool windows;
     bool posix;
   } cases[] = {
-      {"links.ini", true, true},
-      {"", false, false},
-      {"\\rel\\x.ini", true, true},
-      {"C:\\Jobs\\x.ini", false, true},
-      {"D:x.ini", false, true},
-      {"\\\\server\\share\\x.ini", false, true},
-      {"/etc/x.ini", true, false},
-      {"sub/x.ini", true, true},
+      {"links.ini", true, true},    {"", false, false},
+      {"\\rel\\x.ini", true, true}, {"C:\\Jobs\\x.ini", false, true},
+      {"D:x.ini", false, true},     {"\\\\server\\share\\x.ini", false, true},
+      {"/etc/x.ini", true, false},  {"sub/x.ini", true, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NeedsBaseFolder(c.path, PathStyle::kWindows), c.windows) << c.path;
@@ -36,6 +32,27 @@ TEST(PathsTest, FolderAndNameParts) {
   EXPECT_EQ(WithClosingSeparator("C:\\", PathStyle::kWindows), "C:\\");
   EXPECT_EQ(JoinPath("C:\\a", "b.txt", PathStyle::kWindows), "C:\\a\\b.txt");
   EXPECT_EQ(JoinPath("/a/", "b.txt", PathStyle::kPosix), "/a/b.txt");
+}
+
+// The root that the synchronization operations check before they start.
+TEST(PathsTest, FolderRootOfBothStyles) {
+  struct Case {
+    const char* folder;
+    PathStyle style;
+    const char* root;
+  } cases[] = {
+      {"C:\\Data\\Work\\", PathStyle::kWindows, "C:\\"},
+      {"\\\\server\\share\\sub\\", PathStyle::kWindows, "\\\\server\\share\\"},
+      {"\\\\server\\share", PathStyle::kWindows, ""},
+      {"rel\\sub\\", PathStyle::kWindows, "rel\\"},
+      {"\\top\\", PathStyle::kWindows, "\\"},
+      {"nothing", PathStyle::kWindows, ""},
+      {"", PathStyle::kWindows, ""},
+      {"/home/u/data/", PathStyle::kPosix, "/"},
+      {"rel/sub/", PathStyle::kPosix, "rel/"},
+      {"C:\\x\\", PathStyle::kPosix, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FolderRoot(c.folder, c.style), c.root) << c.folder;
 }
 
 }  // namespace

@@ -55,6 +55,9 @@ class SynchServices {
   virtual std::string MonthName(int month, bool abbreviated) = 0;
   virtual std::string DayName(int day_of_week, bool abbreviated) = 0;
 
+  /// The current local date and time (the log header's time stamp).
+  virtual CalendarTime LocalNow() = 0;
+
   /// Escape sequences: the full decoding, and the tab / line-break coding.
   virtual std::string DecodeEscapes(std::string_view text) = 0;
   virtual std::string EncodeControls(std::string_view text) = 0;

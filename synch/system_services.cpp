@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/output_destination.h"
 #include "app/progress_window.h"
+#include "platform/clock.h"
 #include "platform/file_error.h"
 #include "platform/locale.h"
 #include "script/escapes.h"
@@ -79,6 +80,7 @@ std::string SystemSynchServices::DayName(int day_of_week, bool abbreviated) {
   return tsl::DayName(day_of_week, abbreviated);
 }
 std::string SystemSynchServices::TimePicture() { return tsl::TimePicture(); }
+CalendarTime SystemSynchServices::LocalNow() { return tsl::LocalNow(); }
 std::string SystemSynchServices::DecodeEscapes(std::string_view text) {
   return tsl::DecodeEscapes(text);
 }

@@ -14,6 +14,7 @@ class SystemSynchServices : public SynchServices {
   std::string TimePicture() override;
   std::string MonthName(int month, bool abbreviated) override;
   std::string DayName(int day_of_week, bool abbreviated) override;
+  CalendarTime LocalNow() override;
   std::string DecodeEscapes(std::string_view text) override;
   std::string EncodeControls(std::string_view text) override;
   std::string DecodeControls(std::string_view text) override;

@@ -123,6 +123,7 @@ class TestServices : public SynchServices {
     std::string name = kNames[day];
     return abbreviated ? name.substr(0, 3) : name;
   }
+  CalendarTime LocalNow() override { return now; }
   std::string DecodeEscapes(std::string_view text) override {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -163,6 +164,7 @@ class TestServices : public SynchServices {
   }
 
   std::string picture = "M/d/yyyy";
+  CalendarTime now{2024, 5, 6, 1, 14, 30, 15, 0};  // Monday 6 May 2024, 2:30:15 PM
   std::string time_picture = "h:mm:ss tt";
   std::map<std::string, std::string> outputs;  // name -> text written
   std::set<std::string> failing_outputs;
