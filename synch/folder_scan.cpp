@@ -129,11 +129,20 @@ struct Frame {
   std::size_t next = 0;
 };
 
-Frame OpenFolder(const std::string& folder, TreePrefetch* prefetch) {
+// A folder that is missing is empty; one that exists but cannot be listed is noted, because its
+// files are unknown, not absent.
+Frame OpenFolder(const std::string& folder, const ScanContext& context) {
   Frame frame;
   frame.folder_length = folder.size();
-  if (prefetch && prefetch->Take(folder, &frame.entries)) return frame;
-  if (Files().ListFolder(folder, &frame.entries).failed()) frame.entries.clear();
+  SysError error;
+  if (!context.prefetch || !context.prefetch->Take(folder, &frame.entries, &error)) {
+    error = Files().ListFolder(folder, &frame.entries);
+  }
+  if (error.failed()) {
+    frame.entries.clear();
+    bool missing = error.kind == ErrorKind::kNotFound || error.kind == ErrorKind::kPathNotFound;
+    if (!missing && context.unlisted) context.unlisted->push_back(UnlistedFolder{folder, error});
+  }
   return frame;
 }
 
@@ -180,7 +189,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   std::string root = WithClosingSeparator(folder, NativePathStyle());
   const char separator = NativeSeparator();
   std::string current = root;  // the folder of the frame on top, then an entry's path
-  stack.push_back(OpenFolder(current, context.prefetch));
+  stack.push_back(OpenFolder(current, context));
   int folders = 1;
   while (!stack.empty() && !(context.cancel && *context.cancel)) {
     Frame& top = stack.back();
@@ -194,7 +203,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
     if (entry.is_folder()) {
       if (Enters(entry, subfolders)) {
         current += separator;
-        stack.push_back(OpenFolder(current, context.prefetch));
+        stack.push_back(OpenFolder(current, context));
         ++folders;
       }
       continue;
@@ -220,7 +229,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
 struct TreePrefetch::Listing {
   std::string folder;
   std::vector<DirEntry> entries;
-  bool ok = false;
+  SysError error;
 };
 
 struct TreePrefetch::Shared {
@@ -258,7 +267,7 @@ void TreePrefetch::Walk(std::string root, bool subfolders) {
   auto list = [&shared](std::string path) {
     Listing listing;
     listing.folder = std::move(path);
-    listing.ok = Files().ListFolder(listing.folder, &listing.entries).ok();
+    listing.error = Files().ListFolder(listing.folder, &listing.entries);
     Folder folder{listing.folder, listing.entries, 0};
     std::lock_guard<std::mutex> lock(shared.mutex);
     shared.listings.push_back(std::move(listing));
@@ -283,7 +292,8 @@ void TreePrefetch::Walk(std::string root, bool subfolders) {
   shared.changed.notify_one();
 }
 
-bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entries) {
+bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entries,
+                        SysError* error) {
   Shared& shared = *shared_;
   std::unique_lock<std::mutex> lock(shared.mutex);
   shared.changed.wait(lock, [&] { return !shared.listings.empty() || shared.done; });
@@ -297,7 +307,7 @@ bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entrie
     return false;
   }
   *entries = std::move(listing.entries);
-  if (!listing.ok) entries->clear();  // a folder that cannot be listed adds nothing
+  *error = listing.error;
   return true;
 }
 

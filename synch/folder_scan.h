@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "synch/file_record.h"
+#include "synch/matching.h"
 #include "synch/synch_services.h"
 #include "synch/synch_settings.h"
 
@@ -40,9 +41,9 @@ class TreePrefetch {
   TreePrefetch(const TreePrefetch&) = delete;
   TreePrefetch& operator=(const TreePrefetch&) = delete;
 
-  /// The listing of `folder` when it is the next one taken; false when it is not (or the
-  /// listing failed): the caller then lists the folder itself.
-  bool Take(const std::string& folder, std::vector<DirEntry>* entries);
+  /// The listing of `folder` when it is the next one taken (`*error` tells whether the listing
+  /// failed); false when it is not: the caller then lists the folder itself.
+  bool Take(const std::string& folder, std::vector<DirEntry>* entries, SysError* error);
 
  private:
   struct Listing;
@@ -60,11 +61,14 @@ struct ScanContext {
   JobProgress* progress = nullptr;   // status texts every tenth file, when open
   const bool* cancel = nullptr;      // polled after every entry
   TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
+  /// Receives the folders that exist but could not be listed, when given.
+  std::vector<UnlistedFolder>* unlisted = nullptr;
 };
 
 /// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.
 /// False when the folder text is empty. Folders whose names begin with `.` and links to folders
-/// are never entered; a folder that cannot be listed adds nothing.
+/// are never entered; a folder that cannot be listed adds nothing (and, when it exists, is noted
+/// in the context's unlisted folders).
 bool ScanSide(const std::string& folder, const ScanContext& context, std::vector<FileRecord>* list);
 
 /// Compares two records by a sort key (0 name, 1 extension, 2 modified, 3 size, 4 relative

@@ -69,10 +69,19 @@ TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
   fs_.MakeUnreadable(Native("/m/src/locked"));
   EXPECT_EQ(Scan("*.*"), (std::vector<std::string>{"a.txt", Native("link/x.txt")}));
 
+  // The locked folder is noted with its error; a missing root is empty, not unlisted.
   NameMasks masks("*.*");
+  std::vector<UnlistedFolder> unlisted;
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
+  context.unlisted = &unlisted;
+  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+  ASSERT_EQ(unlisted.size(), 1u);
+  EXPECT_EQ(unlisted[0].path, Native("/m/src/locked/"));
+  EXPECT_EQ(unlisted[0].error.kind, ErrorKind::kAccessDenied);
+  unlisted.clear();
   EXPECT_TRUE(ScanSide(Native("/m/none/"), context, &list_));
   EXPECT_TRUE(list_.empty());
+  EXPECT_TRUE(unlisted.empty());
   EXPECT_FALSE(ScanSide("", context, &list_));
 }
 
@@ -150,8 +159,9 @@ TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
   // Asked for a folder out of order, it declines, and the scan lists that folder itself.
   TreePrefetch prefetch(dir.path(), true);
   std::vector<DirEntry> entries;
-  EXPECT_FALSE(prefetch.Take(dir / "d", &entries));
-  EXPECT_FALSE(prefetch.Take(dir.path() + testing::Separator(), &entries));
+  SysError error;
+  EXPECT_FALSE(prefetch.Take(dir / "d", &entries, &error));
+  EXPECT_FALSE(prefetch.Take(dir.path() + testing::Separator(), &entries, &error));
 }
 
 TEST(FilterTest, DateSizeAndAttributeRules) {

@@ -16,16 +16,27 @@ struct FilePair {
   bool identical = false;  // the classification's result
 };
 
-/// The three lists of a comparison: files found on one side only, and pairs.
+/// A folder that exists but could not be listed: what it holds is unknown.
+struct UnlistedFolder {
+  std::string path;  // with its closing separator
+  SysError error;
+};
+
+/// The three lists of a comparison: files found on one side only, and pairs; and the folders
+/// of each side that could not be listed.
 struct FileLists {
   std::vector<FileRecord> source;
   std::vector<FileRecord> target;
   std::vector<FilePair> pairs;
+  std::vector<UnlistedFolder> unlisted_source;
+  std::vector<UnlistedFolder> unlisted_target;
 
   void Clear() {
     source.clear();
     target.clear();
     pairs.clear();
+    unlisted_source.clear();
+    unlisted_target.clear();
   }
 };
 

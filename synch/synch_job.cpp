@@ -8,6 +8,7 @@
 #include "synch/date_value.h"
 #include "synch/folder_scan.h"
 #include "synch/operation_dialog.h"
+#include "synch/operations.h"
 #include "synch/report.h"
 #include "synch/text_format.h"
 
@@ -127,13 +128,15 @@ void SynchJob::PrepareJob() {
 
 void SynchJob::DispatchJob() {
   if (IsOperation(settings_.operation)) {
-    // The operations that change files are not built yet. Say so rather than let the action
-    // look as if it had run.
-    ShowMessage("Synchronization operation " + std::to_string(settings_.operation) +
-                " is not available in this version; the action was not run.");
+    RunOperation(settings_.source_folder, settings_.target_folder, settings_.operation);
     return;
   }
   CompareAndReport();
+}
+
+void SynchJob::RunOperation(const std::string& source, const std::string& target, int code) {
+  OperationContext context{settings_, lists_, services_, &cancel_, [this] { CompareAndReport(); }};
+  tsl::RunOperation(source, target, code, context);
 }
 
 // While the source folder is scanned, a helper thread lists the target tree, so that the two
@@ -148,11 +151,13 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
+  source_scan.unlisted = &lists_.unlisted_source;
   bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.source);
   if (cancel_) return false;
   std::unique_ptr<FileSelector> target_selector =
       services_.MakeSelector(settings_.mask, settings_.target_folder);
   ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_, prefetch.get()};
+  target_scan.unlisted = &lists_.unlisted_target;
   bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.target);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;

@@ -1,6 +1,7 @@
 // The synchronization job: runs a synchronization script action by action (or its one Directory
 // Info job), prepares each job, asks for the operation where the script leaves it open,
-// dispatches it, and asks whether to go on after a cancel. The ScriptDriver owns one SynchJob
+// dispatches it (to an operation or the comparison report), and asks whether to go on after a
+// cancel. The ScriptDriver owns one SynchJob
 // for the whole run, with the job's settings, lists and columns.
 #pragma once
 
@@ -24,6 +25,9 @@ class SynchJob {
   /// Scans both folders, pairs and classifies the files, and writes the report when the job has
   /// an output file.
   void CompareAndReport();
+
+  /// Runs a synchronization operation (codes 0 to 5, 7, 8) on the job's folders.
+  void RunOperation(const std::string& source, const std::string& target, int code);
 
   /// Expands the folders, gives them their closing separator, builds the column list and the
   /// extra-data switches, and sets the progress windows' look.

@@ -139,16 +139,19 @@ TEST_F(SynchJobTest, ActionsRunInNumberOrderWithTheirOwnSettings) {
   EXPECT_EQ(testing::SplitLines(services_.outputs["three"]).at(4), "b.doc;;");
 }
 
-TEST_F(SynchJobTest, OperationsAreNotRunYetAndSaySo) {
+// An action with an operation code runs it: the copy is made and logged, nothing is asked.
+TEST_F(SynchJobTest, OperationCodesRunTheirOperation) {
   File("src/a.txt", "a", kNoon);
   job_.RunSynchronizationScript(Script("[Default]\nPath1=" + dir_ / "src" +
                                        "\nPath2=" + dir_ / "dst" +
-                                       "\nOperation=3\nOutput File=log\n[Action1]\n"));
-  EXPECT_FALSE(PathExists(dir_ / "dst"));
-  EXPECT_TRUE(services_.outputs.empty());
-  EXPECT_EQ(Transcript(), std::vector<std::string>{
-                              "MessageBox: Synchronization operation 3 is not available in this "
-                              "version; the action was not run. -> OK"});
+                                       "\nOperation=3\nOutput File=log\nShow progress=0\n"
+                                       "Confirm Updates=0\n[Action1]\n"));
+  EXPECT_EQ(testing::ReadFile(dir_ / "dst/a.txt"), "a");
+  std::vector<std::string> log = testing::SplitLines(services_.outputs["log"]);
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[2], "File " + dir_ / "src/a.txt" + " was copied to " + dir_ / "dst/a.txt");
+  EXPECT_EQ(log[3], "Operation complete!");
+  EXPECT_TRUE(Transcript().empty());
 }
 
 TEST_F(SynchJobTest, TheOperationDialogChoosesOrSkips) {

@@ -87,8 +87,8 @@ TEST(SynchSettingsTest, ActionKeysReachTheirFields) {
   EXPECT_EQ(s.search_subfolders, 0);
 
   // The most negative offset has no positive counterpart: it becomes the largest one.
-  actions = ReadActionList(Script("[Action1]\nAdd Seconds To Second Dir=-2147483648\n"),
-                           TestReaders());
+  actions =
+      ReadActionList(Script("[Action1]\nAdd Seconds To Second Dir=-2147483648\n"), TestReaders());
   EXPECT_EQ(actions.at(0).second_folder_offset, 2147483647);
 }
 

@@ -1,0 +1,127 @@
+#include "synch/folder_tree.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "script/path_helpers.h"
+
+namespace tsl {
+namespace {
+
+constexpr std::uint32_t kSettable =
+    attr::kReadOnly | attr::kHidden | attr::kSystem | attr::kArchive;
+
+struct VisitedFolder {
+  std::string relative;  // below the walk's root, with a closing separator
+  std::uint32_t attributes = 0;
+  bool empty = false;  // listed, and nothing in it stayed
+};
+
+/// Called for each folder below the root, deepest first; true when it removed the folder.
+using FolderVisitor = std::function<bool(const VisitedFolder&)>;
+
+bool Enters(const DirEntry& entry) {
+  return entry.is_folder() && !entry.name.empty() && entry.name[0] != '.' &&
+         !(entry.attributes & attr::kReparsePoint);
+}
+
+struct Frame {
+  VisitedFolder folder;
+  std::vector<DirEntry> entries;
+  std::size_t next = 0;
+  bool holds = false;  // something in it stays
+};
+
+Frame OpenFrame(const std::string& root, std::string relative, std::uint32_t attributes) {
+  Frame frame;
+  frame.folder.relative = std::move(relative);
+  frame.folder.attributes = attributes;
+  frame.holds = Files().ListFolder(root + frame.folder.relative, &frame.entries).failed();
+  return frame;
+}
+
+// Walks the folders below `root` (with its separator), each after its subfolders. Returns true
+// when the root held nothing that stayed.
+bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit) {
+  const char separator = NativeSeparator();
+  std::vector<Frame> stack;
+  stack.push_back(OpenFrame(root, "", attr::kDirectory));
+  for (;;) {
+    Frame& top = stack.back();
+    if (top.next < top.entries.size()) {
+      const DirEntry& entry = top.entries[top.next++];
+      if (!Enters(entry)) {
+        top.holds = true;  // a file, or a folder the walk leaves alone
+        continue;
+      }
+      std::string relative = top.folder.relative + entry.name + separator;
+      std::uint32_t attributes = entry.attributes;
+      stack.push_back(OpenFrame(root, std::move(relative), attributes));
+      continue;
+    }
+    if (stack.size() == 1) return !top.holds;
+    top.folder.empty = !top.holds;
+    bool removed = visit(top.folder);
+    stack.pop_back();
+    if (!removed) stack.back().holds = true;
+  }
+}
+
+std::string WithoutSeparator(const std::string& folder) {
+  std::string path = folder;
+  if (path.size() > 1 && EndsWithSeparator(path, NativePathStyle())) path.pop_back();
+  return path;
+}
+
+// Clears the read-only attribute and removes the (empty) folder.
+bool RemoveFolder(const std::string& folder, std::uint32_t attributes) {
+  std::string path = WithoutSeparator(folder);
+  if (attributes & attr::kReadOnly) Files().SetAttributes(path, attr::kNormal);
+  return Files().RemoveFolder(path).ok();
+}
+
+}  // namespace
+
+void RecreateFolderTree(const std::string& from, const std::string& to) {
+  std::vector<VisitedFolder> folders;
+  WalkDeepestFirst(from, [&](const VisitedFolder& folder) {
+    folders.push_back(folder);
+    return false;
+  });
+  // Which folders are missing is decided before any is made: a folder made as the parent of a
+  // deeper one gets its own attributes too.
+  std::vector<const VisitedFolder*> missing;
+  for (const VisitedFolder& folder : folders) {
+    if (!PathExists(to + folder.relative)) missing.push_back(&folder);
+  }
+  for (const VisitedFolder* folder : missing) EnsureParentFolders(to + folder->relative + ".");
+  for (const VisitedFolder* folder : missing) {
+    std::uint32_t attributes = folder->attributes & kSettable;
+    if (attributes != 0) Files().SetAttributes(WithoutSeparator(to + folder->relative), attributes);
+  }
+}
+
+void RemoveEmptyFolders(const std::string& root) {
+  bool all_empty = WalkDeepestFirst(root, [&](const VisitedFolder& folder) {
+    return folder.empty && RemoveFolder(root + folder.relative, folder.attributes);
+  });
+  if (!all_empty) return;
+  std::uint32_t attributes = 0;
+  Files().GetAttributes(WithoutSeparator(root), &attributes);
+  RemoveFolder(root, attributes);
+}
+
+void RemoveOrphanFolders(const std::string& target, const std::string& source) {
+  WalkDeepestFirst(target, [&](const VisitedFolder& folder) {
+    if (!folder.empty) return false;
+    std::uint32_t attributes = 0;
+    SysError e = Files().GetAttributes(WithoutSeparator(source + folder.relative), &attributes);
+    bool orphan = e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound;
+    return orphan && RemoveFolder(target + folder.relative, folder.attributes);
+  });
+}
+
+}  // namespace tsl

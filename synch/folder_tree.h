@@ -1,0 +1,28 @@
+// The operations on folder trees of a synchronization job: recreating one tree's folders in
+// another, removing empty folders, and removing the folders that a prune left without a source.
+//
+// The walks follow the scan's rule: folders whose names begin with `.` and links to folders are
+// never entered (nor removed), so that what the job never compared is never touched. They are
+// depth first with an explicit stack, a folder after its subfolders in listing order.
+#pragma once
+
+#include <string>
+
+namespace tsl {
+
+/// Creates below `to` every folder that is below `from` and missing in `to`, with any missing
+/// parents, and gives each folder it created the attributes of its counterpart below `from`.
+/// Both folders end with a separator.
+void RecreateFolderTree(const std::string& from, const std::string& to);
+
+/// Removes every empty folder below `root` (one that holds no file and only folders that were
+/// empty), clearing its read-only attribute first; `root` itself too when the whole tree was
+/// empty. A folder that cannot be listed counts as holding something.
+void RemoveEmptyFolders(const std::string& root);
+
+/// Removes every empty folder below `target` whose counterpart below `source` does not exist,
+/// clearing its read-only attribute first. A counterpart whose existence cannot be told counts
+/// as existing.
+void RemoveOrphanFolders(const std::string& target, const std::string& source);
+
+}  // namespace tsl
