@@ -307,8 +307,11 @@ class Win32FileSystem : public FileSystem {
     char buffer[MAX_PATH + 1];
     if (!GetTempFileNameA(FolderOf(to).c_str(), "tsl", 0, buffer)) return LastError();
     CopyTemporary temporary{buffer};
+    // The copy makes the file anew, so that it takes the source's attributes: the name is only
+    // reserved here.
+    DeleteFileA(temporary.path.c_str());
     if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
-    if (!CopyFileA(from.c_str(), temporary.path.c_str(), FALSE)) return LastError();
+    if (!CopyFileA(from.c_str(), temporary.path.c_str(), TRUE)) return LastError();
     if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
     DWORD flags = mode == CopyMode::kReplace ? MOVEFILE_REPLACE_EXISTING : 0;
     if (exists) flags |= MOVEFILE_WRITE_THROUGH;
