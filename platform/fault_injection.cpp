@@ -124,6 +124,13 @@ SysError FaultInjectingFileSystem::ListFolder(const std::string& folder,
   return inner_.ListFolder(folder, entries);
 }
 
+SysError FaultInjectingFileSystem::ListSubfolders(const std::string& folder,
+                                                  std::vector<DirEntry>* folders,
+                                                  bool* holds_others) {
+  if (SysError e = Next("ListSubfolders", folder); e.failed()) return e;
+  return inner_.ListSubfolders(folder, folders, holds_others);
+}
+
 SysError FaultInjectingFileSystem::GetEntry(const std::string& path, DirEntry* entry) {
   if (SysError e = Next("GetEntry", path); e.failed()) return e;
   return inner_.GetEntry(path, entry);

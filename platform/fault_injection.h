@@ -42,6 +42,8 @@ class FaultInjectingFileSystem : public FileSystem {
   SysError OpenForWriting(const std::string& path, WriteMode mode,
                           std::unique_ptr<WritableFile>* file) override;
   SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override;
+  SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                          bool* holds_others) override;
   SysError GetEntry(const std::string& path, DirEntry* entry) override;
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override;

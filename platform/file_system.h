@@ -102,6 +102,11 @@ class FileSystem {
   /// that file; a link to a folder as a folder with kReparsePoint; a broken link not at all.
   virtual SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) = 0;
 
+  /// The folders of a listing, as ListFolder gives them; `*holds_others` tells whether the
+  /// folder holds anything else, which is not looked at more closely.
+  virtual SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                                  bool* holds_others) = 0;
+
   /// What a listing of the path's folder would say about it (name, attributes, times, size).
   virtual SysError GetEntry(const std::string& path, DirEntry* entry) = 0;
   virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;

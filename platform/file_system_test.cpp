@@ -117,6 +117,25 @@ TEST(FileSystemTest, TemporaryFilesHaveUniqueNames) {
   EXPECT_FALSE(fs.CurrentFolder().empty());
 }
 
+TEST(FileSystemTest, SubfoldersAlone) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  ASSERT_TRUE(fs.MakeFolder(dir / "a").ok());
+  ASSERT_TRUE(fs.MakeFolder(dir / "a/one").ok());
+  ASSERT_TRUE(fs.MakeFolder(dir / "a/two").ok());
+  std::vector<DirEntry> folders;
+  bool others = true;
+  ASSERT_TRUE(fs.ListSubfolders(dir / "a", &folders, &others).ok());
+  EXPECT_FALSE(others);
+  ASSERT_EQ(folders.size(), 2u);
+  EXPECT_TRUE(folders[0].is_folder() && folders[1].is_folder());
+  WriteFile(dir / "a/file.txt", "x");
+  ASSERT_TRUE(fs.ListSubfolders(dir / "a", &folders, &others).ok());
+  EXPECT_TRUE(others);
+  EXPECT_EQ(folders.size(), 2u);
+  EXPECT_TRUE(fs.ListSubfolders(dir / "none", &folders, &others).failed());
+}
+
 TEST(FileSystemTest, EntryOfOnePath) {
   ScopedTempDir dir;
   FileSystem& fs = RealFileSystem();

@@ -116,6 +116,7 @@ class Batch {
   std::vector<std::string> errors_;
   std::size_t files_done_ = 0;
   bool progress_cancelled_ = false;
+  std::string ensured_folder_;  // the folder that the last new file found or made
   std::string date_picture_;
   std::string time_picture_;
 };
@@ -135,7 +136,8 @@ void Batch::ListItems() {
   for (std::size_t i = 0; i < request_.from.size(); ++i) {
     items_.push_back(Item{request_.from[i], ToPathOf(i)});
   }
-  if (request_.kind != FileOperationKind::kCopy && request_.kind != FileOperationKind::kMove) {
+  if ((request_.kind != FileOperationKind::kCopy && request_.kind != FileOperationKind::kMove) ||
+      request_.from_are_files) {
     return;
   }
   std::size_t listed = items_.size();
@@ -313,7 +315,11 @@ std::string Batch::TimeText(FileTime utc) const {
 bool Batch::PrepareTarget(const Item& item, const Lookup& target, int refused_id, int error_id,
                           std::optional<std::uint32_t>* cleared) {
   if (target.state != Lookup::kPresent) {
-    EnsureParentFolders(item.to);
+    // Files of one folder come in a row: its folders are made (or found) once.
+    std::string folder = FolderPart(item.to, NativePathStyle());
+    if (folder != ensured_folder_) {
+      ensured_folder_ = EnsureParentFolders(item.to) ? folder : std::string();
+    }
     return true;
   }
   bool protect = (target.entry.attributes & kProtected) != 0;

@@ -31,6 +31,9 @@ struct FileOperationRequest {
   /// from path under its own name; empty for delete.
   std::vector<std::string> to;
   unsigned flags = 0;
+  /// Set by a caller that knows every from path to name a file (the scanned files of a
+  /// synchronization): no from path is looked at to see whether it is a folder.
+  bool from_are_files = false;
 };
 
 /// What a batch takes from its job.

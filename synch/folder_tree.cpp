@@ -39,7 +39,9 @@ Frame OpenFrame(const std::string& root, std::string relative, std::uint32_t att
   Frame frame;
   frame.folder.relative = std::move(relative);
   frame.folder.attributes = attributes;
-  frame.holds = Files().ListFolder(root + frame.folder.relative, &frame.entries).failed();
+  bool others = false;
+  SysError e = Files().ListSubfolders(root + frame.folder.relative, &frame.entries, &others);
+  frame.holds = e.failed() || others;
   return frame;
 }
 
@@ -54,7 +56,7 @@ bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit) {
     if (top.next < top.entries.size()) {
       const DirEntry& entry = top.entries[top.next++];
       if (!Enters(entry)) {
-        top.holds = true;  // a file, or a folder the walk leaves alone
+        top.holds = true;  // a folder the walk leaves alone
         continue;
       }
       std::string relative = top.folder.relative + entry.name + separator;

@@ -231,6 +231,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
   FileLists& lists = c_.lists;
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kCopy;
+  batch.from_are_files = true;
   const std::string& into_target = destination_.empty() ? target_ : destination_;
   const std::string& into_source = destination_.empty() ? source_ : destination_;
   bool subfolders = s_.search_subfolders != 0;

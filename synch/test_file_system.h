@@ -52,6 +52,21 @@ class MemoryFileSystem : public FileSystem {
     *entries = found->second;
     return {};
   }
+  SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                          bool* holds_others) override {
+    std::vector<DirEntry> entries;
+    SysError e = ListFolder(folder, &entries);
+    folders->clear();
+    *holds_others = false;
+    for (const DirEntry& entry : entries) {
+      if (entry.is_folder()) {
+        folders->push_back(entry);
+      } else {
+        *holds_others = true;
+      }
+    }
+    return e;
+  }
   SysError GetEntry(const std::string&, DirEntry*) override {
     return ErrorOfKind(ErrorKind::kNotFound);
   }

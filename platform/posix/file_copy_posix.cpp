@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -113,34 +114,37 @@ SysError WriteAll(int fd, const char* data, std::size_t size) {
   return {};
 }
 
-// The data, in chunks: by the kernel while it can, else read and written here.
-SysError CopyData(int in, int out, const CopyStepCheck& check) {
+// The data, in chunks: by the kernel while it can, else read and written here. The copy takes
+// the size the file had when it was opened (less if it shrinks meanwhile).
+SysError CopyData(int in, int out, std::uint64_t size, const CopyStepCheck& check) {
   bool kernel = true;
   std::vector<char> buffer;
-  for (;;) {
+  std::uint64_t done = 0;
+  while (done < size) {
     if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
+    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kChunk));
+    ssize_t n = -1;
     if (kernel) {
-      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-      if (n == 0) return {};
-      if (n > 0) continue;
-      if (errno == EINTR) continue;
-      if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-          errno != EBADF) {
-        return LastError();
+      n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                    errno == EBADF)) {
+        kernel = false;  // the offsets stand where the kernel stopped: go on from there
+        buffer.resize(1u << 20);
+        continue;
       }
-      kernel = false;  // the offsets stand where the kernel stopped: go on from there
-      buffer.resize(1u << 20);
+    } else {
+      n = ::read(in, buffer.data(), std::min(chunk, buffer.size()));
+      if (n > 0) {
+        if (SysError e = WriteAll(out, buffer.data(), static_cast<std::size_t>(n)); e.failed()) {
+          return e;
+        }
+      }
     }
-    ssize_t got = ::read(in, buffer.data(), buffer.size());
-    if (got == 0) return {};
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (SysError e = WriteAll(out, buffer.data(), static_cast<std::size_t>(got)); e.failed()) {
-      return e;
-    }
+    if (n == 0) return {};
+    if (n < 0 && errno != EINTR) return LastError();
+    if (n > 0) done += static_cast<std::uint64_t>(n);
   }
+  return {};
 }
 
 std::string FolderOf(const std::string& path) {
@@ -153,21 +157,22 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Gives a complete unnamed file a name: the target itself when it must be new (linkat refuses
-// to replace), else a temporary name that is then renamed over the target.
+// Gives a complete unnamed file a name: the target's, when there is no file of that name yet
+// (linkat never replaces); else, with kReplace, a temporary name that is renamed over the
+// target once the data is on the disk.
 SysError PlaceUnnamed(Descriptor& fd, const std::string& folder, const std::string& to,
-                      CopyMode mode) {
+                      CopyMode mode, const CopyStepCheck& check) {
   std::string proc_path = "/proc/self/fd/" + std::to_string(fd.get());
-  if (mode == CopyMode::kFailIfExists) {
-    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-      return LastError();
-    }
+  if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
     if (SysError e = fd.Close(); e.failed()) {
       ::unlink(to.c_str());
       return e;
     }
     return {};
   }
+  if (errno != EEXIST || mode == CopyMode::kFailIfExists) return LastError();
+  if (SysError e = Check(check, CopyStep::kSync); e.failed()) return e;
+  if (::fdatasync(fd.get()) != 0) return LastError();
   NamedTemporary temporary;
   for (int attempt = 0; temporary.path.empty(); ++attempt) {
     std::string name = TemporaryName(folder);
@@ -183,8 +188,12 @@ SysError PlaceUnnamed(Descriptor& fd, const std::string& folder, const std::stri
   return {};
 }
 
-SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string& to,
-                    CopyMode mode) {
+SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string& to, CopyMode mode,
+                    const CopyStepCheck& check) {
+  if (mode == CopyMode::kReplace && Exists(to)) {
+    if (SysError e = Check(check, CopyStep::kSync); e.failed()) return e;
+    if (::fdatasync(fd.get()) != 0) return LastError();
+  }
   if (SysError e = fd.Close(); e.failed()) return e;
   if (mode == CopyMode::kReplace) {
     if (::rename(temporary.path.c_str(), to.c_str()) != 0) return LastError();
@@ -225,19 +234,16 @@ SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMo
     if (SysError e = CreateNamed(folder, &out, &named); e.failed()) return e;
   }
 
-  if (SysError e = CopyData(in.get(), out.get(), check); e.failed()) return e;
+  std::uint64_t size = static_cast<std::uint64_t>(source.st_size);
+  if (SysError e = CopyData(in.get(), out.get(), size, check); e.failed()) return e;
   if (SysError e = Check(check, CopyStep::kKeepAttributes); e.failed()) return e;
   if (::fchmod(out.get(), source.st_mode & 07777) != 0) return LastError();
   if (SysError e = Check(check, CopyStep::kKeepTimes); e.failed()) return e;
   struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
   if (::futimens(out.get(), times) != 0) return LastError();
-  // The old file is given up only for data that is on the disk.
-  if (mode == CopyMode::kReplace && Exists(to)) {
-    if (SysError e = Check(check, CopyStep::kSync); e.failed()) return e;
-    if (::fdatasync(out.get()) != 0) return LastError();
-  }
   if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
-  return unnamed ? PlaceUnnamed(out, folder, to, mode) : PlaceNamed(out, named, to, mode);
+  return unnamed ? PlaceUnnamed(out, folder, to, mode, check)
+                 : PlaceNamed(out, named, to, mode, check);
 }
 
 }  // namespace tsl::posix

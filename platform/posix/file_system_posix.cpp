@@ -143,6 +143,55 @@ class PosixWritableFile : public WritableFile {
   std::vector<char> buffer_;
 };
 
+// One entry of a listing, from what readdir and fstatat say; false for a broken link or an
+// entry gone meanwhile.
+bool EntryOf(int dir_fd, const struct dirent* d, DirEntry* entry) {
+  struct stat st;
+  if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) return false;
+  entry->name = d->d_name;
+  entry->attributes = AttributesOf(entry->name, st);
+  bool is_link = d->d_type == DT_LNK;
+  if (d->d_type == DT_UNKNOWN) {
+    struct stat lst;
+    is_link = ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+  }
+  if (is_link && S_ISDIR(st.st_mode)) entry->attributes |= attr::kReparsePoint;
+  entry->modified = ToFileTime(st.st_mtim);
+  entry->accessed = ToFileTime(st.st_atim);
+  entry->created = entry->modified;  // POSIX keeps no creation time in struct stat
+  entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+// Lists a folder; with `others`, only its folders, and entries that readdir already tells are
+// something else are only noted there, without a look at them.
+SysError List(const std::string& folder, std::vector<DirEntry>* entries, bool* others) {
+  entries->clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return LastError();
+  int dir_fd = ::dirfd(dir);
+  errno = 0;
+  while (struct dirent* d = ::readdir(dir)) {
+    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+    bool maybe_folder = d->d_type == DT_DIR || d->d_type == DT_LNK || d->d_type == DT_UNKNOWN;
+    DirEntry entry;
+    if (others && !maybe_folder) {
+      *others = true;
+    } else if (!EntryOf(dir_fd, d, &entry)) {
+      // A broken link, or gone meanwhile: not an error of the listing.
+    } else if (others && !entry.is_folder()) {
+      *others = true;
+    } else {
+      entries->push_back(std::move(entry));
+    }
+    errno = 0;  // readdir's end must not report what happened above
+  }
+  int read_error = errno;
+  ::closedir(dir);
+  if (read_error != 0) return NativeError(read_error);
+  return {};
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   SysError ReadWholeFile(const std::string& path, std::string* content) override {
@@ -189,39 +238,13 @@ class PosixFileSystem : public FileSystem {
   }
 
   SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override {
-    entries->clear();
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return LastError();
-    int dir_fd = ::dirfd(dir);
-    errno = 0;
-    while (struct dirent* d = ::readdir(dir)) {
-      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-      struct stat st;
-      if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) {  // a broken link, or gone meanwhile
-        errno = 0;  // not an error of the listing: readdir's end must not report it
-        continue;
-      }
-      DirEntry entry;
-      entry.name = d->d_name;
-      entry.attributes = AttributesOf(entry.name, st);
-      bool is_link = d->d_type == DT_LNK;
-      if (d->d_type == DT_UNKNOWN) {
-        struct stat lst;
-        is_link =
-            ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
-      }
-      if (is_link && S_ISDIR(st.st_mode)) entry.attributes |= attr::kReparsePoint;
-      entry.modified = ToFileTime(st.st_mtim);
-      entry.accessed = ToFileTime(st.st_atim);
-      entry.created = entry.modified;  // POSIX keeps no creation time in struct stat
-      entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-      entries->push_back(std::move(entry));
-      errno = 0;
-    }
-    int read_error = errno;
-    ::closedir(dir);
-    if (read_error != 0) return NativeError(read_error);
-    return {};
+    return List(folder, entries, nullptr);
+  }
+
+  SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                          bool* holds_others) override {
+    *holds_others = false;
+    return List(folder, folders, holds_others);
   }
 
   SysError GetEntry(const std::string& path, DirEntry* entry) override {

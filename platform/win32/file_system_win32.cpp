@@ -200,6 +200,22 @@ class Win32FileSystem : public FileSystem {
     return {};
   }
 
+  SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                          bool* holds_others) override {
+    *holds_others = false;
+    SysError e = ListFolder(folder, folders);
+    std::size_t kept = 0;
+    for (DirEntry& entry : *folders) {
+      if (entry.is_folder()) {
+        (*folders)[kept++] = std::move(entry);
+      } else {
+        *holds_others = true;
+      }
+    }
+    folders->resize(kept);
+    return e;
+  }
+
   SysError GetEntry(const std::string& path, DirEntry* entry) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
