@@ -22,19 +22,26 @@ run() {  # run DESCRIPTION ARGUMENT
 }
 
 echo "TslRun reads the scripts named by its argument and runs their jobs in a fixed order:"
-echo "synchronization, shortcuts, registry, file replace. The synchronization job writes its"
-echo "comparison report; the other jobs' own work arrives job by job (their scripts are read and"
-echo "the ones that cannot be read are reported)."
+echo "synchronization, shortcuts, registry, file replace. The synchronization job compares two"
+echo "folders and writes a report, or updates and synchronizes them and logs every file; the"
+echo "other jobs' own work arrives job by job (their scripts are read and the ones that cannot be"
+echo "read are reported)."
 echo
 
-# The comparison job over the two small folders of examples/synch, copied with fixed times so
-# that the report says the same on every run: budget.txt differs (newer on the left), notes.txt
-# is identical, plan.txt is only on the left, old.txt only on the right, draft.bak is masked out.
-cp -R "$here/synch/left" "$here/synch/right" "$work/"
-TZ=UTC touch -d '2024-05-02 09:30:00' "$work"/left/notes.txt "$work"/right/notes.txt \
-  "$work"/right/docs/budget.txt "$work"/right/old.txt
-TZ=UTC touch -d '2024-05-03 16:45:10' "$work"/left/docs/budget.txt "$work"/left/docs/plan.txt \
-  "$work"/left/docs/draft.bak
+# Lays out the two small folders of examples/synch in a folder of the temporary folder, with
+# fixed times: budget.txt differs (newer on the left), notes.txt is identical, plan.txt is only
+# on the left, old.txt only on the right, draft.bak is masked out.
+lay_out() {  # lay_out FOLDER
+  mkdir -p "$1"
+  cp -R "$here/synch/left" "$here/synch/right" "$1/"
+  TZ=UTC touch -d '2024-05-02 09:30:00' "$1"/left/notes.txt "$1"/right/notes.txt \
+    "$1"/right/docs/budget.txt "$1"/right/old.txt
+  TZ=UTC touch -d '2024-05-03 16:45:10' "$1"/left/docs/budget.txt "$1"/left/docs/plan.txt \
+    "$1"/left/docs/draft.bak
+}
+
+# The comparison job over the two folders, so that the report says the same on every run.
+lay_out "$work"
 export TSL_EXAMPLES="$work"
 echo "--- The comparison script examples/scripts/compare.ini on examples/synch (left and right)"
 echo "    TslRun \"compare.ini|||\""
@@ -45,6 +52,22 @@ for report in compare-report.txt compare-columns.txt; do
   echo "    $report:"
   sed -e 's/\r$//' -e "s|$work/||g" -e 's/^/      /' "$work/$report"
 done
+echo
+
+# An Update (left to right) and then a Synch (both ways) on fresh copies of the same folders;
+# both actions append to one log.
+demo="$work/demo"
+lay_out "$demo"
+echo "--- The Update and Synch actions of examples/scripts/synchronize.ini on fresh copies"
+echo "    TslRun \"synchronize.ini|||\""
+: >"$TESSALINE_TRANSCRIPT"
+(cd "$demo" && TSL_EXAMPLES="$demo" TZ=UTC "$tslrun" "$here/scripts/synchronize.ini|||")
+echo "    exit status $?"
+sed 's/^/    /' "$TESSALINE_TRANSCRIPT"
+echo "    synchronize-log.txt:"
+sed -e 's/\r$//' -e "s|$demo/||g" -e 's/^/      /' "$demo/synchronize-log.txt"
+echo "    the folders afterwards:"
+(cd "$demo" && find left right -type f | sort | sed 's/^/      /')
 echo
 run "All four scripts, in the fixed job order" "sync.ini|links.ini|regfix.ini|text.txt"
 run "A .REG file in the registry slot is taken as a registry file" "||import.reg|"
