@@ -90,6 +90,12 @@ class Batch {
   enum class Decision { kGo, kSkip, kCancel };
 
   bool is_delete() const { return request_.kind == FileOperationKind::kDelete; }
+  /// The error line of a copy, move or rename.
+  int ErrorId() const {
+    return request_.kind == FileOperationKind::kMove     ? text_id::kLogMoveError
+           : request_.kind == FileOperationKind::kRename ? text_id::kLogRenameError
+                                                         : text_id::kLogCopyError;
+  }
   std::string ToPathOf(std::size_t index) const;
   void ListItems();
   void AppendFolderFiles(const Item& folder);
@@ -238,10 +244,7 @@ bool Batch::RunItem(const Item& item) {
   if (!state_.read_only_all) state_.overwrite_read_only = false;
   Lookup target = LookUp(item.to);
   if (target.state == Lookup::kFailed) {
-    Failed(ErrorLine(request_.kind == FileOperationKind::kCopy   ? text_id::kLogCopyError
-                     : request_.kind == FileOperationKind::kMove ? text_id::kLogMoveError
-                                                                 : text_id::kLogRenameError,
-                     target.error, item));
+    Failed(ErrorLine(ErrorId(), target.error, item));
     return true;
   }
   bool asking =
@@ -269,10 +272,7 @@ Batch::Decision Batch::Ask(const Item& item, const DirEntry& existing) {
   if (source.state != Lookup::kPresent) {
     SysError missing =
         source.state == Lookup::kFailed ? source.error : ErrorOfKind(ErrorKind::kNotFound);
-    Failed(ErrorLine(request_.kind == FileOperationKind::kMove     ? text_id::kLogMoveError
-                     : request_.kind == FileOperationKind::kRename ? text_id::kLogRenameError
-                                                                   : text_id::kLogCopyError,
-                     missing, item));
+    Failed(ErrorLine(ErrorId(), missing, item));
     return Decision::kSkip;
   }
   bool protect = !state_.read_only_all && (existing.attributes & kProtected);
