@@ -181,13 +181,15 @@ bool Operation::Prune() {
   return true;
 }
 
-// Deletes the target files whose source has exactly the same time and size. A pair that is one
-// file seen twice (the same folder compared with itself) is no duplicate.
+// Deletes the target files whose source has exactly the same time and size. A pair that the
+// comparison found different (its contents, when it compared them) is no duplicate, nor is a
+// pair that is one file seen twice (the same folder compared with itself).
 void Operation::RemoveIdentical() {
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kDelete;
   for (const FilePair& pair : c_.lists.pairs) {
     if (pair.source.modified != pair.target.modified || pair.source.size != pair.target.size ||
+        pair.target.compare_state != kIdentical ||
         cp::EqualsIgnoreCase(pair.source.path, pair.target.path)) {
       continue;
     }

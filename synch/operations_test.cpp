@@ -268,6 +268,15 @@ TEST_F(OperationsTest, IdenticalNeedsExactlyTheSameTimeAndNeverTheFileItself) {
   std::vector<std::string> log = Run(op::kIdentical);
   EXPECT_TRUE(PathExists(Path("dst/a.txt")));
   EXPECT_EQ(log.size(), 3u);
+  // Contents compared and found different: no duplicate, whatever the times and sizes say.
+  File("dst/a.txt", "SAME");
+  log = Run(op::kIdentical, "Check Same Size Files=1\n");
+  EXPECT_TRUE(PathExists(Path("dst/a.txt")));
+  EXPECT_EQ(log.size(), 3u);
+  File("dst/a.txt", "same");
+  log = Run(op::kIdentical, "Check Same Size Files=1\n");
+  EXPECT_FALSE(PathExists(Path("dst/a.txt")));
+  EXPECT_EQ(log.at(2), Deleted("dst/a.txt"));
   // The same folder as source and target: every pair is one file, and nothing is deleted.
   services_.outputs.clear();
   job_.RunSynchronizationScript(Script(
