@@ -91,7 +91,8 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  virtual SysError ReadWholeFile(const std::string& path, std::string* content) = 0;
+  /// Reads a whole file (through OpenForReading unless a file service knows better).
+  virtual SysError ReadWholeFile(const std::string& path, std::string* content);
   /// Opened with sharing denied to nobody.
   virtual SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
   /// Opened binary and not shared with other writers.

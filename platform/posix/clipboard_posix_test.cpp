@@ -75,24 +75,7 @@ class VirtualDisplay {
   std::string number_;
 };
 
-class ScopedVariable {
- public:
-  ScopedVariable(const std::string& name, const std::optional<std::string>& value)
-      : name_(name), saved_(GetEnvironmentValue(name)) {
-    Set(value);
-  }
-  ~ScopedVariable() { Set(saved_); }
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value)
-      SetEnvironmentValue(name_, *value);
-    else
-      UnsetEnvironmentValue(name_);
-  }
-  std::string name_;
-  std::optional<std::string> saved_;
-};
+using ScopedVariable = testing::ScopedEnvironment;
 
 class ClipboardPosixTest : public ::testing::Test {
  protected:

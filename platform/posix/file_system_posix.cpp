@@ -194,23 +194,6 @@ SysError List(const std::string& folder, std::vector<DirEntry>* entries, bool* o
 
 class PosixFileSystem : public FileSystem {
  public:
-  SysError ReadWholeFile(const std::string& path, std::string* content) override {
-    std::unique_ptr<ReadableFile> file;
-    if (SysError e = OpenForReading(path, &file); e.failed()) return e;
-    content->assign(file->Size(), '\0');
-    std::size_t done = 0;
-    while (done < content->size()) {
-      std::size_t got = 0;
-      if (SysError e = file->Read(content->data() + done, content->size() - done, &got);
-          e.failed()) {
-        return e;
-      }
-      if (got == 0) break;  // the file shrank while we read it
-      done += got;
-    }
-    content->resize(done);
-    return {};
-  }
 
   SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

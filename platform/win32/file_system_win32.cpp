@@ -117,23 +117,6 @@ class Win32WritableFile : public WritableFile {
 
 class Win32FileSystem : public FileSystem {
  public:
-  SysError ReadWholeFile(const std::string& path, std::string* content) override {
-    std::unique_ptr<ReadableFile> file;
-    if (SysError e = OpenForReading(path, &file); e.failed()) return e;
-    content->assign(file->Size(), '\0');
-    std::size_t done = 0;
-    while (done < content->size()) {
-      std::size_t got = 0;
-      if (SysError e = file->Read(content->data() + done, content->size() - done, &got);
-          e.failed()) {
-        return e;
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    content->resize(done);
-    return {};
-  }
 
   SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,

@@ -5,21 +5,8 @@
 #include <atomic>
 #include <chrono>
 
-#include "platform/environment.h"
 
 namespace tsl::testing {
-
-ScopedEnvironment::ScopedEnvironment(const std::string& name,
-                                     const std::optional<std::string>& value)
-    : name_(name), saved_(GetEnvironmentValue(name)) {
-  if (value) SetEnvironmentValue(name_, *value);
-  else UnsetEnvironmentValue(name_);
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-  if (saved_) SetEnvironmentValue(name_, *saved_);
-  else UnsetEnvironmentValue(name_);
-}
 
 ScopedRegistry::ScopedRegistry() : store_("TESSALINE_REGISTRY", folder_ / "registry.db") {
   static std::atomic<int> counter{0};

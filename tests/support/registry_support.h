@@ -10,19 +10,6 @@
 
 namespace tsl::testing {
 
-/// Sets (or, with no value, removes) an environment variable while it lives.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const std::string& name, const std::optional<std::string>& value);
-  ~ScopedEnvironment();
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> saved_;
-};
-
 /// A registry of the test's own while it lives. On Linux the store is a fresh file in a
 /// temporary folder; on Windows it is the real registry, where the test works below a scratch
 /// key HKEY_CURRENT_USER\Software\TessalineTest-<unique> that is deleted with everything below

@@ -12,6 +12,18 @@
 
 namespace tsl::testing {
 
+ScopedEnvironment::ScopedEnvironment(const std::string& name,
+                                     const std::optional<std::string>& value)
+    : name_(name), saved_(GetEnvironmentValue(name)) {
+  if (value) SetEnvironmentValue(name_, *value);
+  else UnsetEnvironmentValue(name_);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (saved_) SetEnvironmentValue(name_, *saved_);
+  else UnsetEnvironmentValue(name_);
+}
+
 char Separator() { return NativeSeparator(); }
 
 std::string Native(const std::string& path) {

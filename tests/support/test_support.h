@@ -1,6 +1,7 @@
 // Helpers shared by the unit and end-to-end tests.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,19 @@ class ScopedTempDir {
 
  private:
   std::string path_;
+};
+
+/// Sets (or, with no value, removes) an environment variable while it lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const std::string& name, const std::optional<std::string>& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
 };
 
 /// Native separator of the platform under test.
