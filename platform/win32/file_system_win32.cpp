@@ -1,6 +1,7 @@
 // The real file service on Windows, through the ANSI file functions.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -185,17 +186,11 @@ class Win32FileSystem : public FileSystem {
 
   SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
                           bool* holds_others) override {
-    *holds_others = false;
     SysError e = ListFolder(folder, folders);
-    std::size_t kept = 0;
-    for (DirEntry& entry : *folders) {
-      if (entry.is_folder()) {
-        (*folders)[kept++] = std::move(entry);
-      } else {
-        *holds_others = true;
-      }
-    }
-    folders->resize(kept);
+    auto others = std::remove_if(folders->begin(), folders->end(),
+                                 [](const DirEntry& entry) { return !entry.is_folder(); });
+    *holds_others = others != folders->end();
+    folders->erase(others, folders->end());
     return e;
   }
 
