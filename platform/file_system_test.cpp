@@ -11,6 +11,7 @@
 namespace tsl {
 namespace {
 
+using testing::Names;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
@@ -157,15 +158,6 @@ TEST(FileSystemTest, EntryOfOnePath) {
 bool IsCopyTemporary(const std::string& name) {
   bool tmp = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
   return tmp && (name.rfind(".tsl-", 0) == 0 || name.rfind("tsl", 0) == 0);
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<DirEntry> entries;
-  RealFileSystem().ListFolder(folder, &entries);
-  std::vector<std::string> names;
-  for (const DirEntry& entry : entries) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 TEST(FileCopyTest, KeepsTimeAndAttributesAndReplacesOnlyWhenAsked) {

@@ -5,9 +5,7 @@
 #include <map>
 #include <set>
 
-#include "app/messages.h"
 #include "platform/clock.h"
-#include "platform/environment.h"
 #include "platform/fault_injection.h"
 #include "platform/shell_file_operation.h"
 #include "synch/test_services.h"
@@ -27,20 +25,7 @@ constexpr FileTime kNoon = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
 
 class FileOperationTest : public ::testing::Test {
  protected:
-  FileOperationTest() {
-    SetEnvironmentValue("TESSALINE_TRANSCRIPT", dir_ / "transcript.txt");
-    Answers("");
-  }
-  ~FileOperationTest() override {
-    UnsetEnvironmentValue("TESSALINE_TRANSCRIPT");
-    SetEnvironmentValue("TESSALINE_ANSWERS", "");
-    ReloadMessageSettings();
-  }
-
-  void Answers(const std::string& answers) {
-    SetEnvironmentValue("TESSALINE_ANSWERS", answers);
-    ReloadMessageSettings();
-  }
+  void Answers(const std::string& answers) { questions_.Answers(answers); }
 
   // A file with fixed times; its folders are made.
   void File(const std::string& relative, const std::string& content, FileTime modified = kNoon,
@@ -71,12 +56,7 @@ class FileOperationTest : public ::testing::Test {
     return SplitLines(log_text_);
   }
 
-  std::vector<std::string> Transcript() {
-    std::string text;
-    RealFileSystem().ReadWholeFile(dir_ / "transcript.txt", &text);
-    RealFileSystem().RemoveFile(dir_ / "transcript.txt");
-    return SplitLines(text);
-  }
+  std::vector<std::string> Transcript() { return questions_.TakeTranscript(); }
 
   std::string Copied(const std::string& from, const std::string& to) {
     return "File " + dir_ / from + " was copied to " + dir_ / to;
@@ -98,6 +78,7 @@ class FileOperationTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
+  testing::ScriptedQuestions questions_{dir_ / "transcript.txt"};
   testing::TestServices services_;
   std::string custom_message_;
   std::string log_text_;

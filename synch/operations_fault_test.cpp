@@ -6,8 +6,6 @@
 
 #include <map>
 
-#include "app/messages.h"
-#include "platform/environment.h"
 #include "platform/fault_injection.h"
 #include "synch/synch_job.h"
 #include "synch/test_services.h"
@@ -52,13 +50,6 @@ bool IsTemporary(const std::string& name) {
 
 class OperationsFaultTest : public ::testing::Test {
  protected:
-  OperationsFaultTest() { SetEnvironmentValue("TESSALINE_TRANSCRIPT", dir_ / "transcript.txt"); }
-  ~OperationsFaultTest() override {
-    UnsetEnvironmentValue("TESSALINE_TRANSCRIPT");
-    SetEnvironmentValue("TESSALINE_ANSWERS", "");
-    ReloadMessageSettings();
-  }
-
   void LayOut() {
     testing::RemoveTree(dir_ / "src");
     testing::RemoveTree(dir_ / "dst");
@@ -112,11 +103,8 @@ class OperationsFaultTest : public ::testing::Test {
 
   // The lines of the error list, from the transcript (which escapes `\`, LF, CR and tab).
   std::vector<std::string> ErrorList() {
-    std::string text;
-    RealFileSystem().ReadWholeFile(dir_ / "transcript.txt", &text);
-    RealFileSystem().RemoveFile(dir_ / "transcript.txt");
     const std::string prefix = "Question: File Operations Errors: ", suffix = " -> OK";
-    for (const std::string& line : SplitLines(text)) {
+    for (const std::string& line : questions_.TakeTranscript()) {
       if (line.rfind(prefix, 0) != 0) continue;
       std::string listed;
       for (std::size_t i = prefix.size(); i < line.size() - suffix.size(); ++i) {
@@ -135,8 +123,7 @@ class OperationsFaultTest : public ::testing::Test {
   // Runs the operation with the k-th file operation failing; true when the fault was reached.
   bool RunFailing(int code, std::int64_t k, ErrorKind error, bool persistent) {
     LayOut();
-    SetEnvironmentValue("TESSALINE_ANSWERS", "Yes to All");
-    ReloadMessageSettings();
+    questions_.Answers("Yes to All");
     testing::TestServices services;
     SynchJob job(services);
     FaultInjectingFileSystem faulty(RealFileSystem());
@@ -183,6 +170,7 @@ class OperationsFaultTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
+  testing::ScriptedQuestions questions_{dir_ / "transcript.txt"};
 };
 
 TEST_F(OperationsFaultTest, EveryFailureOfAnUpdateOrASynchLeavesWholeFiles) {

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 
-#include "app/messages.h"
-#include "platform/environment.h"
 #include "platform/fault_injection.h"
 #include "synch/synch_job.h"
 #include "synch/test_services.h"
@@ -23,39 +20,20 @@ using testing::WriteFile;
 constexpr FileTime kSecond = 10000000;
 constexpr FileTime kNoon = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
 constexpr FileTime kLater = kNoon + 3600 * kSecond;
-const char kFolder[] = "<folder>";
+const char* const kFolder = testing::kFolderMark;
 const char kGone[] = "<gone>";
 
-using Tree = std::map<std::string, std::string>;  // relative path ("/" style) -> content
+using Tree = testing::FileTree;
 
 class OperationsTest : public ::testing::Test {
  protected:
-  OperationsTest() : job_(services_) {
-    SetEnvironmentValue("TESSALINE_TRANSCRIPT", dir_ / "transcript.txt");
-    Answers("");
-  }
-  ~OperationsTest() override {
-    UnsetEnvironmentValue("TESSALINE_TRANSCRIPT");
-    SetEnvironmentValue("TESSALINE_ANSWERS", "");
-    ReloadMessageSettings();
-  }
+  OperationsTest() : job_(services_) {}
 
-  void Answers(const std::string& answers) {
-    SetEnvironmentValue("TESSALINE_ANSWERS", answers);
-    ReloadMessageSettings();
-  }
+  void Answers(const std::string& answers) { questions_.Answers(answers); }
 
   void File(const std::string& relative, const std::string& content, FileTime modified = kNoon) {
-    for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-         slash = relative.find('/', slash + 1)) {
-      Files().MakeFolder(dir_ / relative.substr(0, slash));
-    }
-    if (content == kFolder) {
-      Files().MakeFolder(dir_ / relative);
-      return;
-    }
-    WriteFile(dir_ / relative, content);
-    ASSERT_TRUE(Files().SetTimes(dir_ / relative, modified, modified).ok());
+    if (content == kFolder) return testing::MakeFolders(dir_ / relative);
+    testing::WriteFileAt(dir_ / relative, content, modified);
   }
 
   // The two folders of most tests: a file of every kind of difference.
@@ -94,33 +72,9 @@ class OperationsTest : public ::testing::Test {
   }
 
   // Everything below a folder: files with their contents, folders marked.
-  Tree Contents(const std::string& name) {
-    Tree tree;
-    std::vector<std::string> pending{""};
-    while (!pending.empty()) {
-      std::string relative = pending.back();
-      pending.pop_back();
-      std::vector<DirEntry> entries;
-      Files().ListFolder(dir_ / (name + "/" + relative), &entries);
-      for (const DirEntry& entry : entries) {
-        std::string path = relative + entry.name;
-        if (entry.is_folder()) {
-          tree[path] = kFolder;
-          pending.push_back(path + "/");
-        } else {
-          tree[path] = testing::ReadFile(dir_ / (name + "/" + path));
-        }
-      }
-    }
-    return tree;
-  }
+  Tree Contents(const std::string& name) { return testing::ReadTree(dir_ / name); }
 
-  std::vector<std::string> Transcript() {
-    std::string text;
-    RealFileSystem().ReadWholeFile(dir_ / "transcript.txt", &text);
-    RealFileSystem().RemoveFile(dir_ / "transcript.txt");
-    return SplitLines(text);
-  }
+  std::vector<std::string> Transcript() { return questions_.TakeTranscript(); }
 
   std::string Path(const std::string& relative) { return dir_ / relative; }
   std::string Folder(const std::string& name) { return dir_ / name + testing::Separator(); }
@@ -135,6 +89,7 @@ class OperationsTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
+  testing::ScriptedQuestions questions_{dir_ / "transcript.txt"};
   testing::TestServices services_;
   SynchJob job_;
 };

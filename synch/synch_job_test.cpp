@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
 #include "platform/clock.h"
-#include "platform/environment.h"
 #include "synch/test_services.h"
 #include "tests/support/test_support.h"
 
@@ -21,20 +19,9 @@ constexpr FileTime kNoon = 132593328000000000LL;
 
 class SynchJobTest : public ::testing::Test {
  protected:
-  SynchJobTest() : job_(services_) {
-    SetEnvironmentValue("TESSALINE_TRANSCRIPT", dir_ / "transcript.txt");
-    Answers("");
-  }
-  ~SynchJobTest() override {
-    UnsetEnvironmentValue("TESSALINE_TRANSCRIPT");
-    SetEnvironmentValue("TESSALINE_ANSWERS", "");
-    ReloadMessageSettings();
-  }
+  SynchJobTest() : job_(services_) {}
 
-  void Answers(const std::string& answers) {
-    SetEnvironmentValue("TESSALINE_ANSWERS", answers);
-    ReloadMessageSettings();
-  }
+  void Answers(const std::string& answers) { questions_.Answers(answers); }
 
   void File(const std::string& relative, const std::string& content, FileTime modified,
             bool read_only = false) {
@@ -65,6 +52,7 @@ class SynchJobTest : public ::testing::Test {
   std::string Folder(const std::string& name) { return dir_ / name + testing::Separator(); }
 
   ScopedTempDir dir_;
+  testing::ScriptedQuestions questions_{dir_ / "transcript.txt"};
   testing::TestServices services_;
   SynchJob job_;
 };
@@ -297,7 +285,7 @@ TEST_F(SynchJobTest, DirectoryInfoScriptRunsOneJobWithoutTheDialog) {
 }
 
 TEST_F(SynchJobTest, PreparationExpandsFoldersAndSetsTheProgressLook) {
-  SetEnvironmentValue("TSL_SYNCH_ROOT", dir_.path());
+  testing::ScopedEnvironment root("TSL_SYNCH_ROOT", dir_.path());
   job_.settings().source_folder = "%TSL_SYNCH_ROOT%" + Native("/a");
   job_.settings().bitmap_file = "pic.bmp";
   job_.settings().allow_cancel = 0;
@@ -306,7 +294,6 @@ TEST_F(SynchJobTest, PreparationExpandsFoldersAndSetsTheProgressLook) {
   EXPECT_EQ(job_.settings().target_folder, "");
   EXPECT_EQ(services_.look, "pic.bmp no cancel");
   EXPECT_FALSE(job_.extra().crc32);  // no output file: no extra data
-  UnsetEnvironmentValue("TSL_SYNCH_ROOT");
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // files' times afterwards.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "platform/file_system.h"
 #include "tests/support/test_support.h"
 
@@ -14,23 +12,15 @@ namespace {
 constexpr FileTime kSecond = 10000000;
 constexpr FileTime kNoon = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
 constexpr FileTime kLater = kNoon + 3600 * kSecond;
-const char kFolder[] = "<folder>";
+const char* const kFolder = kFolderMark;
 
-using Tree = std::map<std::string, std::string>;  // relative path ("/" style) -> content
+using Tree = FileTree;
 
 class SynchOperationsTest : public ::testing::Test {
  protected:
   void File(const std::string& relative, const std::string& content, FileTime modified = kNoon) {
-    for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-         slash = relative.find('/', slash + 1)) {
-      Files().MakeFolder(dir_ / relative.substr(0, slash));
-    }
-    if (content == kFolder) {
-      Files().MakeFolder(dir_ / relative);
-      return;
-    }
-    WriteFile(dir_ / relative, content);
-    ASSERT_TRUE(Files().SetTimes(dir_ / relative, modified, modified).ok());
+    if (content == kFolder) return MakeFolders(dir_ / relative);
+    WriteFileAt(dir_ / relative, content, modified);
   }
 
   void StandardTrees() {
@@ -71,26 +61,7 @@ class SynchOperationsTest : public ::testing::Test {
     return SplitLines(log);
   }
 
-  Tree Contents(const std::string& name) {
-    Tree tree;
-    std::vector<std::string> pending{""};
-    while (!pending.empty()) {
-      std::string relative = pending.back();
-      pending.pop_back();
-      std::vector<DirEntry> entries;
-      RealFileSystem().ListFolder(dir_ / (name + "/" + relative), &entries);
-      for (const DirEntry& entry : entries) {
-        std::string path = relative + entry.name;
-        if (entry.is_folder()) {
-          tree[path] = kFolder;
-          pending.push_back(path + "/");
-        } else {
-          tree[path] = ReadFile(dir_ / (name + "/" + path));
-        }
-      }
-    }
-    return tree;
-  }
+  Tree Contents(const std::string& name) { return ReadTree(dir_ / name); }
 
   FileTime Modified(const std::string& relative) {
     DirEntry entry;

@@ -101,19 +101,6 @@ bool CreateUnnamed(const std::string& folder, Descriptor* fd, SysError* error) {
   return true;
 }
 
-SysError WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return {};
-}
-
 // The data, in chunks: by the kernel while it can, else read and written here. The copy takes
 // the size the file had when it was opened (less if it shrinks meanwhile).
 SysError CopyData(int in, int out, std::uint64_t size, const CopyStepCheck& check) {
@@ -209,6 +196,19 @@ SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string
 }
 
 }  // namespace
+
+SysError WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
 
 SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
                           const CopyStepCheck& check, const CopyOptions& options) {

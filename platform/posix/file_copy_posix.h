@@ -1,6 +1,8 @@
-// The copy of the POSIX file service, with the switches its own tests use.
+// The copy of the POSIX file service, with the switches its own tests use, and the write loop
+// that the file service shares with it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/file_system.h"
@@ -25,5 +27,8 @@ inline constexpr const char* kTemporarySuffix = ".tmp";
 /// new one; new files are not.
 SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
                           const CopyStepCheck& check, const CopyOptions& options = {});
+
+/// Writes all of `data` to `fd`, going on after interrupted and partial writes.
+SysError WriteAll(int fd, const char* data, std::size_t size);
 
 }  // namespace tsl::posix

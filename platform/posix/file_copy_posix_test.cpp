@@ -27,19 +27,11 @@ extern char** environ;
 namespace tsl {
 namespace {
 
+using testing::Names;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::SplitLines;
 using testing::WriteFile;
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<DirEntry> entries;
-  RealFileSystem().ListFolder(folder, &entries);
-  std::vector<std::string> names;
-  for (const DirEntry& entry : entries) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The fallback for file systems without O_TMPFILE: a named temporary file beside the target.
 TEST(PosixCopyTest, NamedTemporaryFilesAreRenamedOrRemoved) {

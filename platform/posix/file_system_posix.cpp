@@ -60,19 +60,6 @@ struct timespec ToTimespec(FileTime time) {
   return ts;
 }
 
-SysError WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return {};
-}
-
 class PosixReadableFile : public ReadableFile {
  public:
   PosixReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
@@ -114,7 +101,7 @@ class PosixWritableFile : public WritableFile {
     const char* bytes = static_cast<const char*>(data);
     if (buffer_.size() + size > kBufferSize) {
       if (SysError e = Flush(); e.failed()) return e;
-      if (size >= kBufferSize) return WriteAll(fd_, bytes, size);
+      if (size >= kBufferSize) return posix::WriteAll(fd_, bytes, size);
     }
     buffer_.insert(buffer_.end(), bytes, bytes + size);
     return {};
@@ -122,7 +109,7 @@ class PosixWritableFile : public WritableFile {
 
   SysError Flush() override {
     if (fd_ < 0) return NativeError(EBADF);
-    SysError e = WriteAll(fd_, buffer_.data(), buffer_.size());
+    SysError e = posix::WriteAll(fd_, buffer_.data(), buffer_.size());
     buffer_.clear();
     return e;
   }

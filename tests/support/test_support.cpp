@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
+#include "app/messages.h"
 #include "platform/environment.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"
@@ -22,6 +24,31 @@ ScopedEnvironment::ScopedEnvironment(const std::string& name,
 ScopedEnvironment::~ScopedEnvironment() {
   if (saved_) SetEnvironmentValue(name_, *saved_);
   else UnsetEnvironmentValue(name_);
+}
+
+ScriptedQuestions::ScriptedQuestions(const std::string& transcript_path)
+    : transcript_path_(transcript_path) {
+  transcript_.emplace("TESSALINE_TRANSCRIPT", transcript_path);
+  answers_.emplace("TESSALINE_ANSWERS", "");
+  ReloadMessageSettings();
+}
+
+ScriptedQuestions::~ScriptedQuestions() {
+  answers_.reset();
+  transcript_.reset();
+  ReloadMessageSettings();
+}
+
+void ScriptedQuestions::Answers(const std::string& answers) {
+  SetEnvironmentValue("TESSALINE_ANSWERS", answers);
+  ReloadMessageSettings();
+}
+
+std::vector<std::string> ScriptedQuestions::TakeTranscript() {
+  std::string text;
+  RealFileSystem().ReadWholeFile(transcript_path_, &text);
+  RealFileSystem().RemoveFile(transcript_path_);
+  return SplitLines(text);
 }
 
 char Separator() { return NativeSeparator(); }
@@ -70,6 +97,51 @@ std::string ReadFile(const std::string& path) {
   SysError e = RealFileSystem().ReadWholeFile(path, &content);
   EXPECT_TRUE(e.ok()) << StandardFileErrorText(e, path);
   return content;
+}
+
+void MakeFolders(const std::string& path) {
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/' || path[i] == Separator()) {
+      RealFileSystem().MakeFolder(path.substr(0, i));  // one that is there already is fine
+    }
+  }
+}
+
+void WriteFileAt(const std::string& path, const std::string& content, FileTime modified) {
+  std::size_t last = path.find_last_of(std::string("/") + Separator());
+  if (last != std::string::npos) MakeFolders(path.substr(0, last));
+  WriteFile(path, content);
+  EXPECT_TRUE(RealFileSystem().SetTimes(path, modified, modified).ok()) << path;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<DirEntry> entries;
+  RealFileSystem().ListFolder(folder, &entries);
+  std::vector<std::string> names;
+  for (const DirEntry& entry : entries) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+FileTree ReadTree(const std::string& folder) {
+  FileTree tree;
+  std::vector<std::string> pending{""};
+  while (!pending.empty()) {
+    std::string relative = pending.back();
+    pending.pop_back();
+    std::vector<DirEntry> entries;
+    RealFileSystem().ListFolder(folder + Separator() + Native(relative), &entries);
+    for (const DirEntry& entry : entries) {
+      std::string path = relative + entry.name;
+      if (entry.is_folder()) {
+        tree[path] = kFolderMark;
+        pending.push_back(path + "/");
+      } else {
+        tree[path] = ReadFile(folder + Separator() + Native(path));
+      }
+    }
+  }
+  return tree;
 }
 
 void RemoveTree(const std::string& path) {

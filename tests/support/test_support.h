@@ -1,10 +1,12 @@
 // Helpers shared by the unit and end-to-end tests.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/process.h"
 
 namespace tsl::testing {
@@ -40,6 +42,27 @@ class ScopedEnvironment {
   std::optional<std::string> saved_;
 };
 
+/// Scripted answers for the questions the code under test asks, and their transcript in a file,
+/// while it lives; at the end the environment is as before and the message settings are read
+/// again.
+class ScriptedQuestions {
+ public:
+  explicit ScriptedQuestions(const std::string& transcript_path);
+  ~ScriptedQuestions();
+  ScriptedQuestions(const ScriptedQuestions&) = delete;
+  ScriptedQuestions& operator=(const ScriptedQuestions&) = delete;
+
+  /// The answers from now on, in order.
+  void Answers(const std::string& answers);
+  /// The transcript's lines so far; the transcript then starts again empty.
+  std::vector<std::string> TakeTranscript();
+
+ private:
+  std::string transcript_path_;
+  std::optional<ScopedEnvironment> transcript_;
+  std::optional<ScopedEnvironment> answers_;
+};
+
 /// Native separator of the platform under test.
 char Separator();
 
@@ -49,6 +72,20 @@ std::string Native(const std::string& path);
 /// Writes (replacing) or reads a whole file; failures fail the current test.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
+
+/// Makes a folder and its missing parents.
+void MakeFolders(const std::string& path);
+
+/// Writes a file with the given last write (and access) time, making its missing folders.
+void WriteFileAt(const std::string& path, const std::string& content, FileTime modified);
+
+/// A folder tree read back: relative path ("/" style) -> content, `kFolderMark` for a folder.
+using FileTree = std::map<std::string, std::string>;
+inline constexpr const char kFolderMark[] = "<folder>";
+FileTree ReadTree(const std::string& folder);
+
+/// The names in a folder, sorted.
+std::vector<std::string> Names(const std::string& folder);
 
 /// Deletes a folder and everything in it.
 void RemoveTree(const std::string& path);
