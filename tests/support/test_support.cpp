@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include "app/messages.h"
 #include "platform/environment.h"
@@ -189,6 +191,14 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   options.environment.push_back({"TESSALINE_TRANSCRIPT", transcript_path});
 #ifdef TSL_TSLRUN_PATH
   ProcessResult result = RunProcess(BuiltProgram(TSL_TSLRUN_PATH), {argument}, options);
+  if (result.error.failed()) {
+    // Wine, busy just after its prefix was made, has been seen to refuse a process start once;
+    // a second refusal is a real failure.
+    std::fprintf(stderr, "TslRun could not be started (%s); trying once more\n",
+                 SystemErrorText(result.error.code).c_str());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    result = RunProcess(BuiltProgram(TSL_TSLRUN_PATH), {argument}, options);
+  }
 #else
   ProcessResult result;
   ADD_FAILURE() << "TslRun is not known to this test program";
