@@ -6,12 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "platform/file_operation_dialogs.h"
+#include "platform/win32/window_test_support.h"
 #include "resources/dialog_ids.h"
 
 namespace tsl {
@@ -19,11 +17,9 @@ namespace {
 
 INT_PTR CALLBACK Quiet(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-std::string TextOf(HWND window) {
-  char buffer[256] = {};
-  GetWindowTextA(window, buffer, sizeof buffer);
-  return buffer;
-}
+using testing::PressButton;
+using testing::TextOf;
+using testing::WindowActor;
 
 TEST(FileOperationDialogsTest, ReplaceConfirmationAndErrorListAreInTheResources) {
   for (int id : {TSL_DIALOG_REPLACE, TSL_DIALOG_ERRORS}) {
@@ -55,46 +51,22 @@ TEST(FileOperationDialogsTest, ReplaceConfirmationAndErrorListAreInTheResources)
   DestroyWindow(errors);
 }
 
-// Waits for a top-level window with the caption, checks it and presses a button, from a thread
-// of its own while the dialog runs on this one.
-class Clicker {
- public:
-  Clicker(std::string caption, int button, std::function<void(HWND)> check)
-      : thread_([this, caption, button, check] {
-          auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-          while (std::chrono::steady_clock::now() < end) {
-            HWND window = FindWindowA(nullptr, caption.c_str());
-            if (window && IsWindowVisible(window)) {  // shown: its texts are in
-              check(window);
-              PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
-              return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          }
-        }) {}
-  ~Clicker() { thread_.join(); }
-
- private:
-  std::thread thread_;
-};
-
 TEST(FileOperationDialogsTest, TheButtonsGiveTheAnswers) {
-  HWND probe =
-      CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  if (!probe) GTEST_SKIP() << "no window can be made here";
-  DestroyWindow(probe);
+  if (!testing::WindowsCanBeMade()) GTEST_SKIP() << "no window can be made here";
   std::string shown;
   {
-    Clicker click("Replace Confirmation", TSL_REPLACE_NO_TO_ALL,
-                  [&](HWND w) { shown = TextOf(GetDlgItem(w, TSL_REPLACE_EXISTING)); });
+    WindowActor click("Replace Confirmation", [&](HWND w) {
+      shown = TextOf(GetDlgItem(w, TSL_REPLACE_EXISTING));
+      PressButton(w, TSL_REPLACE_NO_TO_ALL);
+    });
     EXPECT_EQ(ShowReplaceConfirmation("Header", "C:\\a.txt (3 bytes)", "with:\nC:\\b.txt?"), 3);
   }
   EXPECT_EQ(shown, "C:\\a.txt (3 bytes)");
   std::atomic<long> rows{-1};
   {
-    Clicker click("File Operations Errors", IDOK, [&](HWND w) {
+    WindowActor click("File Operations Errors", [&](HWND w) {
       rows = static_cast<long>(SendDlgItemMessageA(w, TSL_ERRORS_LIST, LVM_GETITEMCOUNT, 0, 0));
+      PressButton(w, IDOK);
     });
     ShowFileOperationErrors("File Operations Errors", {"Error one", "Error two"});
   }
