@@ -26,7 +26,6 @@ Session CurrentSession() {
   return Session::kNone;
 }
 
-
 std::string FirstLine(const std::string& text) {
   std::string line = text.substr(0, text.find('\n'));
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();

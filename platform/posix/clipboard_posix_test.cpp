@@ -1,9 +1,11 @@
-// The Linux clipboard through xclip, on a virtual X display (Xvfb) started by the test itself.
+// The Linux clipboard: through xclip on a virtual X display (Xvfb) started by the test itself,
+// and through stand-ins for the Wayland tools.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -143,6 +145,58 @@ TEST_F(ClipboardPosixTest, AppendingKeepsTheOldText) {
   out.Write("only this");
   ASSERT_TRUE(out.Close());
   EXPECT_EQ(XclipOutput(), "only this");
+}
+
+// A Wayland session, with stand-ins for wl-copy and wl-paste first on PATH: wl-copy records
+// its arguments and keeps what it reads as the clipboard; wl-paste gives it back, or says
+// that nothing is copied, as the real one does.
+class ClipboardWaylandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Script("wl-copy", "echo \"$@\" > '" + dir_ / "wl-copy-args" + "'\n/bin/cat > '" +
+                          dir_ / "clipboard" + "'\n");
+    Script("wl-paste", "echo \"$@\" > '" + dir_ / "wl-paste-args" + "'\nif [ -f '" +
+                           dir_ / "clipboard" + "' ]; then /bin/cat '" + dir_ / "clipboard" +
+                           "'; else echo 'Nothing is copied' >&2; exit 1; fi\n");
+    path_.emplace("PATH", bin_.path() + ":" + GetEnvironmentValue("PATH").value_or("/usr/bin"));
+  }
+
+  void Script(const std::string& name, const std::string& body) {
+    std::string path = bin_ / name;
+    testing::WriteFile(path, "#!/bin/sh\n" + body);
+    ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+  }
+
+  testing::ScopedTempDir bin_, dir_;
+  ScopedVariable x11_{"DISPLAY", std::nullopt}, wayland_{"WAYLAND_DISPLAY", "wayland-test"};
+  std::optional<ScopedVariable> path_;
+};
+
+TEST_F(ClipboardWaylandTest, AppendingGoesThroughWlPasteAndWlCopy) {
+  std::string text = "stale", why;
+  bool has_text = true;
+  ASSERT_TRUE(SystemClipboard().ReadText(&text, &has_text, &why).ok()) << why;
+  EXPECT_FALSE(has_text) << "nothing copied is no failure";
+
+  OutputDestination out;
+  out.Open("Clipboard", true);
+  out.Write("caf\xE9\r\n");
+  ASSERT_TRUE(out.Close());
+  EXPECT_EQ(testing::ReadFile(dir_ / "clipboard"), "caf\xC3\xA9\r\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "wl-copy-args"), "--type text/plain;charset=utf-8\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "wl-paste-args"), "--no-newline --type text\n");
+
+  out.Open("Clipboard", true);
+  out.Write("more\r\n");
+  ASSERT_TRUE(out.Close());
+  EXPECT_EQ(testing::ReadFile(dir_ / "clipboard"), "caf\xC3\xA9\r\nmore\r\n");
+}
+
+TEST_F(ClipboardWaylandTest, AFailingToolIsAnError) {
+  Script("wl-copy", "echo 'Failed to connect to a Wayland server' >&2\nexit 1\n");
+  std::string why;
+  EXPECT_TRUE(SystemClipboard().WriteText("text", &why).failed());
+  EXPECT_NE(why.find("wl-copy: Failed to connect to a Wayland server"), std::string::npos) << why;
 }
 
 TEST(ClipboardPosixNoDisplayTest, OpenFailsWithoutADisplay) {
