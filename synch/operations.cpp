@@ -98,8 +98,9 @@ class Operation {
 void Operation::Run() {
   if (s_.match_in_subfolders != 0) return;
   OpenLog();
-  std::string when = FormatWithPicture(c_.services.ShortDatePicture(), c_.services.LocalNow()) +
-                     " " + FormatWithPicture(c_.services.TimePicture(), c_.services.LocalNow());
+  const CalendarTime now = c_.services.LocalNow();  // one reading: date and time agree at midnight
+  std::string when = FormatWithPicture(c_.services.ShortDatePicture(), now) + " " +
+                     FormatWithPicture(c_.services.TimePicture(), now);
   Write(OperationLogHeader(code_, when, s_, source_, target_));
   if (!CheckFolders() || !Compare()) return;
   if (code_ == op::kPrune && !Prune()) return;
