@@ -45,6 +45,10 @@ class FaultInjectingFileSystem : public FileSystem {
   SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
                           bool* holds_others) override;
   SysError GetEntry(const std::string& path, DirEntry* entry) override;
+  /// Not counted: it only asks which file a path names.
+  SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    return inner_.GetIdentity(path, identity);
+  }
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override;
   SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override;

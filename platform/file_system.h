@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/error.h"
@@ -38,8 +39,22 @@ struct DirEntry {
   FileTime accessed = 0;
   FileTime modified = 0;
   std::uint64_t size = 0;
+  /// A symbolic link (or, on Windows, a reparse point); the fields above describe what it points
+  /// to. A link to a folder also has kReparsePoint in its attributes.
+  bool link = false;
+  /// Neither a regular file nor a folder (a pipe, socket or device): never opened for its
+  /// contents.
+  bool special = false;
 
   bool is_folder() const { return (attributes & attr::kDirectory) != 0; }
+};
+
+/// Which file a path names, whatever its spelling and the links on the way: the device and inode
+/// on POSIX, the volume serial number and file index on Windows.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
 };
 
 /// A file open for reading.
@@ -110,6 +125,8 @@ class FileSystem {
 
   /// What a listing of the path's folder would say about it (name, attributes, times, size).
   virtual SysError GetEntry(const std::string& path, DirEntry* entry) = 0;
+  /// The identity of the file or folder a path names (links followed).
+  virtual SysError GetIdentity(const std::string& path, FileIdentity* identity) = 0;
   virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
   virtual SysError SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   /// Sets the last access and last write times (UTC); a time of 0 leaves that one as it is.
@@ -162,5 +179,14 @@ class ScopedFileSystem {
 
 /// True when the path names an existing file or folder.
 bool PathExists(const std::string& path);
+
+/// The identities of a folder and of every folder above it as the system resolves them (links
+/// followed), the folder's own first and the root's last.
+SysError FolderAncestry(const std::string& folder, std::vector<FileIdentity>* ancestry);
+
+/// True for the names of the temporary files that copies write beside their targets (see
+/// CopyFileKeepingTimes): scans pass them over, so that a leftover of a killed copy is never
+/// compared or copied.
+bool IsCopyTemporaryName(std::string_view name);
 
 }  // namespace tsl

@@ -2,6 +2,7 @@
 // the order they were added, files have contents, and any folder can be made unreadable.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -69,6 +70,12 @@ class MemoryFileSystem : public FileSystem {
   }
   SysError GetEntry(const std::string&, DirEntry*) override {
     return ErrorOfKind(ErrorKind::kNotFound);
+  }
+  /// Each path is a file of its own: the key's hash is its index.
+  SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    identity->volume = 1;
+    identity->index = std::hash<std::string>()(Key(path));
+    return {};
   }
   SysError GetAttributes(const std::string&, std::uint32_t*) override {
     return ErrorOfKind(ErrorKind::kNotFound);

@@ -234,6 +234,14 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
+  SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    identity->volume = static_cast<std::uint64_t>(st.st_dev);
+    identity->index = static_cast<std::uint64_t>(st.st_ino);
+    return {};
+  }
+
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return LastError();

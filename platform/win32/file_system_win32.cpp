@@ -207,6 +207,21 @@ class Win32FileSystem : public FileSystem {
     return {};
   }
 
+  // Folders open only with backup semantics; nothing is read or written through the handle.
+  SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    bool got = GetFileInformationByHandle(handle, &info) != 0;
+    SysError error = got ? SysError{} : LastError();
+    CloseHandle(handle);
+    if (!got) return error;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return {};
+  }
+
   SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
     DWORD value = GetFileAttributesA(path.c_str());
     if (value == INVALID_FILE_ATTRIBUTES) return LastError();
