@@ -37,7 +37,9 @@ struct FileRecord {
   FileTime created = 0;         // local times
   FileTime accessed = 0;
   FileTime modified = 0;
+  FileTime modified_utc = 0;    // what comparisons use: one scale whatever the date's offset
   std::uint64_t size = 0;
+  bool link = false;            // a symbolic link to a file (the rest describes that file)
   int compare_state = kNotDecided;
   std::uint32_t checksum = 0;  // 0: not computed
   std::uint32_t crc32 = 0;     // 0: not computed

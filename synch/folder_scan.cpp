@@ -141,7 +141,9 @@ Frame OpenFolder(const std::string& folder, const ScanContext& context) {
   if (error.failed()) {
     frame.entries.clear();
     bool missing = error.kind == ErrorKind::kNotFound || error.kind == ErrorKind::kPathNotFound;
-    if (!missing && context.unlisted) context.unlisted->push_back(UnlistedFolder{folder, error});
+    if (!missing && context.left_alone) {
+      context.left_alone->push_back(LeftAlone{folder, LeftAloneReason::kUnlisted, error});
+    }
   }
   return frame;
 }

@@ -61,8 +61,9 @@ struct ScanContext {
   JobProgress* progress = nullptr;   // status texts every tenth file, when open
   const bool* cancel = nullptr;      // polled after every entry
   TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
-  /// Receives the folders that exist but could not be listed, when given.
-  std::vector<UnlistedFolder>* unlisted = nullptr;
+  /// Receives the entries left out of the comparison (folders that could not be listed, ...),
+  /// when given.
+  std::vector<LeftAlone>* left_alone = nullptr;
 };
 
 /// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.

@@ -71,9 +71,9 @@ TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
 
   // The locked folder is noted with its error; a missing root is empty, not unlisted.
   NameMasks masks("*.*");
-  std::vector<UnlistedFolder> unlisted;
+  std::vector<LeftAlone> unlisted;
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
-  context.unlisted = &unlisted;
+  context.left_alone = &unlisted;
   EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
   ASSERT_EQ(unlisted.size(), 1u);
   EXPECT_EQ(unlisted[0].path, Native("/m/src/locked/"));

@@ -259,6 +259,15 @@ bool ContentsEqual(FileRecord& source, FileRecord& target, const SynchSettings& 
 
 }  // namespace
 
+std::string LeftAloneLine(const LeftAlone& entry) {
+  switch (entry.reason) {
+    case LeftAloneReason::kUnlisted:
+      return SystemErrorText(entry.error.code) + ": " + entry.path;
+    default:
+      return entry.path;  // the other reasons' texts come with the scan that notes them
+  }
+}
+
 int CompareTimes(const FileRecord& source, const FileRecord& target, int offset, int precision) {
   switch (RelateTimes(source, target, offset, precision)) {
     case TimeRelation::kSourceOlder:

@@ -16,27 +16,50 @@ struct FilePair {
   bool identical = false;  // the classification's result
 };
 
-/// A folder that exists but could not be listed: what it holds is unknown.
-struct UnlistedFolder {
-  std::string path;  // with its closing separator
-  SysError error;
+/// Why an entry of a scanned tree is left out of the comparison.
+enum class LeftAloneReason {
+  kUnlisted,      // a folder that exists but could not be listed, or its entries not examined
+  kLinkToFolder,  // never entered
+  kSpecialFile,   // a pipe, socket or device: never opened
+  kUnusualName,   // a name holding LF, CR or a byte from 1 to 8
 };
 
-/// The three lists of a comparison: files found on one side only, and pairs; and the folders
-/// of each side that could not be listed.
+/// An entry of a scanned tree that the comparison left out. What it holds is unknown, not
+/// absent: nothing of the other side is copied over its place, nor deleted in its name.
+struct LeftAlone {
+  std::string path;  // a folder's with its closing separator
+  LeftAloneReason reason = LeftAloneReason::kUnlisted;
+  SysError error;  // why a folder could not be listed
+};
+
+/// The log line (without its line end) that says why an entry was left alone.
+std::string LeftAloneLine(const LeftAlone& entry);
+
+/// How the two folders of a job lie, judged by the folders' identities, not their texts.
+enum class FolderRelation {
+  kApart,
+  kSame,                // one folder, spelt twice (or reached through a link)
+  kTargetInsideSource,  // the target lies below the source
+  kSourceInsideTarget,
+};
+
+/// The three lists of a comparison: files found on one side only, and pairs; the entries of
+/// each side that the comparison left alone; and how the two folders lie.
 struct FileLists {
   std::vector<FileRecord> source;
   std::vector<FileRecord> target;
   std::vector<FilePair> pairs;
-  std::vector<UnlistedFolder> unlisted_source;
-  std::vector<UnlistedFolder> unlisted_target;
+  std::vector<LeftAlone> left_source;
+  std::vector<LeftAlone> left_target;
+  FolderRelation relation = FolderRelation::kApart;
 
   void Clear() {
     source.clear();
     target.clear();
     pairs.clear();
-    unlisted_source.clear();
-    unlisted_target.clear();
+    left_source.clear();
+    left_target.clear();
+    relation = FolderRelation::kApart;
   }
 };
 

@@ -49,9 +49,9 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 // The files that a folder which could not be listed may hold are unknown: a file of the other
 // side at such a place is neither copied over them nor deleted as an orphan.
-bool Unknown(const FileRecord& record, const std::vector<UnlistedFolder>& unlisted,
+bool Unknown(const FileRecord& record, const std::vector<LeftAlone>& unlisted,
              const std::string& root) {
-  for (const UnlistedFolder& folder : unlisted) {
+  for (const LeftAlone& folder : unlisted) {
     std::string_view relative = folder.path;
     relative.remove_prefix(std::min(root.size(), relative.size()));
     if (StartsWithIgnoringCase(record.RelativePath(), relative)) return true;
@@ -153,10 +153,8 @@ bool Operation::Compare() {
     Close();
     return false;
   }
-  for (const auto* side : {&c_.lists.unlisted_source, &c_.lists.unlisted_target}) {
-    for (const UnlistedFolder& folder : *side) {
-      Write(SystemErrorText(folder.error.code) + ": " + folder.path + kLineEnd);
-    }
+  for (const auto* side : {&c_.lists.left_source, &c_.lists.left_target}) {
+    for (const LeftAlone& entry : *side) Write(LeftAloneLine(entry) + kLineEnd);
   }
   return true;
 }
@@ -173,7 +171,7 @@ bool Operation::Prune() {
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kDelete;
   for (const FileRecord& record : lists.target) {
-    if (Unknown(record, lists.unlisted_source, source_)) continue;
+    if (Unknown(record, lists.left_source, source_)) continue;
     batch.from.push_back(destination_.empty() ? record.path
                                               : destination_ + std::string(record.RelativePath()));
   }
@@ -240,7 +238,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
   bool subfolders = s_.search_subfolders != 0;
   if (ways.add_to_target) {
     for (const FileRecord& record : lists.source) {
-      if (Unknown(record, lists.unlisted_target, target_)) continue;
+      if (Unknown(record, lists.left_target, target_)) continue;
       batch.from.push_back(record.path);
       batch.to.push_back(into_target + std::string(record.RelativePath()));
     }
@@ -249,7 +247,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
   for (FilePair& pair : lists.pairs) AddPairCopy(pair, ways, &batch);
   if (ways.add_to_source) {
     for (const FileRecord& record : lists.target) {
-      if (Unknown(record, lists.unlisted_source, source_)) continue;
+      if (Unknown(record, lists.left_source, source_)) continue;
       batch.from.push_back(record.path);
       batch.to.push_back(into_source + std::string(record.RelativePath()));
     }

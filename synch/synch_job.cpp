@@ -151,13 +151,13 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
-  source_scan.unlisted = &lists_.unlisted_source;
+  source_scan.left_alone = &lists_.left_source;
   bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.source);
   if (cancel_) return false;
   std::unique_ptr<FileSelector> target_selector =
       services_.MakeSelector(settings_.mask, settings_.target_folder);
   ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_, prefetch.get()};
-  target_scan.unlisted = &lists_.unlisted_target;
+  target_scan.left_alone = &lists_.left_target;
   bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.target);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;
