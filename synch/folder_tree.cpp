@@ -1,7 +1,9 @@
 #include "synch/folder_tree.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -85,25 +87,73 @@ bool RemoveFolder(const std::string& folder, std::uint32_t attributes) {
   return Files().RemoveFolder(path).ok();
 }
 
+// What stands at a folder's place below the target of a recreation.
+enum class Place {
+  kFolder,   // a folder: nothing to do
+  kMissing,  // nothing: the folder is made
+  kFile,     // a file of the folder's name: left as it is, and logged
+  kLink,     // a link to a folder: never made through (the scan logs the link)
+  kBelow,    // below a file, a link or a place that could not be examined: left out
+};
+
+constexpr const char* kFolderBlockedByFile =
+    "Folder was not created, a file of that name is in the way: ";
+
+// The place of `relative` (with its closing separator) below `to`, looked up once per folder.
+// What lies below a file, a link or a place that could not be examined is kBelow.
+Place PlaceOf(const std::string& to, const std::string& relative,
+              std::unordered_map<std::string, Place>* places) {
+  if (auto known = places->find(relative); known != places->end()) return known->second;
+  std::string parent = FolderPart(WithoutSeparator(relative), NativePathStyle());
+  Place place = Place::kFolder;
+  if (!parent.empty()) place = PlaceOf(to, parent, places);
+  if (place == Place::kFolder) {
+    DirEntry entry;
+    SysError e = Files().GetEntry(WithoutSeparator(to + relative), &entry);
+    if (e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound) {
+      place = Place::kMissing;
+    } else if (e.failed()) {
+      place = Place::kBelow;
+    } else if (!entry.is_folder()) {
+      place = Place::kFile;
+    } else if (entry.link || (entry.attributes & attr::kReparsePoint)) {
+      place = Place::kLink;
+    }
+  } else if (place != Place::kMissing) {
+    place = Place::kBelow;
+  }
+  places->emplace(relative, place);
+  return place;
+}
+
 }  // namespace
 
-void RecreateFolderTree(const std::string& from, const std::string& to) {
+std::vector<std::string> RecreateFolderTree(const std::string& from, const std::string& to) {
   std::vector<VisitedFolder> folders;
   WalkDeepestFirst(from, [&](const VisitedFolder& folder) {
     folders.push_back(folder);
     return false;
   });
   // Which folders are missing is decided before any is made: a folder made as the parent of a
-  // deeper one gets its own attributes too.
+  // deeper one gets its own attributes too. A folder's state is looked up once; its parents are
+  // all in the list, so the walk up stops at the first one known.
+  std::unordered_map<std::string, Place> places;
+  std::vector<std::string> lines;
   std::vector<const VisitedFolder*> missing;
   for (const VisitedFolder& folder : folders) {
-    if (!PathExists(to + folder.relative)) missing.push_back(&folder);
+    Place place = PlaceOf(to, folder.relative, &places);
+    if (place == Place::kMissing) missing.push_back(&folder);
   }
+  for (const auto& [relative, place] : places) {
+    if (place == Place::kFile) lines.push_back(kFolderBlockedByFile + to + relative);
+  }
+  std::sort(lines.begin(), lines.end());  // the map's order is no order
   for (const VisitedFolder* folder : missing) EnsureParentFolders(to + folder->relative + ".");
   for (const VisitedFolder* folder : missing) {
     std::uint32_t attributes = folder->attributes & kSettable;
     if (attributes != 0) Files().SetAttributes(WithoutSeparator(to + folder->relative), attributes);
   }
+  return lines;
 }
 
 void RemoveEmptyFolders(const std::string& root) {

@@ -7,13 +7,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tsl {
 
 /// Creates below `to` every folder that is below `from` and missing in `to`, with any missing
 /// parents, and gives each folder it created the attributes of its counterpart below `from`.
-/// Both folders end with a separator.
-void RecreateFolderTree(const std::string& from, const std::string& to);
+/// Both folders end with a separator. A folder is never made through a link to a folder, nor
+/// where a file of its name stands: the log lines for the latter are returned.
+std::vector<std::string> RecreateFolderTree(const std::string& from, const std::string& to);
 
 /// Removes every empty folder below `root` (one that holds no file and only folders that were
 /// empty), clearing its read-only attribute first; `root` itself too when the whole tree was

@@ -2,11 +2,15 @@
 // code's own preparation (prune, duplicates, folder trees), the copy batch, the end line.
 #include "synch/operations.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "app/messages.h"
-#include "platform/code_page.h"
+#include "platform/file_names.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
 #include "synch/file_operation.h"
@@ -17,6 +21,14 @@ namespace tsl {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kNestedFolders =
+    "The source and target folders are the same folder, or one lies inside the other: "
+    "nothing is deleted.";
+constexpr const char* kNameClash = ": a file whose name differs only in letter case is there";
+
+std::string NotDeletedLine(const std::string& path, const std::string& reason) {
+  return "File " + path + " was not deleted: " + reason + kLineEnd;
+}
 
 // Which ways a job copies.
 struct Directions {
@@ -42,21 +54,84 @@ Directions DirectionsOf(int code) {
   }
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         cp::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+// The places of one side that the comparison left alone (folders it could not list, links to
+// folders, special files, odd names): what they hold is unknown, not absent, so a file of the
+// other side is neither copied over them nor deleted as an orphan in their name. Names are
+// compared as the file system compares them.
+class LeftAlonePlaces {
+ public:
+  LeftAlonePlaces(const std::vector<LeftAlone>& entries, const std::string& root) {
+    PathStyle style = NativePathStyle();
+    for (const LeftAlone& entry : entries) {
+      std::string_view relative = entry.path;
+      relative.remove_prefix(std::min(root.size(), relative.size()));
+      std::string folded = FoldFileName(relative, style);
+      bool folder = EndsWithSeparator(entry.path, style);
+      (folder ? folders_ : files_).insert(std::move(folded));
+    }
+  }
+
+  /// True when the relative path is such a place, or lies below one.
+  bool Holds(std::string_view relative) const {
+    if (files_.empty() && folders_.empty()) return false;
+    std::string folded = FoldFileName(relative, NativePathStyle());
+    if (files_.count(folded) || folders_.count(folded + NativeSeparator())) return true;
+    if (folders_.count("")) return true;  // the root itself could not be listed
+    for (std::size_t at = folded.find(NativeSeparator()); at != std::string::npos;
+         at = folded.find(NativeSeparator(), at + 1)) {
+      if (folders_.count(folded.substr(0, at + 1))) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::unordered_set<std::string> files_;
+  std::unordered_set<std::string> folders_;  // with their closing separators
+};
+
+// The relative paths of every file of one side, folded: a file of the other side that no pair
+// joined to one of them must not be copied over it (on a file system that ignores letter case
+// it would be the same file).
+std::unordered_set<std::string> FoldedPaths(const FileLists& lists, bool source_side) {
+  std::unordered_set<std::string> paths;
+  PathStyle style = NativePathStyle();
+  for (const FilePair& pair : lists.pairs) {
+    paths.insert(FoldFileName((source_side ? pair.source : pair.target).RelativePath(), style));
+  }
+  for (const FileRecord& record : source_side ? lists.source : lists.target) {
+    paths.insert(FoldFileName(record.RelativePath(), style));
+  }
+  return paths;
 }
 
-// The files that a folder which could not be listed may hold are unknown: a file of the other
-// side at such a place is neither copied over them nor deleted as an orphan.
-bool Unknown(const FileRecord& record, const std::vector<LeftAlone>& unlisted,
-             const std::string& root) {
-  for (const LeftAlone& folder : unlisted) {
-    std::string_view relative = folder.path;
-    relative.remove_prefix(std::min(root.size(), relative.size()));
-    if (StartsWithIgnoringCase(record.RelativePath(), relative)) return true;
+// Whether two files hold the same bytes, read afresh (no checksum stands in for the contents).
+// A file that cannot be read gives its error.
+SysError SameBytes(const std::string& a, const std::string& b, bool* same) {
+  *same = false;
+  std::unique_ptr<ReadableFile> first, second;
+  if (SysError e = Files().OpenForReading(a, &first); e.failed()) return e;
+  if (SysError e = Files().OpenForReading(b, &second); e.failed()) return e;
+  if (first->Size() != second->Size()) return {};
+  constexpr std::size_t kBlock = 1 << 16;
+  std::vector<char> x(kBlock), y(kBlock);
+  for (;;) {
+    std::size_t got_x = 0, got_y = 0;
+    if (SysError e = first->Read(x.data(), kBlock, &got_x); e.failed()) return e;
+    // Fill the second block to the same length (a read may return less than asked).
+    while (got_y < got_x) {
+      std::size_t got = 0;
+      if (SysError e = second->Read(y.data() + got_y, got_x - got_y, &got); e.failed()) return e;
+      if (got == 0) return {};
+      got_y += got;
+    }
+    if (got_x == 0) {
+      std::size_t more = 0;
+      if (SysError e = second->Read(y.data(), 1, &more); e.failed()) return e;
+      *same = more == 0;
+      return {};
+    }
+    if (std::memcmp(x.data(), y.data(), got_x) != 0) return {};
   }
-  return false;
 }
 
 class Operation {
@@ -77,8 +152,15 @@ class Operation {
   bool CheckFolders();
   bool CheckFolder(const std::string& folder);
   bool Compare();
+  bool RefuseNestedFolders();
   bool Prune();
+  bool KeepsOrphan(const FileRecord& orphan);
+  void NoteLink(const FileRecord& record);
   void RemoveIdentical();
+  bool KeepsDuplicate(const FilePair& pair);
+  void AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
+                        const std::string& into, FileOperationRequest* batch);
+  void RecreateFolders(const std::string& from, const std::string& to);
   void AddPairCopy(FilePair& pair, const Directions& ways, FileOperationRequest* batch);
   FileOperationRequest CopyBatch(const Directions& ways);
   bool RunBatch(FileOperationRequest request);
@@ -93,6 +175,8 @@ class Operation {
   SynchSettings& s_;
   std::string destination_;
   std::unique_ptr<ReportOutput> log_;
+  // The files that the source's links point to, looked up at the first orphan.
+  std::optional<std::vector<FileIdentity>> linked_;
 };
 
 void Operation::Run() {
@@ -103,9 +187,10 @@ void Operation::Run() {
                      FormatWithPicture(c_.services.TimePicture(), now);
   Write(OperationLogHeader(code_, when, s_, source_, target_));
   if (!CheckFolders() || !Compare()) return;
+  if ((code_ == op::kPrune || code_ == op::kIdentical) && RefuseNestedFolders()) return;
   if (code_ == op::kPrune && !Prune()) return;
   if (code_ == op::kIdentical) return RemoveIdentical();
-  if (code_ == op::kMakeFolders) RecreateFolderTree(source_, target_);
+  if (code_ == op::kMakeFolders) RecreateFolders(source_, target_);
   if (code_ == op::kDeleteEmpty) RemoveEmptyFolders(target_);
   FileOperationRequest batch = CopyBatch(DirectionsOf(code_));
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return;
@@ -159,6 +244,17 @@ bool Operation::Compare() {
   return true;
 }
 
+// The operations that delete refuse to run on one folder seen twice, or on two folders one of
+// which lies inside the other: each side's files would be taken for the other's. The script's
+// later actions still run. True when refused.
+bool Operation::RefuseNestedFolders() {
+  if (c_.lists.relation == FolderRelation::kApart) return false;
+  Write(std::string(kNestedFolders) + kLineEnd);
+  Close();
+  ShowMessage(kNestedFolders);
+  return true;
+}
+
 // Deletes the target's orphans (never when the source holds no file at all), then its folders
 // that the source lacks. False when the operation ends here.
 bool Operation::Prune() {
@@ -170,8 +266,9 @@ bool Operation::Prune() {
   }
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kDelete;
+  LeftAlonePlaces unknown(lists.left_source, source_);
   for (const FileRecord& record : lists.target) {
-    if (Unknown(record, lists.left_source, source_)) continue;
+    if (unknown.Holds(record.RelativePath()) || KeepsOrphan(record)) continue;
     batch.from.push_back(destination_.empty() ? record.path
                                               : destination_ + std::string(record.RelativePath()));
   }
@@ -180,22 +277,64 @@ bool Operation::Prune() {
   return true;
 }
 
+// An orphan that a link of the source points to is the source's file under another name: it
+// is kept, with a log line. Only links need the look (a hard link keeps its data anyway).
+bool Operation::KeepsOrphan(const FileRecord& orphan) {
+  if (!linked_) {
+    linked_.emplace();
+    for (const FilePair& pair : c_.lists.pairs) NoteLink(pair.source);
+    for (const FileRecord& record : c_.lists.source) NoteLink(record);
+  }
+  if (linked_->empty()) return false;
+  FileIdentity identity;
+  if (Files().GetIdentity(orphan.path, &identity).failed()) return false;
+  if (std::find(linked_->begin(), linked_->end(), identity) == linked_->end()) return false;
+  Write(NotDeletedLine(orphan.path, "a link of the source points to it"));
+  return true;
+}
+
+void Operation::NoteLink(const FileRecord& record) {
+  FileIdentity identity;
+  if (record.link && Files().GetIdentity(record.path, &identity).ok()) linked_->push_back(identity);
+}
+
 // Deletes the target files whose source has exactly the same time and size. A pair that the
-// comparison found different (its contents, when it compared them) is no duplicate, nor is a
-// pair that is one file seen twice (the same folder compared with itself).
+// comparison found different is no duplicate; and before each deletion the two files are read
+// again, byte by byte, and must be two files, not one file seen twice (a link, or the same
+// folder spelt two ways): otherwise the target is kept, with a log line.
 void Operation::RemoveIdentical() {
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kDelete;
   for (const FilePair& pair : c_.lists.pairs) {
-    if (pair.source.modified != pair.target.modified || pair.source.size != pair.target.size ||
-        pair.target.compare_state != kIdentical ||
-        cp::EqualsIgnoreCase(pair.source.path, pair.target.path)) {
+    if (pair.source.modified_utc != pair.target.modified_utc ||
+        pair.source.size != pair.target.size || pair.target.compare_state != kIdentical) {
       continue;
     }
-    batch.from.push_back(pair.target.path);
+    if (!KeepsDuplicate(pair)) batch.from.push_back(pair.target.path);
   }
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return;
   Finish();
+}
+
+bool Operation::KeepsDuplicate(const FilePair& pair) {
+  const std::string& source = pair.source.path;
+  const std::string& target = pair.target.path;
+  FileIdentity a, b;
+  SysError e = Files().GetIdentity(source, &a);
+  if (e.ok()) e = Files().GetIdentity(target, &b);
+  if (e.ok() && a == b) {
+    Write(NotDeletedLine(target, "it is the same file as " + source));
+    return true;
+  }
+  bool same = false;
+  if (e.ok()) e = SameBytes(source, target, &same);
+  if (e.failed()) {
+    Write(NotDeletedLine(target,
+                         "Error \"" + SystemErrorText(e.code) + "\" comparing it with " + source));
+    return true;
+  }
+  if (!same) Write(NotDeletedLine(target, "its contents differ from " + source));
+  return !same;
 }
 
 // The copy of a pair, if any: times that agree on a pair that differs (in size or content)
@@ -237,23 +376,42 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
   const std::string& into_source = destination_.empty() ? source_ : destination_;
   bool subfolders = s_.search_subfolders != 0;
   if (ways.add_to_target) {
-    for (const FileRecord& record : lists.source) {
-      if (Unknown(record, lists.left_target, target_)) continue;
-      batch.from.push_back(record.path);
-      batch.to.push_back(into_target + std::string(record.RelativePath()));
-    }
-    if (subfolders) RecreateFolderTree(source_, target_);
+    AddOneSideCopies(lists.source, true, into_target, &batch);
+    if (subfolders) RecreateFolders(source_, target_);
   }
   for (FilePair& pair : lists.pairs) AddPairCopy(pair, ways, &batch);
   if (ways.add_to_source) {
-    for (const FileRecord& record : lists.target) {
-      if (Unknown(record, lists.left_source, source_)) continue;
-      batch.from.push_back(record.path);
-      batch.to.push_back(into_source + std::string(record.RelativePath()));
-    }
-    if (subfolders) RecreateFolderTree(target_, source_);
+    AddOneSideCopies(lists.target, false, into_source, &batch);
+    if (subfolders) RecreateFolders(target_, source_);
   }
   return batch;
+}
+
+// The copies of the files found on one side only, to the same relative path below `into`. A
+// file is not copied where the other side left a place alone, nor over a file of the other side
+// whose name differs from its own in letter case only (that file has a partner of its own, or
+// the pairing could not tell which file is whose): that one is logged.
+void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
+                                 const std::string& into, FileOperationRequest* batch) {
+  const FileLists& lists = c_.lists;
+  LeftAlonePlaces unknown(from_source ? lists.left_target : lists.left_source,
+                          from_source ? target_ : source_);
+  std::unordered_set<std::string> other = FoldedPaths(lists, !from_source);
+  PathStyle style = NativePathStyle();
+  for (const FileRecord& record : records) {
+    if (unknown.Holds(record.RelativePath())) continue;
+    std::string to = into + std::string(record.RelativePath());
+    if (other.count(FoldFileName(record.RelativePath(), style))) {
+      Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
+      continue;
+    }
+    batch->from.push_back(record.path);
+    batch->to.push_back(std::move(to));
+  }
+}
+
+void Operation::RecreateFolders(const std::string& from, const std::string& to) {
+  for (const std::string& line : RecreateFolderTree(from, to)) Write(line + kLineEnd);
 }
 
 // Runs a batch with the job's flags; false (the job cancelled, the log closed) when aborted.

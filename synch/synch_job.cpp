@@ -127,11 +127,26 @@ void SynchJob::PrepareJob() {
 }
 
 void SynchJob::DispatchJob() {
+  if (!settings_.refusal.empty()) return RefuseJob();
   if (IsOperation(settings_.operation)) {
     RunOperation(settings_.source_folder, settings_.target_folder, settings_.operation);
     return;
   }
   CompareAndReport();
+}
+
+// A job whose settings are out of range runs nothing: a message and its log (when it has one) say
+// why. Like an unreadable script, this stops the job, so the message is shown whatever the
+// error-message switch says. The script's later actions still run.
+void SynchJob::RefuseJob() {
+  if (!settings_.output_file.empty()) {
+    if (std::unique_ptr<ReportOutput> log =
+            services_.OpenOutput(settings_.output_file, settings_.append_to_output != 0)) {
+      log->Write(settings_.refusal + "\r\n");
+      log->Close();
+    }
+  }
+  ShowMessage(settings_.refusal);
 }
 
 void SynchJob::RunOperation(const std::string& source, const std::string& target, int code) {

@@ -48,6 +48,7 @@ class SynchJob {
   SettingsReaders Readers();
   EscapeCoding Coding();
   void DispatchJob();
+  void RefuseJob();
   bool ScanBoth(JobProgress* progress);
   void WriteReportFile();
 

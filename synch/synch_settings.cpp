@@ -1,8 +1,11 @@
 // Reading synchronization scripts into SynchSettings.
 #include "synch/synch_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/code_page.h"
@@ -36,7 +39,6 @@ const IntKey kActionInts[] = {
     {"Older Overwrite", &SynchSettings::older_overwrite},
     {"Check Same Size Files", &SynchSettings::check_same_size_files},
     {"Group Files", &SynchSettings::group_files},
-    {"Time Check Precision", &SynchSettings::time_precision},
     {"Case Sensitive", &SynchSettings::case_sensitive},
     {"Skip Files Mask", &SynchSettings::skip_attributes},
     {"Reverse Filters", &SynchSettings::reverse_filters},
@@ -75,7 +77,6 @@ const IntKey kOptionsInts[] = {
     {"Older Overwrite", &SynchSettings::older_overwrite},
     {"Check Same Size Files", &SynchSettings::check_same_size_files},
     {"Group Files", &SynchSettings::group_files},
-    {"Time Check Precision", &SynchSettings::time_precision},
     {"Case Sensitive", &SynchSettings::case_sensitive},
     {"Filter Skip Mask", &SynchSettings::skip_attributes},
     {"Reverse Filters", &SynchSettings::reverse_filters},
@@ -103,18 +104,52 @@ void ReadTexts(const ScriptSection& section, const TextKey* begin, const TextKey
   for (const TextKey* k = begin; k != end; ++k) section.GetString(k->key, &(settings->*(k->field)));
 }
 
+// A number of seconds: whole, not negative, and small enough for the time arithmetic. Anything
+// else (a negative precision would call an older file newer, and a number past 2^31 used to wrap
+// to a negative one) refuses the job, with a message that names the key and the value.
+constexpr std::int64_t kMostSeconds = std::numeric_limits<std::int32_t>::max();
+
+std::optional<std::int64_t> SecondsValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kMostSeconds + (negative ? 1 : 0)) return std::nullopt;  // a 32-bit number
+  }
+  return negative ? -value : value;
+}
+
+void RefuseSeconds(const char* key, const std::string& value, SynchSettings* settings) {
+  if (settings->refusal.empty()) {
+    settings->refusal = std::string(key) + "=" + value +
+                        " is not a number of seconds from 0 to 2147483647: the action is not run.";
+  }
+}
+
+// An action's own valid value overrides a refusal that it inherited from the defaults.
+void AcceptSeconds(const char* key, SynchSettings* settings) {
+  std::string prefix = std::string(key) + "=";
+  if (settings->refusal.compare(0, prefix.size(), prefix) == 0) settings->refusal.clear();
+}
+
+void ReadPrecision(const ScriptSection& section, SynchSettings* settings) {
+  constexpr const char* kKey = "Time Check Precision";
+  std::string text;
+  if (!section.GetString(kKey, &text)) return;
+  std::optional<std::int64_t> seconds = SecondsValue(text);
+  if (!seconds || *seconds < 0) return RefuseSeconds(kKey, text, settings);
+  settings->time_precision = static_cast<std::int32_t>(*seconds);
+  AcceptSeconds(kKey, settings);
+}
+
 void ReadDate(const ScriptSection& section, const char* key, bool end_of_day,
               const SettingsReaders& readers, FileTime* out) {
   std::string text;
   if (!section.GetString(key, &text) || !readers.read_date) return;
   if (std::optional<FileTime> time = readers.read_date(text, end_of_day)) *out = *time;
-}
-
-// The second-folder offset is kept as a distance: its sign does not matter.
-std::int32_t Distance(std::int32_t value) {
-  if (value == std::numeric_limits<std::int32_t>::min())
-    return std::numeric_limits<std::int32_t>::max();
-  return value < 0 ? -value : value;
 }
 
 std::string Decoded(const SettingsReaders& readers, const std::string& text) {
@@ -124,6 +159,7 @@ std::string Decoded(const SettingsReaders& readers, const std::string& text) {
 void ReadOptionsSection(const ScriptSection& section, const SettingsReaders& readers,
                         SynchSettings* settings) {
   ReadInts(section, std::begin(kOptionsInts), std::end(kOptionsInts), settings);
+  ReadPrecision(section, settings);
   ReadTexts(section, std::begin(kOptionsTexts), std::end(kOptionsTexts), settings);
   section.GetInt64("Filter Min Size", &settings->min_size);
   section.GetInt64("Filter Max Size", &settings->max_size);
@@ -190,10 +226,19 @@ std::optional<int> SynchOptionCode(const std::string& value) {
 void ReadActionSection(const ScriptSection& section, const SettingsReaders& readers,
                        SynchSettings* settings) {
   ReadInts(section, std::begin(kActionInts), std::end(kActionInts), settings);
+  ReadPrecision(section, settings);
   ReadTexts(section, std::begin(kActionTexts), std::end(kActionTexts), settings);
-  std::int32_t offset = 0;
-  if (section.GetInt("Add Seconds To Second Dir", &offset)) {
-    settings->second_folder_offset = Distance(offset);
+  constexpr const char* kOffsetKey = "Add Seconds To Second Dir";
+  if (std::string text; section.GetString(kOffsetKey, &text)) {
+    std::optional<std::int64_t> offset = SecondsValue(text);
+    if (offset) {
+      // A distance: its sign does not matter.
+      settings->second_folder_offset =
+          static_cast<std::int32_t>(std::min(*offset < 0 ? -*offset : *offset, kMostSeconds));
+      AcceptSeconds(kOffsetKey, settings);
+    } else {
+      RefuseSeconds(kOffsetKey, text, settings);
+    }
   }
   section.GetInt64("Min Size Filter", &settings->min_size);
   section.GetInt64("Max Size Filter", &settings->max_size);

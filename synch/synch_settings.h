@@ -46,6 +46,8 @@ struct SynchSettings {
   std::int32_t group_files = 0;
   std::int32_t time_precision = 3;        // seconds
   std::int32_t second_folder_offset = 0;  // seconds, never negative
+  /// Why the job cannot run as its script says (a setting out of range); empty when it can.
+  std::string refusal;
   std::int32_t case_sensitive = 0;
   FileTime min_date = 0;  // UTC; 0: not set
   FileTime max_date = 0;

@@ -92,6 +92,39 @@ TEST(SynchSettingsTest, ActionKeysReachTheirFields) {
   EXPECT_EQ(actions.at(0).second_folder_offset, 2147483647);
 }
 
+// Seconds that do not fit, or a negative precision, refuse the action (the text names the key);
+// an action's own valid value overrides a refusal it inherited from the defaults.
+TEST(SynchSettingsTest, SecondsOutOfRangeRefuseTheAction) {
+  struct Case {
+    const char* script;
+    const char* refusal;  // empty: runs
+    int precision;
+  } cases[] = {
+      {"[Action1]\nTime Check Precision=7\n", "", 7},
+      {"[Action1]\nTime Check Precision=2147483647\n", "", 2147483647},
+      {"[Action1]\nTime Check Precision=-5\n", "Time Check Precision=-5", 3},
+      {"[Action1]\nTime Check Precision=2147483648\n", "Time Check Precision=2147483648", 3},
+      {"[Action1]\nAdd Seconds To Second Dir=4294970896\n", "Add Seconds To Second Dir=4294970896",
+       3},
+      {"[Default]\nTime Check Precision=-1\n[Action1]\nTime Check Precision=2\n", "", 2},
+      {"[Default]\nTime Check Precision=-1\n[Action1]\nMask=*.txt\n", "Time Check Precision=-1", 3},
+      {"[Options]\nTime Check Precision=-9\n[Directory Info]\nSource=a\n",
+       "Time Check Precision=-9", 3},
+  };
+  for (const Case& c : cases) {
+    ScriptFile script = Script(c.script);
+    SynchSettings s;
+    if (!ReadDirectoryInfo(script, TestReaders(), &s))
+      s = ReadActionList(script, TestReaders()).at(0);
+    std::string expected =
+        *c.refusal ? std::string(c.refusal) +
+                         " is not a number of seconds from 0 to 2147483647: the action is not run."
+                   : "";
+    EXPECT_EQ(s.refusal, expected) << c.script;
+    EXPECT_EQ(s.time_precision, c.precision) << c.script;
+  }
+}
+
 TEST(SynchSettingsTest, DirectoryInfoMasksAreAssembledLineByLine) {
   struct Case {
     const char* lines;
