@@ -66,8 +66,13 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
     date.minute = 59;
     date.second = 59;
   }
+  // The date reader takes years up to 30848, the file time scale ends in 30827: a year between
+  // them would drop the filter without a word.
   std::optional<FileTime> local = FromCalendar(date);
-  if (!local) return std::nullopt;
+  if (!local) {
+    ShowMessage(TableText(text_id::kInvalidYear));
+    return std::nullopt;
+  }
   return LocalToUtc(*local);
 }
 

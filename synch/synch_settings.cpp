@@ -185,11 +185,8 @@ void ReadOptionsLine(const std::string& key, const std::string& value, SynchSett
   }
 }
 
-void ReadDirectoryInfoLine(const ScriptSection& section, const std::string& key,
-                           const std::string& value, SynchSettings* settings) {
-  section.GetString("Source", &settings->source_folder);
-  section.GetString("Target", &settings->target_folder);
-  section.GetString("Destination", &settings->destination_folder);
+void ReadDirectoryInfoLine(const std::string& key, const std::string& value,
+                           SynchSettings* settings) {
   std::string& mask = settings->mask;
   if (cp::EqualsIgnoreCase(key, "Exclude Mask")) {
     mask += "~" + value + ";";
@@ -252,6 +249,7 @@ void ReadActionSection(const ScriptSection& section, const SettingsReaders& read
 bool ReadDirectoryInfo(const ScriptFile& script, const SettingsReaders& readers,
                        SynchSettings* settings) {
   bool is_directory_info = false;
+  const ScriptSection* folders_read = nullptr;
   settings->mask.clear();
   for (const std::unique_ptr<ScriptSection>& section : script.sections()) {
     bool directory_info = cp::EqualsIgnoreCase(section->name(), "Directory Info");
@@ -265,8 +263,17 @@ bool ReadDirectoryInfo(const ScriptFile& script, const SettingsReaders& readers,
       if (equals == std::string::npos) continue;
       std::string key = line.substr(0, equals), value = line.substr(equals + 1);
       if (directory_info) {
+        // The folders' getters take the first matching line: read once, at the section's first
+        // line with a value, they give what a read at every line would, without going over the
+        // section once per line.
+        if (section.get() != folders_read) {
+          section->GetString("Source", &settings->source_folder);
+          section->GetString("Target", &settings->target_folder);
+          section->GetString("Destination", &settings->destination_folder);
+          folders_read = section.get();
+        }
         is_directory_info = true;
-        ReadDirectoryInfoLine(*section, key, value, settings);
+        ReadDirectoryInfoLine(key, value, settings);
       } else {
         ReadOptionsLine(key, value, settings);
       }

@@ -231,5 +231,13 @@ TEST_F(SynchSafetyTest, AFolderBlockedByAFileIsLogged) {
                              dir_ / "dst/sub" + Separator()));
 }
 
+// A date filter whose year the date reader takes but the file time scale cannot hold is refused
+// with the year's message, not dropped without a word (which would let every file through).
+TEST_F(SynchSafetyTest, AYearBeyondTheTimeScaleIsReported) {
+  File("src/a.txt", "a");
+  Run({Action(dir_ / "src", dir_ / "dst", 3, "Min Date Filter=1/1/30830\r\n")}, "OK");
+  EXPECT_EQ(transcript_, std::vector<std::string>{"MessageBox: Invalid year -> OK"});
+}
+
 }  // namespace
 }  // namespace tsl::testing
