@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -87,46 +86,45 @@ bool RemoveFolder(const std::string& folder, std::uint32_t attributes) {
   return Files().RemoveFolder(path).ok();
 }
 
-// What stands at a folder's place below the target of a recreation.
-enum class Place {
-  kFolder,   // a folder: nothing to do
-  kMissing,  // nothing: the folder is made
-  kFile,     // a file of the folder's name: left as it is, and logged
-  kLink,     // a link to a folder: never made through (the scan logs the link)
-  kBelow,    // below a file, a link or a place that could not be examined: left out
-};
-
 constexpr const char* kFolderBlockedByFile =
     "Folder was not created, a file of that name is in the way: ";
 
-// The place of `relative` (with its closing separator) below `to`, looked up once per folder.
-// What lies below a file, a link or a place that could not be examined is kBelow.
-Place PlaceOf(const std::string& to, const std::string& relative,
-              std::unordered_map<std::string, Place>* places) {
-  if (auto known = places->find(relative); known != places->end()) return known->second;
-  std::string parent = FolderPart(WithoutSeparator(relative), NativePathStyle());
-  Place place = Place::kFolder;
-  if (!parent.empty()) place = PlaceOf(to, parent, places);
-  if (place == Place::kFolder) {
-    DirEntry entry;
-    SysError e = Files().GetEntry(WithoutSeparator(to + relative), &entry);
-    if (e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound) {
-      place = Place::kMissing;
-    } else if (e.failed()) {
-      place = Place::kBelow;
-    } else if (!entry.is_folder()) {
-      place = Place::kFile;
-    } else if (entry.link || (entry.attributes & attr::kReparsePoint)) {
-      place = Place::kLink;
+}  // namespace
+
+FolderPlace FolderPlaces::Of(const std::string& relative) {
+  // The folders above that are not known yet, nearest first; then each is looked up from the
+  // topmost down, so that what lies below a file or a link is never looked at.
+  std::vector<std::string> unknown;
+  FolderPlace above = FolderPlace::kFolder;
+  for (std::string folder = relative; !folder.empty();
+       folder = FolderPart(WithoutSeparator(folder), NativePathStyle())) {
+    auto known = places_.find(folder);
+    if (known != places_.end()) {
+      above = known->second;
+      break;
     }
-  } else if (place != Place::kMissing) {
-    place = Place::kBelow;
+    unknown.push_back(folder);
   }
-  places->emplace(relative, place);
-  return place;
+  for (auto folder = unknown.rbegin(); folder != unknown.rend(); ++folder) {
+    above = above == FolderPlace::kFolder    ? LookUp(*folder)
+            : above == FolderPlace::kMissing ? FolderPlace::kMissing
+                                             : FolderPlace::kBelow;
+    places_.emplace(*folder, above);
+  }
+  return above;
 }
 
-}  // namespace
+FolderPlace FolderPlaces::LookUp(const std::string& relative) const {
+  DirEntry entry;
+  SysError e = Files().GetEntry(WithoutSeparator(root_ + relative), &entry);
+  if (e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound) {
+    return FolderPlace::kMissing;
+  }
+  if (e.failed()) return FolderPlace::kBelow;
+  if (!entry.is_folder()) return FolderPlace::kFile;
+  if (entry.link || (entry.attributes & attr::kReparsePoint)) return FolderPlace::kLink;
+  return FolderPlace::kFolder;
+}
 
 std::vector<std::string> RecreateFolderTree(const std::string& from, const std::string& to) {
   std::vector<VisitedFolder> folders;
@@ -137,17 +135,15 @@ std::vector<std::string> RecreateFolderTree(const std::string& from, const std::
   // Which folders are missing is decided before any is made: a folder made as the parent of a
   // deeper one gets its own attributes too. A folder's state is looked up once; its parents are
   // all in the list, so the walk up stops at the first one known.
-  std::unordered_map<std::string, Place> places;
+  FolderPlaces places(to);
   std::vector<std::string> lines;
   std::vector<const VisitedFolder*> missing;
   for (const VisitedFolder& folder : folders) {
-    Place place = PlaceOf(to, folder.relative, &places);
-    if (place == Place::kMissing) missing.push_back(&folder);
+    FolderPlace place = places.Of(folder.relative);
+    if (place == FolderPlace::kMissing) missing.push_back(&folder);
+    if (place == FolderPlace::kFile) lines.push_back(kFolderBlockedByFile + to + folder.relative);
   }
-  for (const auto& [relative, place] : places) {
-    if (place == Place::kFile) lines.push_back(kFolderBlockedByFile + to + relative);
-  }
-  std::sort(lines.begin(), lines.end());  // the map's order is no order
+  std::sort(lines.begin(), lines.end());  // listing order is no order for a log
   for (const VisitedFolder* folder : missing) EnsureParentFolders(to + folder->relative + ".");
   for (const VisitedFolder* folder : missing) {
     std::uint32_t attributes = folder->attributes & kSettable;

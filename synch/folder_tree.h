@@ -7,9 +7,34 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tsl {
+
+/// What stands at a folder's place below a root.
+enum class FolderPlace {
+  kFolder,   // a folder
+  kMissing,  // nothing: a folder may be made there
+  kFile,     // a file of the folder's name
+  kLink,     // a link to a folder: nothing is ever made or written through it
+  kBelow,    // below a file, a link, or a place that could not be examined
+};
+
+/// The places of folders below one root, each looked up once (a tree's folders share their
+/// parents).
+class FolderPlaces {
+ public:
+  explicit FolderPlaces(std::string root) : root_(std::move(root)) {}
+  /// The place of `relative` (a folder path below the root, with its closing separator).
+  FolderPlace Of(const std::string& relative);
+
+ private:
+  FolderPlace LookUp(const std::string& relative) const;
+  std::string root_;
+  std::unordered_map<std::string, FolderPlace> places_;
+};
 
 /// Creates below `to` every folder that is below `from` and missing in `to`, with any missing
 /// parents, and gives each folder it created the attributes of its counterpart below `from`.

@@ -161,6 +161,7 @@ class Operation {
   void AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
                         const std::string& into, FileOperationRequest* batch);
   void RecreateFolders(const std::string& from, const std::string& to);
+  bool BlockedOnTheWay(const FileRecord& from, std::string_view relative);
   void AddPairCopy(FilePair& pair, const Directions& ways, FileOperationRequest* batch);
   FileOperationRequest CopyBatch(const Directions& ways);
   bool RunBatch(FileOperationRequest request);
@@ -177,6 +178,7 @@ class Operation {
   std::unique_ptr<ReportOutput> log_;
   // The files that the source's links point to, looked up at the first orphan.
   std::optional<std::vector<FileIdentity>> linked_;
+  std::optional<FolderPlaces> destination_places_;
 };
 
 void Operation::Run() {
@@ -362,6 +364,7 @@ void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperatio
   if (!to_source && !to_target) return;
   const FileRecord& from = to_source ? target : source;
   const FileRecord& replaced = to_source ? source : target;
+  if (!destination_.empty() && BlockedOnTheWay(from, replaced.RelativePath())) return;
   batch->from.push_back(from.path);
   batch->to.push_back(destination_.empty() ? replaced.path
                                            : destination_ + std::string(replaced.RelativePath()));
@@ -401,6 +404,7 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
   for (const FileRecord& record : records) {
     if (unknown.Holds(record.RelativePath())) continue;
     std::string to = into + std::string(record.RelativePath());
+    if (!destination_.empty() && BlockedOnTheWay(record, record.RelativePath())) continue;
     if (other.count(FoldFileName(record.RelativePath(), style))) {
       Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
       continue;
@@ -408,6 +412,18 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
     batch->from.push_back(record.path);
     batch->to.push_back(std::move(to));
   }
+}
+
+// A destination folder was never scanned: before a copy lands below it, the folders on the way
+// are looked at (each once), and a copy that would go through a link to a folder is left out.
+bool Operation::BlockedOnTheWay(const FileRecord& from, std::string_view relative) {
+  if (!destination_places_) destination_places_.emplace(destination_);
+  std::string folder = FolderPart(std::string(relative), NativePathStyle());
+  FolderPlace place = folder.empty() ? FolderPlace::kFolder : destination_places_->Of(folder);
+  if (place == FolderPlace::kFolder || place == FolderPlace::kMissing) return false;
+  Write("File " + from.path + " was not copied to " + destination_ + std::string(relative) +
+        ": a folder on its way is a link, a file, or cannot be examined" + kLineEnd);
+  return true;
 }
 
 void Operation::RecreateFolders(const std::string& from, const std::string& to) {

@@ -183,6 +183,16 @@ TEST_F(SynchSafetyTest, NothingChangesThroughALink) {
   File("q/docs/mine.txt", "not to be pruned");
   Run({Action(dir_ / "p", dir_ / "q", 4)});
   EXPECT_EQ(ReadFile(dir_ / "q/docs/mine.txt"), "not to be pruned");
+  // A destination folder is never scanned: its links are found on the way.
+  MakeFolders(dir_ / "dest");
+  Link(dir_ / "outside", "dest/docs");
+  log =
+      Run({Action(dir_ / "src", dir_ / "empty", 3, "Destination Path=" + dir_ / "dest" + "\r\n")});
+  EXPECT_EQ(ReadFile(dir_ / "outside/doc.txt"), "newer outside");
+  EXPECT_EQ(ReadFile(dir_ / "dest/keep.txt"), "k");
+  EXPECT_TRUE(Holds(log, "File " + dir_ / "src/docs/doc.txt" + " was not copied to " +
+                             dir_ / "dest/docs/doc.txt" +
+                             ": a folder on its way is a link, a file, or cannot be examined"));
 }
 
 // Settings out of range refuse their action with a message naming the key; the next action runs.
