@@ -42,6 +42,10 @@ constexpr int kCodes[] = {0, 1, 2, 3, 4, 5, 7, 8};
 constexpr int kDefaultWorlds = 3;
 constexpr bool kLinks = false;
 constexpr bool kCaseTwins = false;  // names differing only in case are one file there
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr int kDefaultWorlds = 8;  // TslRun starts slower with the sanitizers
+constexpr bool kLinks = true;
+constexpr bool kCaseTwins = true;
 #else
 constexpr int kDefaultWorlds = 25;
 constexpr bool kLinks = true;
@@ -350,12 +354,16 @@ struct Snapshot {
   std::vector<TreeFile> files;           // both trees
 };
 
+// How places are compared: as spelt where letter case makes other files, else folded, so that a
+// file replaced under another spelling of its name is still the same place.
+std::string Key(const std::string& place) { return kCaseTwins ? place : Upper(place); }
+
 // The place of a path in the world folder, or "" when it lies outside it.
 std::string PlaceOf(const fs::path& path, const fs::path& world) {
   std::error_code error;
   fs::path canonical = fs::weakly_canonical(path, error);
   fs::path relative = canonical.lexically_relative(world);
-  std::string text = relative.generic_string();
+  std::string text = Key(relative.generic_string());
   if (error || text.empty() || text.rfind("..", 0) == 0) return "";
   return text;
 }
@@ -378,7 +386,7 @@ void ScanTree(const fs::path& top, bool source, const fs::path& world, Snapshot*
       TreeFile file;
       file.source = source;
       file.relative = path;
-      file.entry = PlaceOf(child.path().parent_path(), world) + "/" + name;
+      file.entry = PlaceOf(child.path().parent_path(), world) + "/" + Key(name);
       file.file = PlaceOf(child.path(), world);
       file.via_link = link;
       RealFileSystem().ReadWholeFile(child.path().string(), &file.content);
@@ -413,7 +421,7 @@ Snapshot Take(const std::string& root, const std::string& path1, const std::stri
         entry.modified = listed.modified;
       }
     }
-    snapshot.entries[it->path().lexically_relative(world).generic_string()] = entry;
+    snapshot.entries[Key(it->path().lexically_relative(world).generic_string())] = entry;
   }
   ScanTree(path1, true, world, &snapshot);
   ScanTree(path2, false, world, &snapshot);
@@ -510,7 +518,7 @@ class Model {
   }
 
   bool InTrees(const std::string& place) const {
-    return place.rfind("src/", 0) == 0 || place.rfind("dst/", 0) == 0;
+    return Upper(place).rfind("SRC/", 0) == 0 || Upper(place).rfind("DST/", 0) == 0;
   }
 
   bool IsFolderLink(const std::string& place) const {
@@ -581,7 +589,7 @@ class Model {
           continue;
         }
         // A copy never goes into the folder it comes from (nested or aliased trees).
-        if (Parent(from.file) == Parent(place)) {
+        if (Parent(from.entry) == Parent(place)) {
           if (reason == "CopyOnlyFromPartner") reason = "NoCopyIntoOwnFolder";
           continue;
         }
@@ -622,7 +630,7 @@ class Model {
             !Carries(from, now.content, after)) {
           continue;
         }
-        if (Parent(from.file) == Parent(place)) {
+        if (Parent(from.entry) == Parent(place)) {
           reason = "NoCopyIntoOwnFolder";
           continue;
         }
