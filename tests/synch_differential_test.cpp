@@ -441,6 +441,42 @@ std::string Parent(const std::string& place) {
 // ---------------------------------------------------------------------------------------------
 // The model: which changes an operation may make. Every rule is named in the reports it gives.
 
+// The rules of the model, by the name that reports give, each with why it must hold.
+namespace rule {
+// the job knows only the two trees; what their links point at is not its own.
+constexpr char kOutsideUntouched[] = "OutsideUntouched";
+// a finished copy leaves no temporary file beside its target.
+constexpr char kNoTemporaryFilesLeft[] = "NoTemporaryFilesLeft";
+// no other operation has a reason to remove a folder.
+constexpr char kFoldersRemovedOnlyByPruneOrDeleteEmpty[] = "FoldersRemovedOnlyByPruneOrDeleteEmpty";
+// a link to a folder is never entered, so nothing allows touching it.
+constexpr char kFolderLinksUntouched[] = "FolderLinksUntouched";
+// only Prune and Remove identical delete, and only target files.
+constexpr char kDeleteOnlyPruneOrIdentical[] = "DeleteOnlyPruneOrIdentical";
+// a file that is also a source file (nested, aliased, linked) is the data being kept.
+constexpr char kSourceFilesNeverDeleted[] = "SourceFilesNeverDeleted";
+// Prune deletes a target file only when no source file has its path in any letter case.
+constexpr char kPruneOnlyOrphans[] = "PruneOnlyOrphans";
+// Remove identical deletes only a copy: same path, same bytes, another file.
+constexpr char kIdenticalOnlyTrueDuplicates[] = "IdenticalOnlyTrueDuplicates";
+// only Synch (both trees), Refresh, Update and Prune (the target) overwrite.
+constexpr char kReplaceOnlyByUpdatingCodes[] = "ReplaceOnlyByUpdatingCodes";
+// a copy puts a file in place, never a link or a folder.
+constexpr char kReplacedOnlyByFiles[] = "ReplacedOnlyByFiles";
+// new bytes in a file come from the file at the same path (any case) of the other tree.
+constexpr char kCopyOnlyFromPartner[] = "CopyOnlyFromPartner";
+// a copy into the folder it was read from overwrites a sibling or itself.
+constexpr char kNoCopyIntoOwnFolder[] = "NoCopyIntoOwnFolder";
+// an older file replaces a newer one only when Newer Overwrite asks for it.
+constexpr char kNeverReplacedByOlder[] = "NeverReplacedByOlder";
+// a new file lands at the exact path of the file it copies, in a tree the code adds to.
+constexpr char kNewFilesOnlyAtPartnerPath[] = "NewFilesOnlyAtPartnerPath";
+// bytes that went against the rules must at least survive in some other file.
+constexpr char kNoDataLost[] = "NoDataLost";
+// a second run finds nothing left to do: no flip-flop between names, no growth.
+constexpr char kConverges[] = "Converges";
+}  // namespace rule
+
 class Model {
  public:
   Model(int code, const Settings& settings, const Snapshot& before)
@@ -460,7 +496,7 @@ class Model {
         // Outside the two trees nothing changes, least of all what links point at.
         if (gone || !(now->second == was) || now->second.modified != was.modified ||
             now->second.permissions != was.permissions) {
-          report("OutsideUntouched", place + (gone ? " is gone" : " changed"));
+          report(rule::kOutsideUntouched, place + (gone ? " is gone" : " changed"));
         }
         continue;
       }
@@ -468,12 +504,12 @@ class Model {
       if (was.kind == Entry::kFolder) {
         // Only Prune and Delete Empty remove folders, and never one that stays a folder.
         if (!gone) continue;
-        if (code_ != 4 && code_ != 8) report("FoldersRemovedOnlyByPruneOrDeleteEmpty", place);
+        if (code_ != 4 && code_ != 8) report(rule::kFoldersRemovedOnlyByPruneOrDeleteEmpty, place);
         continue;
       }
       if (was.kind == Entry::kLink && IsFolderLink(place)) {
         // A link to a folder is never entered, so the job knows nothing that allows touching it.
-        report("FolderLinksUntouched", place + (gone ? " is gone" : " changed"));
+        report(rule::kFolderLinksUntouched, place + (gone ? " is gone" : " changed"));
         continue;
       }
       std::string why =
@@ -490,19 +526,19 @@ class Model {
     for (const std::string& content : lost_by_fault) {
       // Whatever a file held survives somewhere, unless the rules let it go.
       if (!contents_after.count(content))
-        report("NoDataLost", "\"" + content + "\" exists nowhere now");
+        report(rule::kNoDataLost, "\"" + content + "\" exists nowhere now");
     }
     for (const auto& [place, entry] : after.entries) {
       if (before_.entries.count(place)) continue;
       if (IsTemporaryName(place)) {
-        report("NoTemporaryFilesLeft", place);
+        report(rule::kNoTemporaryFilesLeft, place);
       } else if (!InTrees(place)) {
-        report("OutsideUntouched", place + " appeared");
+        report(rule::kOutsideUntouched, place + " appeared");
       } else if (entry.kind == Entry::kFile) {
         std::string why = WhyNotCreatable(place, entry, after);
         if (!why.empty()) report(why, place + " appeared with \"" + entry.content + "\"");
       } else if (entry.kind != Entry::kFolder) {
-        report("NewFilesOnlyAtPartnerPath", place + " appeared and is not a file");
+        report(rule::kNewFilesOnlyAtPartnerPath, place + " appeared and is not a file");
       }
     }
     return broken;
@@ -547,21 +583,21 @@ class Model {
 
   std::string WhyNotDeletable(const std::string& place) const {
     // A file goes only by Prune or Remove identical, and only from the target.
-    if (code_ != 4 && code_ != 5) return "DeleteOnlyPruneOrIdentical";
+    if (code_ != 4 && code_ != 5) return rule::kDeleteOnlyPruneOrIdentical;
     // A source file is never deleted, whatever other name it has in the target.
-    if (IsSourceFile(place)) return "SourceFilesNeverDeleted";
-    std::string reason = "DeleteOnlyPruneOrIdentical";
+    if (IsSourceFile(place)) return rule::kSourceFilesNeverDeleted;
+    std::string reason = rule::kDeleteOnlyPruneOrIdentical;
     for (const TreeFile* role : RolesOf(place)) {
       if (code_ == 4) {
         // Prune deletes orphans only: no source file at that path, whatever its letter case.
-        reason = "PruneOnlyOrphans";
+        reason = rule::kPruneOnlyOrphans;
         bool partnered = std::any_of(before_.files.begin(), before_.files.end(), [&](auto& f) {
           return f.source && SameIgnoringCase(f.relative, role->relative);
         });
         if (!partnered) return "";
       } else {
         // Remove identical deletes only a true duplicate: same path, same bytes, another file.
-        reason = "IdenticalOnlyTrueDuplicates";
+        reason = rule::kIdenticalOnlyTrueDuplicates;
         for (const TreeFile& f : before_.files) {
           if (f.source && SameIgnoringCase(f.relative, role->relative) &&
               f.content == role->content && f.file != role->file) {
@@ -578,11 +614,11 @@ class Model {
   // not an older file unless the settings ask for that.
   std::string WhyNotReplaceable(const std::string& place, const Entry& now,
                                 const Snapshot& after) const {
-    if (now.kind != Entry::kFile) return "ReplacedOnlyByFiles";
-    std::string reason = "ReplaceOnlyByUpdatingCodes";
+    if (now.kind != Entry::kFile) return rule::kReplacedOnlyByFiles;
+    std::string reason = rule::kReplaceOnlyByUpdatingCodes;
     for (const TreeFile* role : RolesOf(place)) {
       if (!MayReplace(role->source)) continue;
-      if (reason == "ReplaceOnlyByUpdatingCodes") reason = "CopyOnlyFromPartner";
+      if (reason == rule::kReplaceOnlyByUpdatingCodes) reason = rule::kCopyOnlyFromPartner;
       for (const TreeFile& from : before_.files) {
         if (from.source == role->source || !SameIgnoringCase(from.relative, role->relative) ||
             !Carries(from, now.content, after)) {
@@ -590,11 +626,11 @@ class Model {
         }
         // A copy never goes into the folder it comes from (nested or aliased trees).
         if (Parent(from.entry) == Parent(place)) {
-          if (reason == "CopyOnlyFromPartner") reason = "NoCopyIntoOwnFolder";
+          if (reason == rule::kCopyOnlyFromPartner) reason = rule::kNoCopyIntoOwnFolder;
           continue;
         }
         if (!NewEnough(from.modified, role->modified)) {
-          reason = "NeverReplacedByOlder";
+          reason = rule::kNeverReplacedByOlder;
           continue;
         }
         return "";
@@ -622,7 +658,7 @@ class Model {
   // A new file lands only at the exact path of a file of the other tree with its bytes.
   std::string WhyNotCreatable(const std::string& place, const Entry& now,
                               const Snapshot& after) const {
-    std::string reason = "NewFilesOnlyAtPartnerPath";
+    std::string reason = rule::kNewFilesOnlyAtPartnerPath;
     for (const TreeFile& role : after.files) {
       if (role.file != place || role.via_link || !MayCreate(role.source)) continue;
       for (const TreeFile& from : before_.files) {
@@ -631,7 +667,7 @@ class Model {
           continue;
         }
         if (Parent(from.entry) == Parent(place)) {
-          reason = "NoCopyIntoOwnFolder";
+          reason = rule::kNoCopyIntoOwnFolder;
           continue;
         }
         return "";
@@ -711,7 +747,7 @@ class SynchDifferentialTest : public ::testing::Test {
       } else {
         // A second run finds nothing more to do: no flip-flop between names, no growth.
         for (const std::string& line : Differences(after, now))
-          broken.push_back("Converges: " + line);
+          broken.push_back(std::string(rule::kConverges) + ": " + line);
       }
     }
     if (broken.empty()) return true;
