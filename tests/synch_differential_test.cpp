@@ -15,13 +15,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/environment.h"
@@ -775,6 +775,124 @@ class SynchDifferentialTest : public ::testing::Test {
     return false;
   }
 };
+
+// The model itself, on trees written down by hand: each rule must be able to fail, and a run
+// that keeps the rules must pass.
+Snapshot HandMade(const std::vector<std::tuple<std::string, std::string, int>>& files) {
+  Snapshot snapshot;
+  for (const auto& [place, content, seconds] : files) {
+    Entry entry;
+    entry.kind = Entry::kFile;
+    entry.content = content;
+    entry.modified = kNoon + seconds * kSecond;
+    snapshot.entries[place] = entry;
+    if (place.rfind("outside/", 0) == 0) continue;
+    TreeFile file;
+    file.source = place.rfind("src/", 0) == 0;
+    file.relative = place.substr(4);
+    file.entry = file.file = place;
+    file.content = content;
+    file.modified = entry.modified;
+    snapshot.files.push_back(file);
+  }
+  return snapshot;
+}
+
+TEST(SynchDifferentialModelTest, EachRuleCanFail) {
+  const Snapshot before = HandMade({{"outside/o.txt", "o", 0},
+                                    {"src/a.txt", "new", 100},
+                                    {"src/b", "old", -100},
+                                    {"dst/a.txt", "mid", 0},
+                                    {"dst/B", "other", 0},
+                                    {"dst/A.TXT", "twin", 0}});
+  Settings settings;
+  struct Case {
+    int code;
+    std::vector<std::tuple<std::string, std::string, int>> after;
+    std::string rule;  // empty: the run keeps every rule
+  } cases[] = {
+      {3,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "new", 100},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0}},
+       ""},
+      {3,
+       {{"outside/o.txt", "x", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "mid", 0},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0}},
+       rule::kOutsideUntouched},
+      {1,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "new", 100},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0}},
+       rule::kReplaceOnlyByUpdatingCodes},
+      {3,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "mid", 0},
+        {"dst/B", "old", -100},
+        {"dst/A.TXT", "twin", 0}},
+       rule::kNeverReplacedByOlder},
+      {4,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "new", 100},
+        {"dst/B", "other", 0}},
+       rule::kPruneOnlyOrphans},
+      {5,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0}},
+       rule::kIdenticalOnlyTrueDuplicates},
+      {3,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "mid", 0},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0},
+        {"dst/.tsl-0001.tmp", "new", 100}},
+       rule::kNoTemporaryFilesLeft},
+      {3,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "mid", 0},
+        {"dst/B", "other", 0},
+        {"dst/A.TXT", "twin", 0},
+        {"dst/A.txt", "new", 100}},
+       rule::kNewFilesOnlyAtPartnerPath},
+      {0,
+       {{"outside/o.txt", "o", 0},
+        {"src/a.txt", "new", 100},
+        {"src/b", "old", -100},
+        {"dst/a.txt", "mid", 0},
+        {"dst/A.TXT", "twin", 0}},
+       rule::kDeleteOnlyPruneOrIdentical},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> broken = Model(c.code, settings, before).Check(HandMade(c.after));
+    if (c.rule.empty()) {
+      EXPECT_TRUE(broken.empty()) << c.code << ": " << (broken.empty() ? "" : broken[0]);
+    } else {
+      ASSERT_FALSE(broken.empty()) << c.rule;
+      EXPECT_EQ(broken[0].substr(0, broken[0].find(':')), c.rule) << broken[0];
+    }
+  }
+}
 
 std::optional<std::uint64_t> EnvironmentNumber(const char* name) {
   std::optional<std::string> value = GetEnvironmentValue(name);
