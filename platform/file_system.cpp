@@ -40,28 +40,30 @@ bool PathExists(const std::string& path) {
 }
 
 // On POSIX the parent is asked of the system (`..` below the folder), so that a link on the way
-// leads to the folder it points to; Windows resolves `..` in the text, so there the parent is the
-// text's own.
+// leads to the folder it points to. Windows resolves `..` in the text, so there the folders above
+// are the text's own, once `.` and `..` are resolved and a relative folder is made whole.
 SysError FolderAncestry(const std::string& folder, std::vector<FileIdentity>* ancestry) {
   ancestry->clear();
   constexpr std::size_t kMostLevels = 4096;  // deeper than any path a system accepts
   PathStyle style = NativePathStyle();
-  std::string path = folder;
-  while (ancestry->size() < kMostLevels) {
+  auto add = [&](const std::string& path, bool* at_root) -> SysError {
     FileIdentity identity;
     if (SysError e = Files().GetIdentity(path, &identity); e.failed()) return e;
-    if (!ancestry->empty() && ancestry->back() == identity) return {};  // the root
-    ancestry->push_back(identity);
-    if (style == PathStyle::kPosix) {
+    *at_root = !ancestry->empty() && ancestry->back() == identity;
+    if (!*at_root) ancestry->push_back(identity);
+    return {};
+  };
+  bool at_root = false;
+  if (style == PathStyle::kPosix) {
+    std::string path = folder;
+    while (!at_root && ancestry->size() < kMostLevels) {
+      if (SysError e = add(path, &at_root); e.failed()) return e;
       path = WithClosingSeparator(path, style) + "..";
-    } else {
-      std::string parent = FolderPart(path.size() > 1 && EndsWithSeparator(path, style)
-                                          ? path.substr(0, path.size() - 1)
-                                          : path,
-                                      style);
-      if (parent.empty() || parent == path) return {};
-      path = parent;
     }
+    return {};
+  }
+  for (const std::string& path : FolderChain(folder, Files().CurrentFolder(), style)) {
+    if (SysError e = add(path, &at_root); e.failed()) return e;
   }
   return {};
 }

@@ -115,7 +115,10 @@ class FileSystem {
                                   std::unique_ptr<WritableFile>* file) = 0;
 
   /// Lists a folder in one pass, without "." and "..". A symbolic link to a file is listed as
-  /// that file; a link to a folder as a folder with kReparsePoint; a broken link not at all.
+  /// that file; a link to a folder as a folder with kReparsePoint (both with `link`); a broken
+  /// link, or an entry gone meanwhile, not at all. An entry that cannot be examined otherwise (no
+  /// permission, an I/O error) fails the whole listing, which then holds nothing: a folder is
+  /// never passed off as emptier than it is.
   virtual SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) = 0;
 
   /// The folders of a listing, as ListFolder gives them; `*holds_others` tells whether the
@@ -128,8 +131,11 @@ class FileSystem {
   /// The identity of the file or folder a path names (links followed).
   virtual SysError GetIdentity(const std::string& path, FileIdentity* identity) = 0;
   virtual SysError GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
+  /// Sets the attributes of the path itself: never those of what a link points to (a POSIX link
+  /// has none of its own, and is left as it is).
   virtual SysError SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
-  /// Sets the last access and last write times (UTC); a time of 0 leaves that one as it is.
+  /// Sets the last access and last write times (UTC) of the path itself, a link's own for a
+  /// link; a time of 0 leaves that one as it is.
   virtual SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) = 0;
 
   /// The process's current folder, without a closing separator (unless it is a root).

@@ -226,6 +226,35 @@ TEST(FileCopyTest, AFailureAtAnyStepLeavesTheTargetAsItWas) {
   }
 }
 
+TEST(FileCopyTest, TemporaryNamesAreKnown) {
+  struct Case {
+    const char* name;
+    bool temporary;
+  } cases[] = {
+      {".tsl-1234-0123abcd.tmp", true},
+      {".tsl-1-ffffffff.tmp", true},
+      {".tsl-4294967295-00000000.tmp", true},
+      {".tsl-0123abcd.tmp", true},  // written by versions without the process id
+      {".tsl-1234-0123ABCD.tmp", false},
+      {".tsl-1234-0123abc.tmp", false},
+      {".tsl-1234-0123abcde.tmp", false},
+      {".tsl--0123abcd.tmp", false},
+      {".tsl-12a4-0123abcd.tmp", false},
+      {".tsl-12345678901-0123abcd.tmp", false},
+      {".tsl-1234-0123abcd.tmp.txt", false},
+      {".tsl-1234-0123abcd-1.tmp", false},
+      {".tsl-0123abcg.tmp", false},
+      {".tsl-0123abcd.TMP", false},
+      {"tsl-0123abcd.tmp", false},
+      {".TSL-0123abcd.tmp", false},
+      {"x.tsl-0123abcd.tmp", false},
+      {".tsl-.tmp", false},
+      {"tsl1A2B.tmp", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsCopyTemporaryName(c.name), c.temporary) << c.name;
+}
+
 TEST(FaultInjectionTest, FailsTheChosenOperationOnceOrFromThenOn) {
   ScopedTempDir dir;
   FaultInjectingFileSystem faulty(RealFileSystem());

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <algorithm>
+
 namespace tsl {
 
 char SeparatorOf(PathStyle style) { return style == PathStyle::kWindows ? '\\' : '/'; }
@@ -42,6 +44,40 @@ std::string FolderRoot(const std::string& folder, PathStyle style) {
     end = folder.find(separator);
   }
   return end == std::string::npos ? std::string() : folder.substr(0, end + 1);
+}
+
+std::vector<std::string> FolderChain(const std::string& folder, const std::string& current,
+                                     PathStyle style) {
+  const char separator = SeparatorOf(style);
+  std::string path = folder;
+  if (style == PathStyle::kWindows) std::replace(path.begin(), path.end(), '/', '\\');
+  if (NeedsBaseFolder(path, style)) {
+    std::string drive = FolderRoot(current, style);
+    path = style == PathStyle::kWindows && !path.empty() && path[0] == '\\' && !drive.empty()
+               ? drive.substr(0, drive.size() - 1) + path
+               : JoinPath(current, path, style);
+  }
+  std::string root = FolderRoot(path, style);
+  if (root.empty()) return {path};
+  std::vector<std::string> parts;
+  for (std::size_t at = root.size(); at <= path.size();) {
+    std::size_t end = std::min(path.find(separator, at), path.size());
+    std::string part = path.substr(at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::vector<std::string> chain;
+  for (std::size_t k = parts.size(); k > 0; --k) {
+    std::string text = root;
+    for (std::size_t i = 0; i < k; ++i) text += (i ? std::string(1, separator) : "") + parts[i];
+    chain.push_back(text);
+  }
+  chain.push_back(root);
+  return chain;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tsl {
 
@@ -41,6 +42,12 @@ bool NeedsBaseFolder(const std::string& path, PathStyle style);
 /// drive); POSIX: the text up to and including the first `/`. Empty when the text has no
 /// separator (or a network path no separator after its share name).
 std::string FolderRoot(const std::string& folder, PathStyle style);
+
+/// A folder and each folder above it as text, the root (`C:\`, `\\server\share\`, `/`) last:
+/// a relative folder is taken from `current` (on Windows `\x` from `current`'s drive), `.` and
+/// `..` are resolved in the text, as Windows resolves them. Without a root, only the folder.
+std::vector<std::string> FolderChain(const std::string& folder, const std::string& current,
+                                     PathStyle style);
 
 /// `folder` and `name` joined with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style);

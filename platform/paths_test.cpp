@@ -57,3 +57,27 @@ TEST(PathsTest, FolderRootOfBothStyles) {
 
 }  // namespace
 }  // namespace tsl
+
+namespace tsl {
+namespace {
+
+TEST(PathsTest, FolderChainResolvesTheText) {
+  using Chain = std::vector<std::string>;
+  constexpr PathStyle kWin = PathStyle::kWindows;
+  EXPECT_EQ(FolderChain("C:\\a\\b", "D:\\cwd", kWin), (Chain{"C:\\a\\b", "C:\\a", "C:\\"}));
+  EXPECT_EQ(FolderChain("C:\\a\\b\\", "D:\\cwd", kWin), (Chain{"C:\\a\\b", "C:\\a", "C:\\"}));
+  EXPECT_EQ(FolderChain("C:\\a\\..\\b\\.\\c", "D:\\", kWin), (Chain{"C:\\b\\c", "C:\\b", "C:\\"}));
+  EXPECT_EQ(FolderChain("C:/a//b", "D:\\", kWin), (Chain{"C:\\a\\b", "C:\\a", "C:\\"}));
+  EXPECT_EQ(FolderChain("C:\\..\\..", "D:\\", kWin), (Chain{"C:\\"}));
+  EXPECT_EQ(FolderChain("C:\\", "D:\\", kWin), (Chain{"C:\\"}));
+  EXPECT_EQ(FolderChain("\\\\srv\\share\\x", "D:\\", kWin),
+            (Chain{"\\\\srv\\share\\x", "\\\\srv\\share\\"}));
+  EXPECT_EQ(FolderChain("\\\\srv\\share\\x\\..\\..", "D:\\", kWin), (Chain{"\\\\srv\\share\\"}));
+  EXPECT_EQ(FolderChain("sub\\..\\x", "D:\\cwd", kWin), (Chain{"D:\\cwd\\x", "D:\\cwd", "D:\\"}));
+  EXPECT_EQ(FolderChain("\\top", "D:\\cwd", kWin), (Chain{"D:\\top", "D:\\"}));
+  EXPECT_EQ(FolderChain("/a/./b/../c", "/cwd", PathStyle::kPosix), (Chain{"/a/c", "/a", "/"}));
+  EXPECT_EQ(FolderChain("x", "/cwd", PathStyle::kPosix), (Chain{"/cwd/x", "/cwd", "/"}));
+}
+
+}  // namespace
+}  // namespace tsl

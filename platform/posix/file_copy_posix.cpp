@@ -50,13 +50,15 @@ class Descriptor {
   int fd_ = -1;
 };
 
-// A name for a temporary file in `folder`: ".tsl-" and 8 random hexadecimal digits.
+// A name for a temporary file in `folder`: ".tsl-", the process id, "-", 8 random hexadecimal
+// digits. The process id tells a leftover of a killed copy from the file of a copy under way.
 std::string TemporaryName(const std::string& folder) {
   thread_local std::mt19937_64 random{std::random_device{}() ^
                                       static_cast<std::uint64_t>(::getpid())};
-  char digits[9];
-  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(random() & 0xFFFFFFFFu));
-  return folder + kTemporaryPrefix + digits + kTemporarySuffix;
+  char middle[32];
+  std::snprintf(middle, sizeof middle, "%ld-%08x", static_cast<long>(::getpid()),
+                static_cast<unsigned>(random() & 0xFFFFFFFFu));
+  return folder + kTemporaryPrefix + middle + kTemporarySuffix;
 }
 
 // A named temporary file: removed again unless it was renamed into place.
@@ -101,36 +103,80 @@ bool CreateUnnamed(const std::string& folder, Descriptor* fd, SysError* error) {
   return true;
 }
 
-// The data, in chunks: by the kernel while it can, else read and written here. The copy takes
-// the size the file had when it was opened (less if it shrinks meanwhile).
-SysError CopyData(int in, int out, std::uint64_t size, const CopyStepCheck& check) {
-  bool kernel = true;
-  std::vector<char> buffer;
-  std::uint64_t done = 0;
-  while (done < size) {
+// Copies [from, to) of the source to the same offsets of the new file, in chunks: by the kernel
+// while it can, else read and written here. `*end` is where the source ended, when it ended
+// before `to` (it shrank meanwhile).
+SysError CopySegment(int in, int out, std::uint64_t from, std::uint64_t to,
+                     const CopyStepCheck& check, bool* kernel, std::vector<char>* buffer,
+                     std::uint64_t* end) {
+  std::uint64_t at = from;
+  while (at < to) {
     if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
-    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kChunk));
+    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(to - at, kChunk));
     ssize_t n = -1;
-    if (kernel) {
-      n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
+    if (*kernel) {
+      off_t in_at = static_cast<off_t>(at), out_at = static_cast<off_t>(at);
+      n = ::copy_file_range(in, &in_at, out, &out_at, chunk, 0);
       if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
                     errno == EBADF)) {
-        kernel = false;  // the offsets stand where the kernel stopped: go on from there
-        buffer.resize(1u << 20);
+        *kernel = false;  // nothing was copied by this call: the same chunk again, by hand
+        buffer->resize(1u << 20);
         continue;
       }
     } else {
-      n = ::read(in, buffer.data(), std::min(chunk, buffer.size()));
+      n = ::pread(in, buffer->data(), std::min(chunk, buffer->size()), static_cast<off_t>(at));
       if (n > 0) {
-        if (SysError e = WriteAll(out, buffer.data(), static_cast<std::size_t>(n)); e.failed()) {
+        if (SysError e = WriteAllAt(out, buffer->data(), static_cast<std::size_t>(n), at);
+            e.failed()) {
           return e;
         }
       }
     }
-    if (n == 0) return {};
+    if (n == 0) {
+      *end = at;
+      return {};
+    }
     if (n < 0 && errno != EINTR) return LastError();
-    if (n > 0) done += static_cast<std::uint64_t>(n);
+    if (n > 0) at += static_cast<std::uint64_t>(n);
   }
+  return {};
+}
+
+// The data of the source up to `size` (less if it shrinks meanwhile). Only the data segments
+// are copied, and the new file is then given its length, so that the holes of a sparse file stay
+// holes; where the file system cannot tell holes from data, all of it is one segment.
+SysError CopyData(int in, int out, std::uint64_t size, const CopyStepCheck& check) {
+  bool kernel = true, seek_data = true;
+  std::vector<char> buffer;
+  std::uint64_t at = 0, end = size;
+  while (at < end) {
+    std::uint64_t data = at, hole = end;
+    if (seek_data) {
+      off_t found = ::lseek(in, static_cast<off_t>(at), SEEK_DATA);
+      if (found < 0 && errno == ENXIO) {  // only a hole up to the end of the file
+        struct stat now;
+        if (::fstat(in, &now) != 0) return LastError();
+        end = std::min(end, static_cast<std::uint64_t>(now.st_size));
+        break;
+      }
+      if (found < 0 && errno != EINVAL && errno != EOPNOTSUPP) return LastError();
+      if (found < 0) {
+        seek_data = false;  // no holes here: the rest is data
+      } else {
+        data = static_cast<std::uint64_t>(found);
+        off_t next_hole = ::lseek(in, found, SEEK_HOLE);
+        if (next_hole < 0) return LastError();
+        hole = std::min(end, static_cast<std::uint64_t>(next_hole));
+      }
+    }
+    if (data >= end) break;
+    if (SysError e = CopySegment(in, out, data, hole, check, &kernel, &buffer, &end);
+        e.failed()) {
+      return e;
+    }
+    at = hole;
+  }
+  if (::ftruncate(out, static_cast<off_t>(end)) != 0) return LastError();
   return {};
 }
 
@@ -196,6 +242,20 @@ SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string
 }
 
 }  // namespace
+
+SysError WriteAllAt(int fd, const char* data, std::size_t size, std::uint64_t offset) {
+  while (size > 0) {
+    ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return {};
+}
 
 SysError WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/file_system.h"
@@ -16,12 +17,13 @@ struct CopyOptions {
   bool unnamed_temporary = true;
 };
 
-/// Names of the temporary files beside a target: ".tsl-" + 8 hexadecimal digits + ".tmp".
+/// Names of the temporary files beside a target: ".tsl-" + the writing process's id + "-" +
+/// 8 lowercase hexadecimal digits + ".tmp" (IsCopyTemporaryName knows them).
 inline constexpr const char* kTemporaryPrefix = ".tsl-";
 inline constexpr const char* kTemporarySuffix = ".tmp";
 
-/// FileSystem::CopyFileKeepingTimes on POSIX: the data with copy_file_range where the kernel
-/// can (read and write elsewhere), the permission bits and the modification time, written to a
+/// FileSystem::CopyFileKeepingTimes on POSIX: the data segments with copy_file_range where the
+/// kernel can (read and write elsewhere), holes kept as holes, the permission bits and the modification time, written to a
 /// temporary file in the target's folder that is renamed over the target when complete. A
 /// replaced target is synced to disk first, so that even a power cut leaves the old file or the
 /// new one; new files are not.
@@ -30,5 +32,7 @@ SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMo
 
 /// Writes all of `data` to `fd`, going on after interrupted and partial writes.
 SysError WriteAll(int fd, const char* data, std::size_t size);
+/// The same at `offset`, without moving the descriptor's own position.
+SysError WriteAllAt(int fd, const char* data, std::size_t size, std::uint64_t offset);
 
 }  // namespace tsl::posix

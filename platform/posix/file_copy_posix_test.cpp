@@ -69,6 +69,84 @@ TEST(PosixCopyTest, NamedTemporaryFilesAreRenamedOrRemoved) {
   }
 }
 
+// While a named temporary file exists it carries the writing process's id, in a name that scans
+// know to pass over.
+TEST(PosixCopyTest, TemporaryNamesCarryTheProcessId) {
+  ScopedTempDir dir;
+  WriteFile(dir / "src", "data");
+  std::vector<std::string> seen;
+  ASSERT_TRUE(posix::CopyKeepingTimes(
+                  dir / "src", dir / "dst", CopyMode::kReplace,
+                  [&](CopyStep step) {
+                    if (step == CopyStep::kPlace) seen = Names(dir.path());
+                    return SysError{};
+                  },
+                  posix::CopyOptions{false})
+                  .ok());
+  ASSERT_EQ(seen.size(), 2u);
+  const std::string& temporary = seen[0] == "src" ? seen[1] : seen[0];
+  EXPECT_TRUE(IsCopyTemporaryName(temporary)) << temporary;
+  EXPECT_EQ(temporary.rfind(".tsl-" + std::to_string(::getpid()) + "-", 0), 0u) << temporary;
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"dst", "src"}));
+}
+
+// A sparse file keeps its holes: the copy has the same bytes and takes about as little space.
+TEST(PosixCopyTest, HolesStayHoles) {
+  ScopedTempDir dir;
+  constexpr off_t kHole = 1LL << 30;
+  const std::string head(5000, 'h'), tail(7000, 't');
+  {
+    int fd = ::open((dir / "sparse").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), kHole), static_cast<ssize_t>(tail.size()));
+    ASSERT_EQ(::ftruncate(fd, kHole + kHole / 2), 0);  // and a hole at the end
+    ::close(fd);
+  }
+  struct stat source;
+  ASSERT_EQ(::stat((dir / "sparse").c_str(), &source), 0);
+  if (source.st_blocks * 512 > (1 << 20)) GTEST_SKIP() << "no sparse files on this file system";
+  for (bool unnamed : {true, false}) {
+    int checks = 0;
+    ASSERT_TRUE(posix::CopyKeepingTimes(
+                    dir / "sparse", dir / "copy", CopyMode::kReplace,
+                    [&](CopyStep step) {
+                      if (step == CopyStep::kCopyData) ++checks;
+                      return SysError{};
+                    },
+                    posix::CopyOptions{unnamed})
+                    .ok());
+    EXPECT_GE(checks, 2);  // one per data block at least
+    struct stat copy;
+    ASSERT_EQ(::stat((dir / "copy").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_size, source.st_size);
+    EXPECT_LE(copy.st_blocks, source.st_blocks + 64);
+    int fd = ::open((dir / "copy").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    std::string got(7000, '\0');
+    ASSERT_EQ(::pread(fd, got.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+    EXPECT_EQ(got.substr(0, head.size()), head);
+    ASSERT_EQ(::pread(fd, got.data(), tail.size(), kHole), static_cast<ssize_t>(tail.size()));
+    EXPECT_EQ(got, tail);
+    for (off_t at : {off_t{5000}, off_t{1 << 20}, kHole - 1, kHole + 7000, copy.st_size - 1}) {
+      char byte = 'x';
+      ASSERT_EQ(::pread(fd, &byte, 1, at), 1) << at;
+      EXPECT_EQ(byte, '\0') << at;
+    }
+    ::close(fd);
+  }
+  // A file of nothing but a hole.
+  {
+    int fd = ::open((dir / "empty-sparse").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 1 << 20), 0);
+    ::close(fd);
+  }
+  ASSERT_TRUE(posix::CopyKeepingTimes(dir / "empty-sparse", dir / "copy2", CopyMode::kReplace, {})
+                  .ok());
+  EXPECT_EQ(ReadFile(dir / "copy2"), std::string(1 << 20, '\0'));
+}
+
 TEST(PosixCopyTest, PipesAndDevicesAreNotCopied) {
   ScopedTempDir dir;
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);

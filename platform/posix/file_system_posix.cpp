@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -17,6 +18,21 @@ namespace tsl {
 namespace {
 
 SysError LastError() { return NativeError(errno); }
+
+// Owns a file descriptor.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 // Attributes as Windows would report them: read-only when the owner may not write, hidden for
 // names that begin with a dot, archive on every regular file.
@@ -130,24 +146,45 @@ class PosixWritableFile : public WritableFile {
   std::vector<char> buffer_;
 };
 
-// One entry of a listing, from what readdir and fstatat say; false for a broken link or an
-// entry gone meanwhile.
-bool EntryOf(int dir_fd, const struct dirent* d, DirEntry* entry) {
-  struct stat st;
-  if (::fstatat(dir_fd, d->d_name, &st, 0) != 0) return false;
-  entry->name = d->d_name;
-  entry->attributes = AttributesOf(entry->name, st);
-  bool is_link = d->d_type == DT_LNK;
-  if (d->d_type == DT_UNKNOWN) {
-    struct stat lst;
-    is_link = ::fstatat(dir_fd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+// What the entry `name` of a folder is: the entry itself (`*own`) and, for a symbolic link, what
+// it points to (`*target`, else the entry again). Gone meanwhile, or a link that leads nowhere
+// (to nothing, through a file, or in a loop), is `*skip`: no listing holds such an entry. Any
+// other failure to look at it is the caller's, so that a folder whose entries cannot be
+// examined is never taken for an empty one.
+SysError Examine(int dir_fd, const char* name, struct stat* own, struct stat* target, bool* skip) {
+  *skip = false;
+  if (::fstatat(dir_fd, name, own, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) {
+      *skip = true;
+      return {};
+    }
+    return LastError();
   }
-  if (is_link && S_ISDIR(st.st_mode)) entry->attributes |= attr::kReparsePoint;
+  if (!S_ISLNK(own->st_mode)) {
+    *target = *own;
+    return {};
+  }
+  if (::fstatat(dir_fd, name, target, 0) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
+      *skip = true;
+      return {};
+    }
+    return LastError();
+  }
+  return {};
+}
+
+void FillEntry(const std::string& name, const struct stat& own, const struct stat& st,
+               DirEntry* entry) {
+  entry->name = name;
+  entry->attributes = AttributesOf(name, st);
+  entry->link = S_ISLNK(own.st_mode);
+  entry->special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  if (entry->link && S_ISDIR(st.st_mode)) entry->attributes |= attr::kReparsePoint;
   entry->modified = ToFileTime(st.st_mtim);
   entry->accessed = ToFileTime(st.st_atim);
   entry->created = entry->modified;  // POSIX keeps no creation time in struct stat
-  entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-  return true;
+  entry->size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 // Lists a folder; with `others`, only its folders, and entries that readdir already tells are
@@ -157,25 +194,36 @@ SysError List(const std::string& folder, std::vector<DirEntry>* entries, bool* o
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return LastError();
   int dir_fd = ::dirfd(dir);
+  SysError failure;
   errno = 0;
   while (struct dirent* d = ::readdir(dir)) {
     if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
     bool maybe_folder = d->d_type == DT_DIR || d->d_type == DT_LNK || d->d_type == DT_UNKNOWN;
-    DirEntry entry;
     if (others && !maybe_folder) {
       *others = true;
-    } else if (!EntryOf(dir_fd, d, &entry)) {
-      // A broken link, or gone meanwhile: not an error of the listing.
-    } else if (others && !entry.is_folder()) {
+      continue;
+    }
+    struct stat own, target;
+    bool skip = false;
+    failure = Examine(dir_fd, d->d_name, &own, &target, &skip);
+    if (failure.failed()) break;
+    if (skip) {
+      // gone meanwhile, or a broken link: not an error of the listing
+    } else if (others && !S_ISDIR(target.st_mode)) {
       *others = true;
     } else {
+      DirEntry entry;
+      FillEntry(d->d_name, own, target, &entry);
       entries->push_back(std::move(entry));
     }
     errno = 0;  // readdir's end must not report what happened above
   }
-  int read_error = errno;
+  int read_error = failure.failed() ? 0 : errno;
   ::closedir(dir);
-  if (read_error != 0) return NativeError(read_error);
+  if (failure.failed() || read_error != 0) {
+    entries->clear();  // a part of a folder is never passed off as the whole
+    return failure.failed() ? failure : NativeError(read_error);
+  }
   return {};
 }
 
@@ -218,19 +266,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   SysError GetEntry(const std::string& path, DirEntry* entry) override {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return LastError();
-    std::string::size_type slash = path.find_last_of('/');
-    entry->name = slash == std::string::npos ? path : path.substr(slash + 1);
-    entry->attributes = AttributesOf(path, st);
-    struct stat link;
-    if (S_ISDIR(st.st_mode) && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-      entry->attributes |= attr::kReparsePoint;
+    struct stat own, st;
+    if (::lstat(path.c_str(), &own) != 0) return LastError();
+    if (!S_ISLNK(own.st_mode)) {
+      st = own;
+    } else if (::stat(path.c_str(), &st) != 0) {
+      return LastError();
     }
-    entry->modified = ToFileTime(st.st_mtim);
-    entry->accessed = ToFileTime(st.st_atim);
-    entry->created = entry->modified;
-    entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+    std::string::size_type slash = path.find_last_of('/');
+    FillEntry(slash == std::string::npos ? path : path.substr(slash + 1), own, st, entry);
     return {};
   }
 
@@ -250,23 +294,35 @@ class PosixFileSystem : public FileSystem {
   }
 
   // Only the read-only bit has a POSIX counterpart: the write permissions. A folder keeps its
-  // write permission: on Windows a read-only folder still takes new files, here it would not.
+  // write permission: on Windows a read-only folder still takes new files, here it would not. A
+  // symbolic link has no permissions of its own, and nothing is ever changed through one: the
+  // path is opened without following it, and what was looked at is what is changed.
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    Descriptor fd(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) return LastError();
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return LastError();
+    if (::fstat(fd.get(), &st) != 0) return LastError();
+    if (S_ISLNK(st.st_mode)) return {};
     mode_t mode = st.st_mode & 07777;
     if ((attributes & attr::kReadOnly) && !S_ISDIR(st.st_mode)) {
       mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     } else {
       mode |= S_IWUSR;
     }
-    if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0) return LastError();
+    if (mode == (st.st_mode & 07777)) return {};
+    // fchmod refuses O_PATH descriptors; their /proc name reaches the same file.
+    std::string proc_path = "/proc/self/fd/" + std::to_string(fd.get());
+    if (::chmod(proc_path.c_str(), mode) == 0) return {};
+    if (errno != ENOENT) return LastError();
+    // No /proc: the path again, which the system refuses to follow if it became a link.
+    if (::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
     return {};
   }
 
+  // The times of the path itself: those of a link are the link's.
   SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override {
     struct timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return LastError();
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
     return {};
   }
 

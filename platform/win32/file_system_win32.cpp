@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -35,6 +37,95 @@ struct CopyTemporary {
 std::string FolderOf(const std::string& path) {
   std::string::size_type slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
+}
+
+// A handle that closes itself.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opens a file or folder for no more than looking at it (or, with `access`, setting its
+// attributes), following links unless `at_link`.
+HANDLE OpenToLook(const std::string& path, DWORD access, bool at_link) {
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | (at_link ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                     nullptr);
+}
+
+bool NotFound(const SysError& e) { return e.kind == ErrorKind::kNotFound; }
+
+// The fields of an entry from what the system says of the path itself. A reparse point (a
+// symbolic link or a junction) is listed with the attributes, times and size of what it points
+// to, keeping its own reparse-point bit; `*gone` when it points nowhere.
+SysError FillEntry(const std::string& path, DWORD attributes, const FILETIME& created,
+                   const FILETIME& accessed, const FILETIME& modified, std::uint64_t size,
+                   DirEntry* entry, bool* gone) {
+  *gone = false;
+  entry->link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  entry->special = (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
+  entry->attributes = attributes;
+  entry->created = TimeOf(created);
+  entry->accessed = TimeOf(accessed);
+  entry->modified = TimeOf(modified);
+  entry->size = size;
+  if (!entry->link) return {};
+  Handle target(OpenToLook(path, 0, false));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!target.valid() || !GetFileInformationByHandle(target.get(), &info)) {
+    SysError e = LastError();
+    if (NotFound(e)) {
+      *gone = true;
+      return {};
+    }
+    return e;
+  }
+  entry->attributes = info.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT;
+  entry->created = TimeOf(info.ftCreationTime);
+  entry->accessed = TimeOf(info.ftLastAccessTime);
+  entry->modified = TimeOf(info.ftLastWriteTime);
+  entry->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return {};
+}
+
+// Creates an empty file in `folder` with a name that no other file there has:
+// ".tsl-<process id>-<8 hexadecimal digits>.tmp", which scans know to pass over.
+SysError ReserveTemporaryName(const std::string& folder, std::string* path) {
+  static std::mt19937_64 random{[] {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    return static_cast<std::uint64_t>(counter.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 32);
+  }()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char middle[32];
+    std::snprintf(middle, sizeof middle, "%lu-%08x",
+                  static_cast<unsigned long>(GetCurrentProcessId()),
+                  static_cast<unsigned>(random() & 0xFFFFFFFFu));
+    std::string name = folder + ".tsl-" + middle + ".tmp";
+    HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created != INVALID_HANDLE_VALUE) {
+      CloseHandle(created);
+      *path = name;
+      return {};
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      return NativeError(static_cast<int>(error));
+    }
+  }
+  return NativeError(ERROR_FILE_EXISTS);
 }
 
 class Win32ReadableFile : public ReadableFile {
@@ -165,22 +256,29 @@ class Win32FileSystem : public FileSystem {
       SysError e = LastError();
       return e.kind == ErrorKind::kNotFound ? SysError{} : e;  // an empty drive root
     }
+    SysError failure;
     do {
       if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) {
         continue;
       }
       DirEntry entry;
       entry.name = data.cFileName;
-      entry.attributes = data.dwFileAttributes;
-      entry.created = TimeOf(data.ftCreationTime);
-      entry.accessed = TimeOf(data.ftLastAccessTime);
-      entry.modified = TimeOf(data.ftLastWriteTime);
-      entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      entries->push_back(std::move(entry));
+      bool gone = false;
+      failure = FillEntry(pattern.substr(0, pattern.size() - 1) + data.cFileName,
+                          data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime,
+                          data.ftLastWriteTime,
+                          (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                              data.nFileSizeLow,
+                          &entry, &gone);
+      if (failure.failed()) break;
+      if (!gone) entries->push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
-    SysError e = LastError();
+    SysError e = failure.failed() ? failure : LastError();
     FindClose(find);
-    if (e.code != ERROR_NO_MORE_FILES) return e;
+    if (failure.failed() || e.code != ERROR_NO_MORE_FILES) {
+      entries->clear();  // a part of a folder is never passed off as the whole
+      return e;
+    }
     return {};
   }
 
@@ -199,11 +297,16 @@ class Win32FileSystem : public FileSystem {
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
     std::string::size_type slash = path.find_last_of("\\/");
     entry->name = slash == std::string::npos ? path : path.substr(slash + 1);
-    entry->attributes = data.dwFileAttributes;
-    entry->created = TimeOf(data.ftCreationTime);
-    entry->accessed = TimeOf(data.ftLastAccessTime);
-    entry->modified = TimeOf(data.ftLastWriteTime);
-    entry->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    bool gone = false;
+    if (SysError e = FillEntry(path, data.dwFileAttributes, data.ftCreationTime,
+                               data.ftLastAccessTime, data.ftLastWriteTime,
+                               (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                   data.nFileSizeLow,
+                               entry, &gone);
+        e.failed()) {
+      return e;
+    }
+    if (gone) return NativeError(ERROR_FILE_NOT_FOUND);
     return {};
   }
 
@@ -229,15 +332,40 @@ class Win32FileSystem : public FileSystem {
     return {};
   }
 
+  // Nothing is changed through a reparse point: its own attributes are set through a handle
+  // opened at it. Where the system opens what it points to all the same (Wine does, for unix
+  // symbolic links), the handle names the same file as one that follows it, and nothing is set:
+  // like a POSIX link, such a link has no attributes of its own.
   SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
-    if (!SetFileAttributesA(path.c_str(), attributes)) return LastError();
+    DWORD now = GetFileAttributesA(path.c_str());
+    if (now == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (!(now & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      if (!SetFileAttributesA(path.c_str(), attributes)) return LastError();
+      return {};
+    }
+    Handle at_link(OpenToLook(path, FILE_WRITE_ATTRIBUTES, true));
+    if (!at_link.valid()) return LastError();
+    BY_HANDLE_FILE_INFORMATION own, target;
+    if (!GetFileInformationByHandle(at_link.get(), &own)) return LastError();
+    Handle followed(OpenToLook(path, 0, false));
+    bool same = followed.valid() && GetFileInformationByHandle(followed.get(), &target) &&
+                own.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+                own.nFileIndexHigh == target.nFileIndexHigh &&
+                own.nFileIndexLow == target.nFileIndexLow;
+    if (same || !(own.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return {};
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = (attributes & ~(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) |
+                           (own.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(at_link.get(), FileBasicInfo, &basic, sizeof basic)) {
+      return LastError();
+    }
     return {};
   }
 
   SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override {
-    HANDLE handle = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // At a reparse point, its own times: nothing is changed through a link.
+    HANDLE handle = OpenToLook(path, FILE_WRITE_ATTRIBUTES, true);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
     auto to_filetime = [](FileTime t) {
       FILETIME f;
@@ -313,9 +441,8 @@ class Win32FileSystem : public FileSystem {
     bool exists = GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (mode == CopyMode::kFailIfExists && exists) return NativeError(ERROR_FILE_EXISTS);
     if (SysError e = Check(check, CopyStep::kCreateTemporary); e.failed()) return e;
-    char buffer[MAX_PATH + 1];
-    if (!GetTempFileNameA(FolderOf(to).c_str(), "tsl", 0, buffer)) return LastError();
-    CopyTemporary temporary{buffer};
+    CopyTemporary temporary;
+    if (SysError e = ReserveTemporaryName(FolderOf(to), &temporary.path); e.failed()) return e;
     // The copy makes the file anew, so that it takes the source's attributes: the name is only
     // reserved here.
     DeleteFileA(temporary.path.c_str());
