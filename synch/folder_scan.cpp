@@ -265,7 +265,8 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
         Note(context, current, LeftAloneReason::kUnusualName);
         continue;
       case Step::kSpecial:
-        if (context.selector.Selects(current)) Note(context, current, LeftAloneReason::kSpecialFile);
+        if (context.selector.Selects(current))
+          Note(context, current, LeftAloneReason::kSpecialFile);
         continue;
       case Step::kFile:
         break;

@@ -41,8 +41,8 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   std::vector<bool> taken(targets.size(), false);
   std::vector<std::pair<std::size_t, std::size_t>> order;
   bool in_subfolders = s.match_in_subfolders != 0;
-  bool same_folder = lists->relation == FolderRelation::kSame ||
-                     Fold(s.source_folder) == Fold(s.target_folder);
+  bool same_folder =
+      lists->relation == FolderRelation::kSame || Fold(s.source_folder) == Fold(s.target_folder);
   if (!(in_subfolders && same_folder)) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
       for (std::size_t t = 0; t < targets.size(); ++t) {
@@ -227,8 +227,8 @@ TEST(MatchingTest, ExactNamesFirstAndCaseOnlyWhenUnambiguous) {
       for (std::string& p : paths) p = Native(p);
       return paths;
     };
-    std::string label = ::testing::PrintToString(c.source) + " / " +
-                        ::testing::PrintToString(c.target);
+    std::string label =
+        ::testing::PrintToString(c.source) + " / " + ::testing::PrintToString(c.target);
     EXPECT_EQ(pairs, native(c.pairs)) << label;
     EXPECT_EQ(source_only, native(c.source_only)) << label;
     EXPECT_EQ(target_only, native(c.target_only)) << label;
@@ -389,7 +389,8 @@ TEST(LeftAloneLineTest, OneLinePerEntry) {
   for (const Case& c : cases) {
     EXPECT_EQ(LeftAloneLine(LeftAlone{c.path, c.reason, {}}), c.line);
   }
-  LeftAlone unlisted{"/s/locked/", LeftAloneReason::kUnlisted, ErrorOfKind(ErrorKind::kAccessDenied)};
+  LeftAlone unlisted{"/s/locked/", LeftAloneReason::kUnlisted,
+                     ErrorOfKind(ErrorKind::kAccessDenied)};
   EXPECT_EQ(LeftAloneLine(unlisted), SystemErrorText(unlisted.error.code) + ": /s/locked/");
 }
 

@@ -311,11 +311,11 @@ TEST_F(SynchJobTest, FoldersRelationAndTheInnerFolderLeftOut) {
     return seen;
   };
   std::string x = dir_ / "x", sub = dir_ / "x/sub", sep(1, testing::Separator());
-  EXPECT_EQ(compare(x, sub), (std::vector<std::string>{"1 " + x + sep + "a.txt",
-                                                       "2 " + sub + sep + "b.txt"}));
+  EXPECT_EQ(compare(x, sub),
+            (std::vector<std::string>{"1 " + x + sep + "a.txt", "2 " + sub + sep + "b.txt"}));
   EXPECT_EQ(job_.lists().relation, FolderRelation::kTargetInsideSource);
-  EXPECT_EQ(compare(sub, x), (std::vector<std::string>{"1 " + sub + sep + "b.txt",
-                                                       "2 " + x + sep + "a.txt"}));
+  EXPECT_EQ(compare(sub, x),
+            (std::vector<std::string>{"1 " + sub + sep + "b.txt", "2 " + x + sep + "a.txt"}));
   EXPECT_EQ(job_.lists().relation, FolderRelation::kSourceInsideTarget);
   compare(x, x + sep + ".");
   EXPECT_EQ(job_.lists().relation, FolderRelation::kSame);

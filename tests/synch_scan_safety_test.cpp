@@ -31,8 +31,9 @@ class SynchScanSafetyTest : public ::testing::Test {
 
   std::string Script(int code, const std::string& source, const std::string& target,
                      const std::string& more) {
-    return "[Default]\r\nPath1=" + source + "\r\nPath2=" + target + "\r\nOutput File=" +
-           dir_ / "log.txt" + "\r\nSort Compare=0\r\nShow progress=0\r\nConfirm Updates=0\r\n" +
+    return "[Default]\r\nPath1=" + source + "\r\nPath2=" + target +
+           "\r\nOutput File=" + dir_ / "log.txt" +
+           "\r\nSort Compare=0\r\nShow progress=0\r\nConfirm Updates=0\r\n" +
            "Operation=" + std::to_string(code) + "\r\n" + more + "[Action1]\r\n";
   }
 
@@ -55,10 +56,9 @@ class SynchScanSafetyTest : public ::testing::Test {
                            const std::string& more = "") {
     WriteFile(dir_ / "job.ini", Script(code, dir_ / "src", dir_ / "dst", more));
     Files().RemoveFile(dir_ / "log.txt");
-    return RunTslRunWrapped(wrapper, dir_ / "job.ini" + "|||", dir_.path(), "Yes", nullptr,
-                            {{"TZ", "UTC"},
-                             {"TESSALINE_REGISTRY", dir_ / "reg.db"},
-                             {"HOME", dir_.path()}});
+    return RunTslRunWrapped(
+        wrapper, dir_ / "job.ini" + "|||", dir_.path(), "Yes", nullptr,
+        {{"TZ", "UTC"}, {"TESSALINE_REGISTRY", dir_ / "reg.db"}, {"HOME", dir_.path()}});
   }
 
   std::vector<std::string> Log() {
@@ -283,8 +283,8 @@ TEST_F(SynchScanSafetyTest, OneFolderTwice) {
       std::vector<std::string> log = Run(code, "", d, target);
       EXPECT_EQ(Contents("d"), before) << target << " code " << code;
       for (const std::string& line : log) {
-        EXPECT_EQ(line.find(" was "), std::string::npos) << target << " code " << code << ": "
-                                                         << line;
+        EXPECT_EQ(line.find(" was "), std::string::npos)
+            << target << " code " << code << ": " << line;
       }
     }
   }

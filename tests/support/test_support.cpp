@@ -211,9 +211,9 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   return result;
 }
 
-ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper, const std::string& argument,
-                               const std::string& folder, const std::string& answers,
-                               std::vector<std::string>* transcript,
+ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper,
+                               const std::string& argument, const std::string& folder,
+                               const std::string& answers, std::vector<std::string>* transcript,
                                const std::vector<std::pair<std::string, std::string>>& environment) {
   ScopedTempDir scratch;
   std::string transcript_path = scratch / "transcript.txt";
