@@ -148,11 +148,57 @@ Frame OpenFolder(const std::string& folder, const ScanContext& context) {
   return frame;
 }
 
-// Whether a walk enters a folder entry: never a folder whose name begins with `.`, never a link
-// to a folder (no loops).
-bool Enters(const DirEntry& entry, bool subfolders) {
-  return subfolders && !entry.name.empty() && entry.name[0] != '.' &&
-         !(entry.attributes & attr::kReparsePoint);
+// What a walk does with one listing entry. ScanSide and TreePrefetch::Walk both follow it, so
+// that the listings taken ahead are the ones the scan asks for.
+enum class Step { kFile, kEnter, kPassOver, kLinkToFolder, kSpecial, kUnusualName };
+
+// LF and CR would split a log line; bytes 1 to 8 are not names anyone means.
+bool HasUnusualByte(std::string_view name) {
+  for (char c : name) {
+    if (c == '\n' || c == '\r' || (c >= 1 && c <= 8)) return true;
+  }
+  return false;
+}
+
+// Folders whose names begin with `.` are never entered, nor links to folders (no loops, and
+// nothing written through them).
+Step StepFor(const DirEntry& entry, bool subfolders) {
+  if (entry.is_folder()) {
+    if (!subfolders || entry.name.empty() || entry.name[0] == '.') return Step::kPassOver;
+    if (HasUnusualByte(entry.name)) return Step::kUnusualName;
+    if (entry.link || (entry.attributes & attr::kReparsePoint)) return Step::kLinkToFolder;
+    return Step::kEnter;
+  }
+  if (HasUnusualByte(entry.name)) return Step::kUnusualName;
+  if (IsCopyTemporaryName(entry.name)) return Step::kPassOver;
+  if (entry.special) return Step::kSpecial;
+  return Step::kFile;
+}
+
+// Only asked when one side's folder lies inside the other's, so a plain scan pays nothing.
+bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip_folder) {
+  if (!skip_folder) return false;
+  FileIdentity identity;
+  return Files().GetIdentity(folder, &identity).ok() && identity == *skip_folder;
+}
+
+void Note(const ScanContext& context, std::string path, LeftAloneReason reason) {
+  if (context.left_alone) context.left_alone->push_back(LeftAlone{std::move(path), reason, {}});
+}
+
+FileRecord MakeRecord(const std::string& path, std::size_t root_length, const DirEntry& entry,
+                      LocalTimeConverter& local) {
+  FileRecord record;
+  record.path = path;
+  record.root_length = root_length;
+  record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
+  record.created = local.ToLocal(entry.created);
+  record.accessed = local.ToLocal(entry.accessed);
+  record.modified = local.ToLocal(entry.modified);
+  record.modified_utc = entry.modified;
+  record.size = entry.size;
+  record.link = entry.link;
+  return record;
 }
 
 }  // namespace
@@ -202,25 +248,32 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
     const DirEntry& entry = top.entries[top.next++];
     current.resize(top.folder_length);
     current += entry.name;
-    if (entry.is_folder()) {
-      if (Enters(entry, subfolders)) {
-        current += separator;
+    Step step = StepFor(entry, subfolders);
+    if (entry.is_folder() && step != Step::kPassOver) current += separator;
+    switch (step) {
+      case Step::kPassOver:
+        continue;
+      case Step::kEnter:
+        if (IsSkipped(current, context.skip_folder)) continue;
         stack.push_back(OpenFolder(current, context));
         ++folders;
-      }
-      continue;
+        continue;
+      case Step::kLinkToFolder:
+        Note(context, current, LeftAloneReason::kLinkToFolder);
+        continue;
+      case Step::kUnusualName:
+        Note(context, current, LeftAloneReason::kUnusualName);
+        continue;
+      case Step::kSpecial:
+        if (context.selector.Selects(current))
+          Note(context, current, LeftAloneReason::kSpecialFile);
+        continue;
+      case Step::kFile:
+        break;
     }
-    const std::string& path = current;
-    if (!context.selector.Selects(path)) continue;
+    if (!context.selector.Selects(current)) continue;
     if (filters && !PassesFilters(entry.modified, entry.size, entry.attributes, s)) continue;
-    FileRecord record;
-    record.path = path;
-    record.root_length = root.size();
-    record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
-    record.created = local.ToLocal(entry.created);
-    record.accessed = local.ToLocal(entry.accessed);
-    record.modified = local.ToLocal(entry.modified);
-    record.size = entry.size;
+    FileRecord record = MakeRecord(current, root.size(), entry, local);
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));
     ShowScanProgress(context.progress, list->size(), folders, subfolders);
@@ -242,11 +295,12 @@ struct TreePrefetch::Shared {
   std::atomic<bool> stop{false};
 };
 
-TreePrefetch::TreePrefetch(const std::string& root, bool subfolders)
+TreePrefetch::TreePrefetch(const std::string& root, bool subfolders,
+                           std::optional<FileIdentity> skip_folder)
     : shared_(std::make_shared<Shared>()) {
   try {
     thread_ = std::thread(&TreePrefetch::Walk, this, WithClosingSeparator(root, NativePathStyle()),
-                          subfolders);
+                          subfolders, skip_folder);
   } catch (const std::system_error&) {
     shared_->done = true;  // no helper thread: the scan lists every folder itself
   }
@@ -259,7 +313,8 @@ TreePrefetch::~TreePrefetch() {
 
 // The same walk as ScanSide's, listing folders only; each listing is handed over as soon as it
 // is taken, and the walk goes on from a copy of its entries.
-void TreePrefetch::Walk(std::string root, bool subfolders) {
+void TreePrefetch::Walk(std::string root, bool subfolders,
+                        std::optional<FileIdentity> skip_folder) {
   Shared& shared = *shared_;
   struct Folder {
     std::string path;
@@ -285,8 +340,9 @@ void TreePrefetch::Walk(std::string root, bool subfolders) {
       continue;
     }
     const DirEntry& entry = top.entries[top.next++];
-    if (!entry.is_folder() || !Enters(entry, subfolders)) continue;
+    if (StepFor(entry, subfolders) != Step::kEnter) continue;
     std::string child = top.path + entry.name + NativeSeparator();
+    if (IsSkipped(child, skip_folder)) continue;
     stack.push_back(list(std::move(child)));
   }
   std::lock_guard<std::mutex> lock(shared.mutex);
@@ -311,6 +367,29 @@ bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entrie
   *entries = std::move(listing.entries);
   *error = listing.error;
   return true;
+}
+
+FolderRelation RelateFolders(const std::string& source, const std::string& target,
+                             std::optional<FileIdentity>* inner) {
+  inner->reset();
+  std::vector<FileIdentity> source_up, target_up;
+  if (source.empty() || target.empty() || FolderAncestry(source, &source_up).failed() ||
+      FolderAncestry(target, &target_up).failed() || source_up.empty() || target_up.empty()) {
+    return FolderRelation::kApart;
+  }
+  auto holds = [](const std::vector<FileIdentity>& ancestry, const FileIdentity& folder) {
+    return std::find(ancestry.begin() + 1, ancestry.end(), folder) != ancestry.end();
+  };
+  if (source_up[0] == target_up[0]) return FolderRelation::kSame;
+  if (holds(target_up, source_up[0])) {
+    *inner = target_up[0];
+    return FolderRelation::kTargetInsideSource;
+  }
+  if (holds(source_up, target_up[0])) {
+    *inner = source_up[0];
+    return FolderRelation::kSourceInsideTarget;
+  }
+  return FolderRelation::kApart;
 }
 
 int CompareBySortKey(const FileRecord& a, const FileRecord& b, int sort_key, bool ascending) {

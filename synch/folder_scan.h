@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -36,7 +37,9 @@ bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attr
 /// listing a folder itself when the next one is not the folder it asks for.
 class TreePrefetch {
  public:
-  TreePrefetch(const std::string& root, bool subfolders);
+  /// `skip_folder`: a folder the walk never enters, as the scan it runs ahead of does not.
+  TreePrefetch(const std::string& root, bool subfolders,
+               std::optional<FileIdentity> skip_folder = std::nullopt);
   ~TreePrefetch();  // stops the helper and waits for it
   TreePrefetch(const TreePrefetch&) = delete;
   TreePrefetch& operator=(const TreePrefetch&) = delete;
@@ -48,7 +51,7 @@ class TreePrefetch {
  private:
   struct Listing;
   struct Shared;
-  void Walk(std::string root, bool subfolders);
+  void Walk(std::string root, bool subfolders, std::optional<FileIdentity> skip_folder);
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
 };
@@ -61,16 +64,27 @@ struct ScanContext {
   JobProgress* progress = nullptr;   // status texts every tenth file, when open
   const bool* cancel = nullptr;      // polled after every entry
   TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
-  /// Receives the entries left out of the comparison (folders that could not be listed, ...),
-  /// when given.
+  /// Receives the entries left out of the comparison (folders that could not be listed, links
+  /// to folders, pipes and devices, names with control characters), when given.
   std::vector<LeftAlone>* left_alone = nullptr;
+  /// A folder never entered: the other side's folder when it lies inside this one, so that
+  /// nothing is compared with, or copied into, itself.
+  std::optional<FileIdentity> skip_folder = std::nullopt;
 };
 
 /// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.
 /// False when the folder text is empty. Folders whose names begin with `.` and links to folders
-/// are never entered; a folder that cannot be listed adds nothing (and, when it exists, is noted
-/// in the context's unlisted folders).
+/// are never entered; pipes, sockets and devices are never opened; names with LF, CR or a byte
+/// from 1 to 8 are skipped; the copies' own temporaries are passed over in silence. A folder
+/// that cannot be listed adds nothing. What is left out, except the temporaries and a missing
+/// folder, is noted in the context's left-alone entries.
 bool ScanSide(const std::string& folder, const ScanContext& context, std::vector<FileRecord>* list);
+
+/// How the two folders of a job lie, by their identities: the same folder however spelt, one
+/// inside the other (then `*inner` is the inner folder's identity), or apart. A folder that
+/// does not exist lies apart.
+FolderRelation RelateFolders(const std::string& source, const std::string& target,
+                             std::optional<FileIdentity>* inner);
 
 /// Compares two records by a sort key (0 name, 1 extension, 2 modified, 3 size, 4 relative
 /// folder, 5 checksum, 6 CRC-32), reversed when not ascending: <0, 0 or >0.

@@ -69,20 +69,107 @@ TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
   fs_.MakeUnreadable(Native("/m/src/locked"));
   EXPECT_EQ(Scan("*.*"), (std::vector<std::string>{"a.txt", Native("link/x.txt")}));
 
-  // The locked folder is noted with its error; a missing root is empty, not unlisted.
+  // The locked folder is noted with its error, the link to a folder as such; a missing root is
+  // empty, not unlisted.
   NameMasks masks("*.*");
   std::vector<LeftAlone> unlisted;
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
   context.left_alone = &unlisted;
   EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
-  ASSERT_EQ(unlisted.size(), 1u);
+  ASSERT_EQ(unlisted.size(), 2u);
   EXPECT_EQ(unlisted[0].path, Native("/m/src/locked/"));
+  EXPECT_EQ(unlisted[0].reason, LeftAloneReason::kUnlisted);
   EXPECT_EQ(unlisted[0].error.kind, ErrorKind::kAccessDenied);
+  EXPECT_EQ(unlisted[1].path, Native("/m/src/loop/"));
+  EXPECT_EQ(unlisted[1].reason, LeftAloneReason::kLinkToFolder);
   unlisted.clear();
   EXPECT_TRUE(ScanSide(Native("/m/none/"), context, &list_));
   EXPECT_TRUE(list_.empty());
   EXPECT_TRUE(unlisted.empty());
   EXPECT_FALSE(ScanSide("", context, &list_));
+}
+
+// What never becomes a record: pipes and devices (never opened, even when their contents are
+// asked for), names with control characters, the copies' own temporaries (silently); a link to
+// a file is scanned as that file, marked.
+TEST_F(FolderScanTest, EntriesLeftAloneAndLinksToFiles) {
+  fs_.AddFile(Native("/m/src/a.txt"), "a");
+  fs_.AddSpecial(Native("/m/src/fifo"));
+  fs_.AddSpecial(Native("/m/src/fifo.skip"));  // not selected by the mask: not even noted
+  fs_.AddFile(Native("/m/src/line\nfeed.txt"), "lf");
+  fs_.AddFile(Native("/m/src/bell\x07.txt"), "bel");
+  fs_.AddFile(Native("/m/src/sub\r/in.txt"), "cr");
+  fs_.AddFile(Native("/m/src/.tsl-1234-0123abcd.tmp"), "partial copy");
+  fs_.AddFile(Native("/m/src/.tsl-0123abcd.tmp"), "partial copy");
+  fs_.AddFile(Native("/m/src/tab\tname.txt"), "tab is fine");
+  fs_.AddFileLink(Native("/m/src/link.txt"), "linked");
+  extra_.crc32 = extra_.checksum = true;
+  NameMasks masks("*.*;~*.skip");
+  std::vector<LeftAlone> left;
+  ScanContext context{settings_, extra_, masks, nullptr, nullptr};
+  context.left_alone = &left;
+  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+  EXPECT_EQ(RelativePaths(list_), (std::vector<std::string>{"a.txt", "tab\tname.txt", "link.txt"}));
+  EXPECT_FALSE(list_[0].link);
+  EXPECT_TRUE(list_[2].link);
+  EXPECT_EQ(list_[2].crc32, Crc32Update(0, "linked", 6));
+  std::vector<std::pair<std::string, LeftAloneReason>> noted;
+  for (const LeftAlone& entry : left) noted.emplace_back(entry.path, entry.reason);
+  EXPECT_EQ(noted, (std::vector<std::pair<std::string, LeftAloneReason>>{
+                       {Native("/m/src/fifo"), LeftAloneReason::kSpecialFile},
+                       {Native("/m/src/line\nfeed.txt"), LeftAloneReason::kUnusualName},
+                       {Native("/m/src/bell\x07.txt"), LeftAloneReason::kUnusualName},
+                       {Native("/m/src/sub\r/"), LeftAloneReason::kUnusualName}}));
+  for (const std::string& path : fs_.opened()) {
+    EXPECT_EQ(path.find("fifo"), std::string::npos) << "opened " << path;
+  }
+}
+
+// A record keeps both its local time (for reports) and its UTC time (for comparisons).
+TEST_F(FolderScanTest, RecordsKeepTheUtcModifiedTime) {
+  FileTime utc = 133430000000000000LL;  // 2023
+  fs_.AddFile(Native("/m/src/a.txt"), "a", utc);
+  ASSERT_EQ(Scan("*.*").size(), 1u);
+  EXPECT_EQ(list_[0].modified_utc, utc);
+  EXPECT_EQ(list_[0].modified, UtcToLocal(utc));
+}
+
+// How two folders lie is judged by what they are, not how they are spelt; the outer scan never
+// enters the inner folder.
+TEST_F(FolderScanTest, NestedAndAliasedFolders) {
+  fs_.AddFile(Native("/m/x/a.txt"), "a");
+  fs_.AddFile(Native("/m/x/sub/b.txt"), "b");
+  fs_.AddFile(Native("/m/y/c.txt"), "c");
+  fs_.AddFolder(Native("/m/link"), attr::kReparsePoint);
+  fs_.AddAlias(Native("/m/link"), Native("/m/x"));
+  struct Case {
+    std::string source, target;
+    FolderRelation relation;
+  } cases[] = {
+      {"/m/x/", "/m/y/", FolderRelation::kApart},
+      {"/m/x/", "/m/x/./", FolderRelation::kSame},
+      {"/m/x/", "/m//x/", FolderRelation::kSame},
+      {"/m/x/", "/m/x/../x/", FolderRelation::kSame},
+      {"/m/x/", "/m/link/", FolderRelation::kSame},
+      {"/m/x/", "/m/x/sub/", FolderRelation::kTargetInsideSource},
+      {"/m/link/sub/", "/m/x/", FolderRelation::kSourceInsideTarget},
+      {"/m/x/", "/m/none/", FolderRelation::kApart},
+  };
+  for (const Case& c : cases) {
+    std::optional<FileIdentity> inner;
+    EXPECT_EQ(RelateFolders(Native(c.source), Native(c.target), &inner), c.relation)
+        << c.source << " " << c.target;
+    EXPECT_EQ(inner.has_value(), c.relation == FolderRelation::kTargetInsideSource ||
+                                     c.relation == FolderRelation::kSourceInsideTarget);
+  }
+  std::optional<FileIdentity> inner;
+  ASSERT_EQ(RelateFolders(Native("/m/x/"), Native("/m/x/sub/"), &inner),
+            FolderRelation::kTargetInsideSource);
+  NameMasks masks("*.*");
+  ScanContext context{settings_, extra_, masks, nullptr, nullptr};
+  context.skip_folder = inner;
+  EXPECT_TRUE(ScanSide(Native("/m/x/"), context, &list_));
+  EXPECT_EQ(RelativePaths(list_), std::vector<std::string>{"a.txt"});
 }
 
 // Deeper than any path Linux allows (4096 characters), with 5000 levels.
@@ -156,6 +243,20 @@ TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
     EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
     EXPECT_EQ(plain.size(), subfolders ? 16u : 1u);
   }
+  // A folder skipped by identity is skipped by both walks alike.
+  FileIdentity inner;
+  ASSERT_TRUE(Files().GetIdentity(dir / "a/b", &inner).ok());
+  SynchSettings settings;
+  NameMasks masks("*.*");
+  std::vector<FileRecord> plain, ahead;
+  ScanContext context{settings, {}, masks, nullptr, nullptr};
+  context.skip_folder = inner;
+  ASSERT_TRUE(ScanSide(dir.path(), context, &plain));
+  TreePrefetch skipping(dir.path(), true, inner);
+  context.prefetch = &skipping;
+  ASSERT_TRUE(ScanSide(dir.path(), context, &ahead));
+  EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
+  EXPECT_EQ(plain.size(), 10u);
   // Asked for a folder out of order, it declines, and the scan lists that folder itself.
   TreePrefetch prefetch(dir.path(), true);
   std::vector<DirEntry> entries;

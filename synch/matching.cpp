@@ -1,7 +1,7 @@
 // Matching and classification. The pairing rules are those of a linear search of the target
-// list for every source file; indexes keyed by upper-cased relative path, name, CRC-32 and
-// checksum find the same first candidate, because each index keeps its candidates in list
-// order and a cursor skips the ones already paired.
+// list for every source file; indexes keyed by relative path, folded name, CRC-32 and checksum
+// find the same first candidate, because each index keeps its candidates in list order and a
+// cursor skips the ones already paired. Names are folded as the file system folds them.
 #include "synch/matching.h"
 
 #include <algorithm>
@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/code_page.h"
+#include <unordered_map>
+
+#include "platform/file_names.h"
+#include "platform/paths.h"
 
 namespace tsl {
 namespace {
@@ -20,7 +23,8 @@ enum class TimeRelation { kSourceOlder, kSourceNewer, kSame, kSameByOffset };
 
 TimeRelation RelateTimes(const FileRecord& source, const FileRecord& target, int offset,
                          int precision) {
-  std::int64_t d = source.modified - target.modified;
+  // UTC: local times of dates on either side of a change of offset are an hour off each other.
+  std::int64_t d = source.modified_utc - target.modified_utc;
   std::int64_t p = static_cast<std::int64_t>(precision) * kTicksPerSecond;
   std::int64_t o = static_cast<std::int64_t>(offset) * kTicksPerSecond;
   if (d < -p) {
@@ -34,36 +38,17 @@ TimeRelation RelateTimes(const FileRecord& source, const FileRecord& target, int
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-// The code page's upper-casing as a table, built once.
-const unsigned char* UpperTable() {
-  static const auto table = [] {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = cp::ToUpper(static_cast<unsigned char>(c));
-    return t;
-  }();
-  return table.data();
-}
-
-std::uint64_t HashIgnoringCase(std::string_view text) {
-  const unsigned char* upper = UpperTable();
+std::uint64_t Hash(std::string_view text) {
   std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
   for (char c : text) {
-    hash ^= upper[static_cast<unsigned char>(c)];
+    hash ^= static_cast<unsigned char>(c);
     hash *= 1099511628211ull;
   }
   return hash;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const unsigned char* upper = UpperTable();
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])]) {
-      return false;
-    }
-  }
-  return true;
-}
+// Names compare as the file system of the platform compares them.
+std::string Folded(std::string_view text) { return FoldFileName(text, NativePathStyle()); }
 
 // Target indexes grouped by a 64-bit key (a hash, or the CRC-32 or checksum itself), each group
 // chained in list order. A group's head is moved past the members already paired, so walking a
@@ -127,12 +112,12 @@ class Matcher {
   void Run() {
     const SynchSettings& s = context_.settings;
     bool in_subfolders = s.match_in_subfolders != 0;
+    same_folder_ = lists_.relation == FolderRelation::kSame ||
+                   FileNamesEqual(s.source_folder, s.target_folder, NativePathStyle());
     std::vector<std::int64_t> partner(lists_.source.size(), -1);
     std::vector<std::pair<std::size_t, std::size_t>> order;
     order.reserve(std::min(lists_.source.size(), lists_.target.size()));
-    if (!(in_subfolders && cp::EqualsIgnoreCase(s.source_folder, s.target_folder))) {
-      PairByRelativePath(&partner, &order);
-    }
+    if (!(in_subfolders && same_folder_)) PairByRelativePath(&partner, &order);
     if (in_subfolders) PairAnywhere(&partner, &order);
     MovePairs(partner, order);
   }
@@ -152,36 +137,79 @@ class Matcher {
   ChainIndex BuildIndex(KeyOf key_of) {
     ChainIndex index(lists_.target.size());
     for (std::size_t t = 0; t < lists_.target.size(); ++t) {
-      if (!taken_[t]) index.Add(key_of(lists_.target[t]), static_cast<std::uint32_t>(t));
+      if (!taken_[t]) index.Add(key_of(t), static_cast<std::uint32_t>(t));
     }
     return index;
   }
 
+  // Exact relative paths pair first; then a path that differs in letter case only pairs when it
+  // is the only free one of its kind on both sides. So `a.txt` never takes the place of a
+  // separate `A.TXT`, and no file is paired twice over. The pairs keep the source list's order.
   void PairByRelativePath(std::vector<std::int64_t>* partner,
                           std::vector<std::pair<std::size_t, std::size_t>>* order) {
-    ChainIndex index =
-        BuildIndex([](const FileRecord& r) { return HashIgnoringCase(r.RelativePath()); });
-    for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
+    std::vector<FileRecord>& sources = lists_.source;
+    std::vector<FileRecord>& targets = lists_.target;
+    ChainIndex exact = BuildIndex([&](std::size_t t) { return Hash(targets[t].RelativePath()); });
+    for (std::size_t i = 0; i < sources.size() && !Cancelled(); ++i) {
       ShowPosition(i);
-      std::string_view relative = lists_.source[i].RelativePath();
-      std::uint32_t t = index.FirstFree(HashIgnoringCase(relative), taken_, [&](std::uint32_t c) {
-        return EqualIgnoringCase(lists_.target[c].RelativePath(), relative);
+      std::string_view relative = sources[i].RelativePath();
+      std::uint32_t t = exact.FirstFree(Hash(relative), taken_, [&](std::uint32_t c) {
+        return targets[c].RelativePath() == relative;
       });
-      if (t != kNone) Take(i, t, partner, order);
+      if (t != kNone) Take(i, t, partner, nullptr);
+    }
+    if (!Cancelled()) PairIgnoringCase(partner);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if ((*partner)[i] >= 0) order->emplace_back(i, static_cast<std::size_t>((*partner)[i]));
     }
   }
 
+  void PairIgnoringCase(std::vector<std::int64_t>* partner) {
+    struct Group {
+      std::uint32_t sources = 0, targets = 0;
+      std::uint32_t target = kNone;
+    };
+    std::unordered_map<std::string, Group> groups;
+    for (std::size_t t = 0; t < lists_.target.size(); ++t) {
+      if (taken_[t]) continue;
+      Group& group = groups[Folded(lists_.target[t].RelativePath())];
+      ++group.targets;
+      group.target = static_cast<std::uint32_t>(t);
+    }
+    if (groups.empty()) return;
+    std::vector<Group*> group_of(lists_.source.size(), nullptr);
+    for (std::size_t i = 0; i < lists_.source.size(); ++i) {
+      if ((*partner)[i] >= 0) continue;
+      auto found = groups.find(Folded(lists_.source[i].RelativePath()));
+      if (found == groups.end()) continue;
+      group_of[i] = &found->second;
+      ++found->second.sources;
+    }
+    for (std::size_t i = 0; i < lists_.source.size(); ++i) {
+      const Group* group = group_of[i];
+      if (group && group->sources == 1 && group->targets == 1) {
+        Take(i, group->target, partner, nullptr);
+      }
+    }
+  }
+
+  // With both sides one folder, a file must not be paired with itself: the relative paths tell.
   bool DifferentPath(std::size_t s, std::uint32_t t) const {
-    return !EqualIgnoringCase(lists_.source[s].path, lists_.target[t].path);
+    const FileRecord& source = lists_.source[s];
+    const FileRecord& target = lists_.target[t];
+    PathStyle style = NativePathStyle();
+    return same_folder_ ? !FileNamesEqual(source.RelativePath(), target.RelativePath(), style)
+                        : !FileNamesEqual(source.path, target.path, style);
   }
 
   // Among the free candidates of the same name, the first that classifies as identical, else
   // the first one. Candidates are classified in list order, as a linear search would.
-  std::uint32_t ByName(ChainIndex& index, std::size_t s) {
-    std::string_view name = lists_.source[s].Name();
+  std::uint32_t ByName(ChainIndex& index, const std::vector<std::string>& target_names,
+                       std::size_t s) {
+    std::string name = Folded(lists_.source[s].Name());
     std::uint32_t first = kNone;
-    std::uint32_t identical = index.FirstFree(HashIgnoringCase(name), taken_, [&](std::uint32_t t) {
-      if (!EqualIgnoringCase(lists_.target[t].Name(), name) || !DifferentPath(s, t)) return false;
+    std::uint32_t identical = index.FirstFree(Hash(name), taken_, [&](std::uint32_t t) {
+      if (target_names[t] != name || !DifferentPath(s, t)) return false;
       if (first == kNone) first = t;
       return ComparePair(lists_.source[s], lists_.target[t], context_.settings,
                          context_.cancel_check);
@@ -195,9 +223,16 @@ class Matcher {
     auto number = [crc](const FileRecord& r) -> std::uint64_t {
       return crc ? r.crc32 : r.checksum;
     };
-    ChainIndex index = (crc || checksum) ? BuildIndex(number) : BuildIndex([](const FileRecord& r) {
-      return HashIgnoringCase(r.Name());
-    });
+    std::vector<std::string> target_names;
+    if (!crc && !checksum) {
+      target_names.resize(lists_.target.size());
+      for (std::size_t t = 0; t < lists_.target.size(); ++t) {
+        if (!taken_[t]) target_names[t] = Folded(lists_.target[t].Name());
+      }
+    }
+    ChainIndex index = (crc || checksum)
+                           ? BuildIndex([&](std::size_t t) { return number(lists_.target[t]); })
+                           : BuildIndex([&](std::size_t t) { return Hash(target_names[t]); });
     for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
       if ((*partner)[i] >= 0) continue;
       ShowPosition(i);
@@ -206,7 +241,7 @@ class Matcher {
         t = index.FirstFree(number(lists_.source[i]), taken_,
                             [&](std::uint32_t c) { return DifferentPath(i, c); });
       } else {
-        t = ByName(index, i);
+        t = ByName(index, target_names, i);
       }
       if (t != kNone) Take(i, t, partner, order);
     }
@@ -216,7 +251,7 @@ class Matcher {
             std::vector<std::pair<std::size_t, std::size_t>>* order) {
     taken_[t] = true;
     (*partner)[s] = static_cast<std::int64_t>(t);
-    order->emplace_back(s, t);
+    if (order) order->emplace_back(s, t);
   }
 
   void MovePairs(const std::vector<std::int64_t>& partner,
@@ -245,6 +280,7 @@ class Matcher {
   FileLists& lists_;
   const MatchContext& context_;
   std::vector<bool> taken_;
+  bool same_folder_ = false;
 };
 
 // The content step of a pair: true when the contents are equal.
@@ -257,15 +293,37 @@ bool ContentsEqual(FileRecord& source, FileRecord& target, const SynchSettings& 
   return CompareContents(source, target, s.ignore_case != 0, cancel);
 }
 
+// Bytes below 32 as \xHH, so that a log keeps one line per entry.
+std::string WithControlsShown(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (char c : path) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 32) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::string LeftAloneLine(const LeftAlone& entry) {
   switch (entry.reason) {
     case LeftAloneReason::kUnlisted:
       return SystemErrorText(entry.error.code) + ": " + entry.path;
-    default:
-      return entry.path;  // the other reasons' texts come with the scan that notes them
+    case LeftAloneReason::kLinkToFolder:
+      return "Link to a folder, not followed: " + WithControlsShown(entry.path);
+    case LeftAloneReason::kSpecialFile:
+      return "Not a regular file, left alone: " + WithControlsShown(entry.path);
+    case LeftAloneReason::kUnusualName:
+      return "Name with control characters, skipped: " + WithControlsShown(entry.path);
   }
+  return entry.path;
 }
 
 int CompareTimes(const FileRecord& source, const FileRecord& target, int offset, int precision) {

@@ -4,7 +4,8 @@
 
 #include <random>
 
-#include "platform/code_page.h"
+#include "platform/file_names.h"
+#include "platform/paths.h"
 #include "synch/test_services.h"
 #include "tests/support/test_support.h"
 
@@ -20,69 +21,104 @@ FileRecord Record(const std::string& root, const std::string& relative, FileTime
   FileRecord r;
   r.path = Native(root) + Native(relative);
   r.root_length = Native(root).size();
-  r.modified = modified;
+  r.modified = r.modified_utc = modified;
   r.size = size;
   return r;
 }
 
+std::string Fold(std::string_view text) { return FoldFileName(text, NativePathStyle()); }
+
 // The pairing rules as a plain linear search of the target list for every source file: the
-// slow reference that the indexed matching must agree with.
+// slow reference that the indexed matching must agree with. By relative path: byte-equal paths
+// first, each source taking the first free target; then paths equal ignoring case, only where
+// exactly one free source and one free target share the folded path. The pairs of that step
+// keep the source list's order.
 void LinearMatch(FileLists* lists, const MatchContext& context) {
   const SynchSettings& s = context.settings;
   std::vector<FileRecord>& sources = lists->source;
   std::vector<FileRecord>& targets = lists->target;
-  std::vector<FilePair> pairs;
-  auto take = [&](std::size_t i, std::size_t t) {
-    pairs.push_back(FilePair{sources[i], targets[t], false});
-    sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
-    targets.erase(targets.begin() + static_cast<std::ptrdiff_t>(t));
-  };
+  std::vector<int> partner(sources.size(), -1);
+  std::vector<bool> taken(targets.size(), false);
+  std::vector<std::pair<std::size_t, std::size_t>> order;
   bool in_subfolders = s.match_in_subfolders != 0;
-  if (!(in_subfolders && cp::EqualsIgnoreCase(s.source_folder, s.target_folder))) {
-    for (std::size_t i = 0; i < sources.size();) {
-      std::size_t t = 0;
-      while (t < targets.size() &&
-             !(targets[t].RelativePath().size() == sources[i].RelativePath().size() &&
-               cp::EqualsIgnoreCase(targets[t].RelativePath(), sources[i].RelativePath()))) {
-        ++t;
-      }
-      if (t < targets.size()) {
-        take(i, t);
-      } else {
-        ++i;
+  bool same_folder =
+      lists->relation == FolderRelation::kSame || Fold(s.source_folder) == Fold(s.target_folder);
+  if (!(in_subfolders && same_folder)) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (!taken[t] && targets[t].RelativePath() == sources[i].RelativePath()) {
+          partner[i] = static_cast<int>(t);
+          taken[t] = true;
+          break;
+        }
       }
     }
+    std::vector<std::pair<std::size_t, std::size_t>> unique;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (partner[i] >= 0) continue;
+      std::string folded = Fold(sources[i].RelativePath());
+      std::size_t other_sources = 0, free_targets = 0, last = 0;
+      for (std::size_t j = 0; j < sources.size(); ++j) {
+        other_sources += j != i && partner[j] < 0 && Fold(sources[j].RelativePath()) == folded;
+      }
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (!taken[t] && Fold(targets[t].RelativePath()) == folded) {
+          ++free_targets;
+          last = t;
+        }
+      }
+      if (other_sources == 0 && free_targets == 1) unique.emplace_back(i, last);
+    }
+    for (const auto& [i, t] : unique) {
+      partner[i] = static_cast<int>(t);
+      taken[t] = true;
+    }
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (partner[i] >= 0) order.emplace_back(i, static_cast<std::size_t>(partner[i]));
+    }
   }
+  auto different_path = [&](const FileRecord& a, const FileRecord& b) {
+    return same_folder ? Fold(a.RelativePath()) != Fold(b.RelativePath())
+                       : Fold(a.path) != Fold(b.path);
+  };
   if (in_subfolders) {
-    for (std::size_t i = 0; i < sources.size();) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (partner[i] >= 0) continue;
       FileRecord& source = sources[i];
       std::int64_t chosen = -1, first = -1;
       for (std::size_t t = 0; t < targets.size() && chosen < 0; ++t) {
         FileRecord& target = targets[t];
-        if (cp::EqualsIgnoreCase(target.path, source.path)) continue;
+        if (taken[t] || !different_path(source, target)) continue;
         if (context.extra.crc32) {
           if (target.crc32 == source.crc32) chosen = static_cast<std::int64_t>(t);
         } else if (context.extra.checksum) {
           if (target.checksum == source.checksum) chosen = static_cast<std::int64_t>(t);
-        } else if (target.Name().size() == source.Name().size() &&
-                   cp::EqualsIgnoreCase(target.Name(), source.Name())) {
+        } else if (Fold(target.Name()) == Fold(source.Name())) {
           if (first < 0) first = static_cast<std::int64_t>(t);
           if (ComparePair(source, target, s, nullptr)) chosen = static_cast<std::int64_t>(t);
         }
       }
       if (chosen < 0) chosen = first;
       if (chosen >= 0) {
-        take(i, static_cast<std::size_t>(chosen));
-      } else {
-        ++i;
+        partner[i] = static_cast<int>(chosen);
+        taken[static_cast<std::size_t>(chosen)] = true;
+        order.emplace_back(i, static_cast<std::size_t>(chosen));
       }
     }
   }
-  lists->pairs = std::move(pairs);
-  if (s.show_files_in_one_folder == 0) {
-    sources.clear();
-    targets.clear();
+  FileLists result;
+  for (const auto& [i, t] : order) result.pairs.push_back(FilePair{sources[i], targets[t], false});
+  if (s.show_files_in_one_folder != 0) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (partner[i] < 0) result.source.push_back(sources[i]);
+    }
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      if (!taken[t]) result.target.push_back(targets[t]);
+    }
   }
+  lists->pairs = std::move(result.pairs);
+  lists->source = std::move(result.source);
+  lists->target = std::move(result.target);
 }
 
 std::string Describe(const FileRecord& r) { return r.path + "#" + std::to_string(r.compare_state); }
@@ -128,6 +164,7 @@ TEST(MatchingTest, IndexedPairingEqualsTheLinearSearchOnRandomTrees) {
     extra.crc32 = which == 1;
     extra.checksum = which == 2 || (which == 1 && random() % 2);
     FileLists indexed;
+    indexed.relation = random() % 6 == 0 ? FolderRelation::kSame : FolderRelation::kApart;
     indexed.source = RandomSide(random, s.source_folder, static_cast<int>(random() % 40));
     indexed.target = RandomSide(random, s.target_folder, static_cast<int>(random() % 40));
     FileLists linear = indexed;
@@ -151,6 +188,87 @@ TEST(MatchingTest, PairsByRelativePathIgnoringCaseInListOrder) {
   EXPECT_EQ(lists.source[0].path, Native("/s/c.txt"));
   ASSERT_EQ(lists.target.size(), 1u);
   EXPECT_EQ(lists.target[0].path, Native("/t/d.txt"));
+}
+
+// Names that differ in letter case only: the exact name pairs first, and a name ignoring case
+// pairs only when it is the one free candidate on each side; the rest stay one-sided.
+TEST(MatchingTest, ExactNamesFirstAndCaseOnlyWhenUnambiguous) {
+  struct Case {
+    std::vector<std::string> source, target;
+    std::vector<std::string> pairs;  // "source=target"
+    std::vector<std::string> source_only, target_only;
+  } cases[] = {
+      {{"a.txt"}, {"a.txt", "A.TXT"}, {"a.txt=a.txt"}, {}, {"A.TXT"}},
+      {{"a.txt"}, {"A.TXT", "a.txt"}, {"a.txt=a.txt"}, {}, {"A.TXT"}},
+      {{"a.txt", "A.TXT"}, {"a.txt"}, {"a.txt=a.txt"}, {"A.TXT"}, {}},
+      {{"A.TXT", "a.txt"}, {"a.txt"}, {"a.txt=a.txt"}, {"A.TXT"}, {}},
+      {{"a.txt"}, {"A.TXT"}, {"a.txt=A.TXT"}, {}, {}},
+      {{"Sub/a.txt"}, {"sub/A.txt"}, {"Sub/a.txt=sub/A.txt"}, {}, {}},
+      // Two of a kind on one side and none exact: no guess.
+      {{"a.txt"}, {"A.TXT", "A.txt"}, {}, {"a.txt"}, {"A.TXT", "A.txt"}},
+      {{"A.TXT", "A.txt"}, {"a.txt"}, {}, {"A.TXT", "A.txt"}, {"a.txt"}},
+      // One of each left after the exact pairs: paired.
+      {{"a.txt", "A.txt"}, {"a.txt", "A.TXT"}, {"a.txt=a.txt", "A.txt=A.TXT"}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SynchSettings s;
+    FileLists lists;
+    for (const std::string& r : c.source) lists.source.push_back(Record("/s/", r));
+    for (const std::string& r : c.target) lists.target.push_back(Record("/t/", r));
+    MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
+    std::vector<std::string> pairs, source_only, target_only, expected_pairs;
+    for (const FilePair& p : lists.pairs) {
+      pairs.push_back(std::string(p.source.RelativePath()) + "=" +
+                      std::string(p.target.RelativePath()));
+    }
+    for (const FileRecord& r : lists.source) source_only.emplace_back(r.RelativePath());
+    for (const FileRecord& r : lists.target) target_only.emplace_back(r.RelativePath());
+    auto native = [](std::vector<std::string> paths) {
+      for (std::string& p : paths) p = Native(p);
+      return paths;
+    };
+    std::string label =
+        ::testing::PrintToString(c.source) + " / " + ::testing::PrintToString(c.target);
+    EXPECT_EQ(pairs, native(c.pairs)) << label;
+    EXPECT_EQ(source_only, native(c.source_only)) << label;
+    EXPECT_EQ(target_only, native(c.target_only)) << label;
+  }
+}
+
+// Letter case as the file system sees it: names outside ASCII that Windows-1252 would upper-case
+// byte by byte are different names on POSIX (here Cyrillic К and Њ share their last UTF-8 byte
+// with a Windows-1252 letter pair).
+TEST(MatchingTest, NamesCompareAsTheFileSystemComparesThem) {
+  if (NativePathStyle() == PathStyle::kWindows) GTEST_SKIP() << "UTF-8 names are POSIX names";
+  SynchSettings s;
+  FileLists lists;
+  lists.source = {Record("/s/", "\xD0\x9A\xD0\xBE\xD1\x82.txt")};  // Кот.txt
+  lists.target = {Record("/t/", "\xD0\x8A\xD0\xBE\xD1\x82.txt")};  // Њот.txt
+  ASSERT_NE(cp::ToUpper(0x9A), 0x9A) << "the byte table would have folded them together";
+  MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
+  EXPECT_TRUE(lists.pairs.empty());
+  EXPECT_EQ(lists.source.size(), 1u);
+  EXPECT_EQ(lists.target.size(), 1u);
+}
+
+// One folder spelt two ways (or reached through a link): with match in subfolders, no file is
+// paired with itself.
+TEST(MatchingTest, OneFolderSpeltTwiceNeverPairsAFileWithItself) {
+  SynchSettings s;
+  s.match_in_subfolders = 1;
+  s.source_folder = Native("/same/");
+  s.target_folder = Native("/same/./");
+  FileLists lists;
+  lists.relation = FolderRelation::kSame;
+  for (const char* relative : {"a.txt", "x/a.txt"}) {
+    lists.source.push_back(Record("/same/", relative, 0, 1));
+    lists.target.push_back(Record("/same/./", relative, 0, 1));
+  }
+  MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
+  ASSERT_EQ(lists.pairs.size(), 2u);
+  for (const FilePair& p : lists.pairs) {
+    EXPECT_NE(p.source.RelativePath(), p.target.RelativePath());
+  }
 }
 
 TEST(MatchingTest, MatchInSubfoldersOfOneFolderNeverPairsAFileWithItself) {
@@ -241,6 +359,39 @@ TEST(CompareTimesTest, PrecisionAndOffset) {
     EXPECT_EQ(CompareTimes(s, t, c.offset, c.precision), c.expected)
         << c.source << " vs " << c.target << " offset " << c.offset << " precision " << c.precision;
   }
+}
+
+// Times compare in UTC: a file written at 02:30 local before the clocks go back and one written
+// at 02:30 local after are an hour apart, not the same; and two files 50 s apart across the
+// change are 50 s apart, whatever their local times say.
+TEST(CompareTimesTest, UtcTimesDecide) {
+  FileRecord before = Record("/s/", "a", 1000 * kSecond);
+  FileRecord after = Record("/t/", "a", 1000 * kSecond);
+  after.modified_utc += 3600 * kSecond;  // same local time, an hour later
+  EXPECT_EQ(CompareTimes(before, after, 0, 3), -1);
+  FileRecord source = Record("/s/", "a", 5000 * kSecond);
+  FileRecord target = Record("/t/", "a", 5000 * kSecond + 50 * kSecond);
+  source.modified += 3600 * kSecond;  // shown an hour later: the offset before the change
+  EXPECT_EQ(CompareTimes(source, target, 0, 3), -1);
+  EXPECT_EQ(CompareTimes(target, source, 0, 3), 1);
+}
+
+TEST(LeftAloneLineTest, OneLinePerEntry) {
+  struct Case {
+    LeftAloneReason reason;
+    std::string path, line;
+  } cases[] = {
+      {LeftAloneReason::kLinkToFolder, "/s/lnk/", "Link to a folder, not followed: /s/lnk/"},
+      {LeftAloneReason::kSpecialFile, "/s/fifo", "Not a regular file, left alone: /s/fifo"},
+      {LeftAloneReason::kUnusualName, "/s/a\nb\r\x01\x1f.txt",
+       "Name with control characters, skipped: /s/a\\x0Ab\\x0D\\x01\\x1F.txt"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LeftAloneLine(LeftAlone{c.path, c.reason, {}}), c.line);
+  }
+  LeftAlone unlisted{"/s/locked/", LeftAloneReason::kUnlisted,
+                     ErrorOfKind(ErrorKind::kAccessDenied)};
+  EXPECT_EQ(LeftAloneLine(unlisted), SystemErrorText(unlisted.error.code) + ": /s/locked/");
 }
 
 class ComparePairTest : public ::testing::Test {

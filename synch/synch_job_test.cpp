@@ -296,5 +296,33 @@ TEST_F(SynchJobTest, PreparationExpandsFoldersAndSetsTheProgressLook) {
   EXPECT_FALSE(job_.extra().crc32);  // no output file: no extra data
 }
 
+// The comparison judges how the folders lie by what they are; the outer folder's scan leaves
+// the inner folder out, so that the inner files are not also seen as the outer folder's own.
+TEST_F(SynchJobTest, FoldersRelationAndTheInnerFolderLeftOut) {
+  File("x/a.txt", "a", kNoon);
+  File("x/sub/b.txt", "b", kNoon);
+  auto compare = [&](const std::string& source, const std::string& target) {
+    job_.RunSynchronizationScript(Script("[Default]\nPath1=" + source + "\nPath2=" + target +
+                                         "\nOperation=6\nShow progress=0\n[Action1]\n"));
+    std::vector<std::string> seen;
+    for (const FileRecord& r : job_.lists().source) seen.push_back("1 " + r.path);
+    for (const FilePair& p : job_.lists().pairs) seen.push_back("= " + p.source.path);
+    for (const FileRecord& r : job_.lists().target) seen.push_back("2 " + r.path);
+    return seen;
+  };
+  std::string x = dir_ / "x", sub = dir_ / "x/sub", sep(1, testing::Separator());
+  EXPECT_EQ(compare(x, sub),
+            (std::vector<std::string>{"1 " + x + sep + "a.txt", "2 " + sub + sep + "b.txt"}));
+  EXPECT_EQ(job_.lists().relation, FolderRelation::kTargetInsideSource);
+  EXPECT_EQ(compare(sub, x),
+            (std::vector<std::string>{"1 " + sub + sep + "b.txt", "2 " + x + sep + "a.txt"}));
+  EXPECT_EQ(job_.lists().relation, FolderRelation::kSourceInsideTarget);
+  compare(x, x + sep + ".");
+  EXPECT_EQ(job_.lists().relation, FolderRelation::kSame);
+  EXPECT_EQ(job_.lists().pairs.size(), 2u);
+  compare(x, dir_ / "none");
+  EXPECT_EQ(job_.lists().relation, FolderRelation::kApart);
+}
+
 }  // namespace
 }  // namespace tsl

@@ -33,6 +33,24 @@ class MemoryFileSystem : public FileSystem {
     Add(path, entry);
   }
   void MakeUnreadable(const std::string& folder) { unreadable_.insert(Key(folder)); }
+  /// Adds a pipe, socket or device: listed as `special`, and never to be opened.
+  void AddSpecial(const std::string& path) {
+    DirEntry entry;
+    entry.name = NamePart(path, NativePathStyle());
+    entry.special = true;
+    Add(path, entry);
+  }
+  /// Adds a symbolic link to a file with these contents (listed as the file, marked as a link).
+  void AddFileLink(const std::string& path, const std::string& content) {
+    AddFile(path, content);
+    Entry(path)->link = true;
+  }
+  /// Makes `path` name the same folder as `folder` for GetIdentity (a second spelling or a link).
+  void AddAlias(const std::string& path, const std::string& folder) {
+    aliases_[Key(path)] = Key(folder);
+  }
+  /// The paths opened for reading so far.
+  const std::vector<std::string>& opened() const { return opened_; }
 
   SysError ReadWholeFile(const std::string& path, std::string* content) override {
     auto found = contents_.find(path);
@@ -71,10 +89,15 @@ class MemoryFileSystem : public FileSystem {
   SysError GetEntry(const std::string&, DirEntry*) override {
     return ErrorOfKind(ErrorKind::kNotFound);
   }
-  /// Each path is a file of its own: the key's hash is its index.
+  /// Each folder or file is identified by its path with `.` and `..` resolved and aliases
+  /// followed; a path that names nothing is kNotFound.
   SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    std::string resolved = Resolve(path);
+    if (!folders_.count(resolved) && !contents_.count(resolved)) {
+      return ErrorOfKind(ErrorKind::kNotFound);
+    }
     identity->volume = 1;
-    identity->index = std::hash<std::string>()(Key(path));
+    identity->index = std::hash<std::string>()(resolved);
     return {};
   }
   SysError GetAttributes(const std::string&, std::uint32_t*) override {
@@ -105,6 +128,51 @@ class MemoryFileSystem : public FileSystem {
   }
 
  private:
+  DirEntry* Entry(const std::string& path) {
+    for (DirEntry& entry : folders_[Key(FolderPart(path, NativePathStyle()))]) {
+      if (entry.name == NamePart(path, NativePathStyle())) return &entry;
+    }
+    return nullptr;
+  }
+  // Resolves `.`, `..` and aliases one component at a time, as a system would.
+  std::string Resolve(const std::string& path) const {
+    const char separator = NativeSeparator();
+    std::vector<std::string> parts;
+    std::string part;
+    auto flush = [&] {
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+        std::string joined;
+        for (const std::string& p : parts) joined += separator + p;
+        auto alias = aliases_.find(joined);
+        if (alias != aliases_.end()) {
+          parts.clear();
+          std::string target = alias->second;
+          std::string::size_type from = 1;
+          while (from <= target.size()) {
+            std::string::size_type to = target.find(separator, from);
+            if (to == std::string::npos) to = target.size();
+            if (to > from) parts.push_back(target.substr(from, to - from));
+            from = to + 1;
+          }
+        }
+      }
+      part.clear();
+    };
+    for (char c : path) {
+      if (c == separator) {
+        flush();
+      } else {
+        part += c;
+      }
+    }
+    flush();
+    std::string resolved;
+    for (const std::string& p : parts) resolved += separator + p;
+    return resolved.empty() ? std::string(1, separator) : resolved;
+  }
   static std::string Key(const std::string& folder) {
     std::string key = folder;
     while (key.size() > 1 && EndsWithSeparator(key, NativePathStyle())) key.pop_back();
@@ -133,6 +201,8 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::vector<DirEntry>> folders_;
   std::map<std::string, std::string> contents_;
   std::set<std::string> unreadable_;
+  std::map<std::string, std::string> aliases_;
+  std::vector<std::string> opened_;
 };
 
 class MemoryReadableFile : public ReadableFile {
@@ -157,6 +227,7 @@ class MemoryReadableFile : public ReadableFile {
 
 inline SysError MemoryFileSystem::OpenForReading(const std::string& path,
                                                  std::unique_ptr<ReadableFile>* file) {
+  opened_.push_back(path);
   auto found = contents_.find(path);
   if (found == contents_.end()) return ErrorOfKind(ErrorKind::kNotFound);
   *file = std::make_unique<MemoryReadableFile>(found->second);

@@ -211,6 +211,34 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   return result;
 }
 
+ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper,
+                               const std::string& argument, const std::string& folder,
+                               const std::string& answers, std::vector<std::string>* transcript,
+                               const std::vector<std::pair<std::string, std::string>>& environment) {
+  ScopedTempDir scratch;
+  std::string transcript_path = scratch / "transcript.txt";
+  ProcessOptions options;
+  options.working_folder = folder;
+  options.environment = environment;
+  options.environment.push_back({"TESSALINE_ANSWERS", answers});
+  options.environment.push_back({"TESSALINE_TRANSCRIPT", transcript_path});
+  ProcessResult result;
+  if (wrapper.empty()) {
+    ADD_FAILURE() << "no wrapping program";
+    return result;
+  }
+  std::vector<std::string> arguments(wrapper.begin() + 1, wrapper.end());
+  arguments.push_back(TslRunProgram());
+  arguments.push_back(argument);
+  result = RunProcess(wrapper[0], arguments, options);
+  if (transcript) {
+    std::string text;
+    RealFileSystem().ReadWholeFile(transcript_path, &text);
+    *transcript = SplitLines(text);
+  }
+  return result;
+}
+
 std::string TranscriptText(const std::string& text) {
   std::string result;
   for (char c : text) {

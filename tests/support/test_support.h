@@ -104,6 +104,14 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
                         const std::string& answers, std::vector<std::string>* transcript,
                         const std::vector<std::pair<std::string, std::string>>& environment = {});
 
+/// As RunTslRun, with TslRun started through another program: `wrapper` holds that program and
+/// its first arguments (`timeout 60`, `setpriv --reuid=...`), and TslRun's path and argument
+/// follow them. For Linux tests.
+ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper,
+                               const std::string& argument, const std::string& folder,
+                               const std::string& answers, std::vector<std::string>* transcript,
+                               const std::vector<std::pair<std::string, std::string>>& environment);
+
 /// A text as the transcript writes it: `\` doubled, LF, CR and tab as `\n`, `\r`, `\t`.
 std::string TranscriptText(const std::string& text);
 
