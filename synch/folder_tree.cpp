@@ -46,9 +46,17 @@ Frame OpenFrame(const std::string& root, std::string relative, std::uint32_t att
   return frame;
 }
 
+// The inner folder of two nested ones is never walked from the outer one. Only then is a
+// folder's identity looked up.
+bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip) {
+  FileIdentity identity;
+  return skip && Files().GetIdentity(folder, &identity).ok() && identity == *skip;
+}
+
 // Walks the folders below `root` (with its separator), each after its subfolders. Returns true
 // when the root held nothing that stayed.
-bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit) {
+bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit,
+                      const std::optional<FileIdentity>& skip) {
   const char separator = NativeSeparator();
   std::vector<Frame> stack;
   stack.push_back(OpenFrame(root, "", attr::kDirectory));
@@ -56,11 +64,11 @@ bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit) {
     Frame& top = stack.back();
     if (top.next < top.entries.size()) {
       const DirEntry& entry = top.entries[top.next++];
-      if (!Enters(entry)) {
+      std::string relative = top.folder.relative + entry.name + separator;
+      if (!Enters(entry) || IsSkipped(root + relative, skip)) {
         top.holds = true;  // a folder the walk leaves alone
         continue;
       }
-      std::string relative = top.folder.relative + entry.name + separator;
       std::uint32_t attributes = entry.attributes;
       stack.push_back(OpenFrame(root, std::move(relative), attributes));
       continue;
@@ -106,9 +114,11 @@ FolderPlace FolderPlaces::Of(const std::string& relative) {
     unknown.push_back(folder);
   }
   for (auto folder = unknown.rbegin(); folder != unknown.rend(); ++folder) {
-    above = above == FolderPlace::kFolder    ? LookUp(*folder)
-            : above == FolderPlace::kMissing ? FolderPlace::kMissing
-                                             : FolderPlace::kBelow;
+    if (above == FolderPlace::kFolder) {
+      above = LookUp(*folder);
+    } else if (above != FolderPlace::kMissing && above != FolderPlace::kInner) {
+      above = FolderPlace::kBelow;
+    }
     places_.emplace(*folder, above);
   }
   return above;
@@ -123,19 +133,24 @@ FolderPlace FolderPlaces::LookUp(const std::string& relative) const {
   if (e.failed()) return FolderPlace::kBelow;
   if (!entry.is_folder()) return FolderPlace::kFile;
   if (entry.link || (entry.attributes & attr::kReparsePoint)) return FolderPlace::kLink;
+  if (IsSkipped(root_ + relative, inner_)) return FolderPlace::kInner;
   return FolderPlace::kFolder;
 }
 
-std::vector<std::string> RecreateFolderTree(const std::string& from, const std::string& to) {
+std::vector<std::string> RecreateFolderTree(const std::string& from, const std::string& to,
+                                            const std::optional<FileIdentity>& skip) {
   std::vector<VisitedFolder> folders;
-  WalkDeepestFirst(from, [&](const VisitedFolder& folder) {
-    folders.push_back(folder);
-    return false;
-  });
+  WalkDeepestFirst(
+      from,
+      [&](const VisitedFolder& folder) {
+        folders.push_back(folder);
+        return false;
+      },
+      skip);
   // Which folders are missing is decided before any is made: a folder made as the parent of a
   // deeper one gets its own attributes too. A folder's state is looked up once; its parents are
   // all in the list, so the walk up stops at the first one known.
-  FolderPlaces places(to);
+  FolderPlaces places(to, skip);
   std::vector<std::string> lines;
   std::vector<const VisitedFolder*> missing;
   for (const VisitedFolder& folder : folders) {
@@ -152,24 +167,31 @@ std::vector<std::string> RecreateFolderTree(const std::string& from, const std::
   return lines;
 }
 
-void RemoveEmptyFolders(const std::string& root) {
-  bool all_empty = WalkDeepestFirst(root, [&](const VisitedFolder& folder) {
-    return folder.empty && RemoveFolder(root + folder.relative, folder.attributes);
-  });
+void RemoveEmptyFolders(const std::string& root, const std::optional<FileIdentity>& skip) {
+  bool all_empty = WalkDeepestFirst(
+      root,
+      [&](const VisitedFolder& folder) {
+        return folder.empty && RemoveFolder(root + folder.relative, folder.attributes);
+      },
+      skip);
   if (!all_empty) return;
   std::uint32_t attributes = 0;
   Files().GetAttributes(WithoutSeparator(root), &attributes);
   RemoveFolder(root, attributes);
 }
 
-void RemoveOrphanFolders(const std::string& target, const std::string& source) {
-  WalkDeepestFirst(target, [&](const VisitedFolder& folder) {
-    if (!folder.empty) return false;
-    std::uint32_t attributes = 0;
-    SysError e = Files().GetAttributes(WithoutSeparator(source + folder.relative), &attributes);
-    bool orphan = e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound;
-    return orphan && RemoveFolder(target + folder.relative, folder.attributes);
-  });
+void RemoveOrphanFolders(const std::string& target, const std::string& source,
+                         const std::optional<FileIdentity>& skip) {
+  WalkDeepestFirst(
+      target,
+      [&](const VisitedFolder& folder) {
+        if (!folder.empty) return false;
+        std::uint32_t attributes = 0;
+        SysError e = Files().GetAttributes(WithoutSeparator(source + folder.relative), &attributes);
+        bool orphan = e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound;
+        return orphan && RemoveFolder(target + folder.relative, folder.attributes);
+      },
+      skip);
 }
 
 }  // namespace tsl

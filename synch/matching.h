@@ -1,6 +1,7 @@
 // Pairing the files of the two folders and classifying each pair as identical or different.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "synch/file_record.h"
@@ -52,6 +53,9 @@ struct FileLists {
   std::vector<LeftAlone> left_source;
   std::vector<LeftAlone> left_target;
   FolderRelation relation = FolderRelation::kApart;
+  /// The inner folder's identity when one folder lies inside the other: the walks of the outer
+  /// tree never enter it.
+  std::optional<FileIdentity> inner_folder;
 
   void Clear() {
     source.clear();
@@ -60,6 +64,7 @@ struct FileLists {
     left_source.clear();
     left_target.clear();
     relation = FolderRelation::kApart;
+    inner_folder.reset();
   }
 };
 

@@ -161,7 +161,7 @@ class Operation {
   void AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
                         const std::string& into, FileOperationRequest* batch);
   void RecreateFolders(const std::string& from, const std::string& to);
-  bool BlockedOnTheWay(const FileRecord& from, std::string_view relative);
+  bool BlockedOnTheWay(const FileRecord& from, const std::string& into, std::string_view relative);
   void AddPairCopy(FilePair& pair, const Directions& ways, FileOperationRequest* batch);
   FileOperationRequest CopyBatch(const Directions& ways);
   bool RunBatch(FileOperationRequest request);
@@ -178,7 +178,7 @@ class Operation {
   std::unique_ptr<ReportOutput> log_;
   // The files that the source's links point to, looked up at the first orphan.
   std::optional<std::vector<FileIdentity>> linked_;
-  std::optional<FolderPlaces> destination_places_;
+  std::optional<FolderPlaces> destination_places_, source_places_, target_places_;
 };
 
 void Operation::Run() {
@@ -193,7 +193,7 @@ void Operation::Run() {
   if (code_ == op::kPrune && !Prune()) return;
   if (code_ == op::kIdentical) return RemoveIdentical();
   if (code_ == op::kMakeFolders) RecreateFolders(source_, target_);
-  if (code_ == op::kDeleteEmpty) RemoveEmptyFolders(target_);
+  if (code_ == op::kDeleteEmpty) RemoveEmptyFolders(target_, c_.lists.inner_folder);
   FileOperationRequest batch = CopyBatch(DirectionsOf(code_));
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return;
   Finish();
@@ -275,7 +275,7 @@ bool Operation::Prune() {
                                               : destination_ + std::string(record.RelativePath()));
   }
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return false;
-  RemoveOrphanFolders(target_, source_);
+  RemoveOrphanFolders(target_, source_, c_.lists.inner_folder);
   return true;
 }
 
@@ -364,7 +364,7 @@ void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperatio
   if (!to_source && !to_target) return;
   const FileRecord& from = to_source ? target : source;
   const FileRecord& replaced = to_source ? source : target;
-  if (!destination_.empty() && BlockedOnTheWay(from, replaced.RelativePath())) return;
+  if (!destination_.empty() && BlockedOnTheWay(from, destination_, replaced.RelativePath())) return;
   batch->from.push_back(from.path);
   batch->to.push_back(destination_.empty() ? replaced.path
                                            : destination_ + std::string(replaced.RelativePath()));
@@ -392,8 +392,10 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
 
 // The copies of the files found on one side only, to the same relative path below `into`. A
 // file is not copied where the other side left a place alone, nor over a file of the other side
-// whose name differs from its own in letter case only (that file has a partner of its own, or
-// the pairing could not tell which file is whose): that one is logged.
+// whose name differs from its own in letter case only: on a file system that ignores case, the
+// new name would name that file, which has a partner of its own (or which the pairing could not
+// tell apart). Only such a name is looked up, and a copy that would land on an existing file is
+// logged instead. On a file system that keeps case apart, the copy makes a file of its own.
 void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
                                  const std::string& into, FileOperationRequest* batch) {
   const FileLists& lists = c_.lists;
@@ -404,8 +406,9 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
   for (const FileRecord& record : records) {
     if (unknown.Holds(record.RelativePath())) continue;
     std::string to = into + std::string(record.RelativePath());
-    if (!destination_.empty() && BlockedOnTheWay(record, record.RelativePath())) continue;
-    if (other.count(FoldFileName(record.RelativePath(), style))) {
+    if (BlockedOnTheWay(record, into, record.RelativePath())) continue;
+    if (destination_.empty() && other.count(FoldFileName(record.RelativePath(), style)) &&
+        PathExists(to)) {
       Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
       continue;
     }
@@ -414,20 +417,33 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
   }
 }
 
-// A destination folder was never scanned: before a copy lands below it, the folders on the way
-// are looked at (each once), and a copy that would go through a link to a folder is left out.
-bool Operation::BlockedOnTheWay(const FileRecord& from, std::string_view relative) {
-  if (!destination_places_) destination_places_.emplace(destination_);
+// The folders on the way of a copy that no scan has seen: a destination folder's, and, when one
+// folder lies inside the other, the outer one's, whose scan passed the inner folder over. Each
+// folder is looked at once; a copy is left out, with a log line, when a folder on its way is a
+// link or a file, cannot be examined, or is the inner folder (nothing is copied into itself).
+bool Operation::BlockedOnTheWay(const FileRecord& from, const std::string& into,
+                                std::string_view relative) {
+  bool nested = c_.lists.inner_folder.has_value();
+  if (into != destination_ && !nested) return false;
+  auto& places = into == source_   ? source_places_
+                 : into == target_ ? target_places_
+                                   : destination_places_;
+  if (!places) places.emplace(into, c_.lists.inner_folder);
   std::string folder = FolderPart(std::string(relative), NativePathStyle());
-  FolderPlace place = folder.empty() ? FolderPlace::kFolder : destination_places_->Of(folder);
+  FolderPlace place = folder.empty() ? FolderPlace::kFolder : places->Of(folder);
   if (place == FolderPlace::kFolder || place == FolderPlace::kMissing) return false;
-  Write("File " + from.path + " was not copied to " + destination_ + std::string(relative) +
-        ": a folder on its way is a link, a file, or cannot be examined" + kLineEnd);
+  Write("File " + from.path + " was not copied to " + into + std::string(relative) +
+        (place == FolderPlace::kInner ? ": it would land inside the other folder"
+                                      : ": a folder on its way is a link, a file, or cannot be "
+                                        "examined") +
+        kLineEnd);
   return true;
 }
 
 void Operation::RecreateFolders(const std::string& from, const std::string& to) {
-  for (const std::string& line : RecreateFolderTree(from, to)) Write(line + kLineEnd);
+  for (const std::string& line : RecreateFolderTree(from, to, c_.lists.inner_folder)) {
+    Write(line + kLineEnd);
+  }
 }
 
 // Runs a batch with the job's flags; false (the job cancelled, the log closed) when aborted.

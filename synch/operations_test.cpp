@@ -232,13 +232,16 @@ TEST_F(OperationsTest, IdenticalNeedsExactlyTheSameTimeAndNeverTheFileItself) {
   log = Run(op::kIdentical, "Check Same Size Files=1\n");
   EXPECT_FALSE(PathExists(Path("dst/a.txt")));
   EXPECT_EQ(log.at(2), Deleted("dst/a.txt"));
-  // The same folder as source and target: every pair is one file, and nothing is deleted.
+  // The same folder as source and target: every pair is one file; the operation refuses, and
+  // nothing is deleted.
   services_.outputs.clear();
   job_.RunSynchronizationScript(Script(
       "[Default]\nPath1=" + dir_ / "src" + "\nPath2=" + dir_ / "src" +
       "\nOutput File=log\nShow progress=0\n" + "Confirm Updates=0\nOperation=5\n[Action1]\n"));
   EXPECT_TRUE(PathExists(Path("src/a.txt")));
-  EXPECT_EQ(SplitLines(services_.outputs["log"]).back(), "Operation complete!");
+  EXPECT_EQ(SplitLines(services_.outputs["log"]).back(),
+            "The source and target folders are the same folder, or one lies inside the other: "
+            "nothing is deleted.");
 }
 
 TEST_F(OperationsTest, SynchWithADestinationFolderLeavesTheComparedFoldersAlone) {

@@ -165,7 +165,7 @@ void SynchJob::RunOperation(const std::string& source, const std::string& target
 // the other, the outer scan passes the inner folder over, so that no file is compared with
 // itself or copied into itself.
 bool SynchJob::ScanBoth(JobProgress* progress) {
-  std::optional<FileIdentity> inner;
+  std::optional<FileIdentity>& inner = lists_.inner_folder;
   lists_.relation = RelateFolders(settings_.source_folder, settings_.target_folder, &inner);
   std::optional<FileIdentity> skip_in_source, skip_in_target;
   if (lists_.relation == FolderRelation::kTargetInsideSource) skip_in_source = inner;

@@ -354,6 +354,17 @@ struct Snapshot {
   std::vector<TreeFile> files;           // both trees
 };
 
+// Whether a link of one tree names a file that the other tree holds under its own name.
+bool ReadsTheOtherTree(const Snapshot& snapshot) {
+  for (const TreeFile& link : snapshot.files) {
+    if (!link.via_link) continue;
+    for (const TreeFile& file : snapshot.files) {
+      if (!file.via_link && file.source != link.source && file.entry == link.file) return true;
+    }
+  }
+  return false;
+}
+
 // How places are compared: as spelt where letter case makes other files, else folded, so that a
 // file replaced under another spelling of its name is still the same place.
 std::string Key(const std::string& place) { return kCaseTwins ? place : Upper(place); }
@@ -455,7 +466,9 @@ constexpr char kFolderLinksUntouched[] = "FolderLinksUntouched";
 constexpr char kDeleteOnlyPruneOrIdentical[] = "DeleteOnlyPruneOrIdentical";
 // a file that is also a source file (nested, aliased, linked) is the data being kept.
 constexpr char kSourceFilesNeverDeleted[] = "SourceFilesNeverDeleted";
-// Prune deletes a target file only when no source file has its path in any letter case.
+// Prune deletes a target file only when it has no partner in the source: no source file of its
+// exact path, and it is not the one target file that pairs with the one source file whose path
+// differs from its own only in letter case.
 constexpr char kPruneOnlyOrphans[] = "PruneOnlyOrphans";
 // Remove identical deletes only a copy: same path, same bytes, another file.
 constexpr char kIdenticalOnlyTrueDuplicates[] = "IdenticalOnlyTrueDuplicates";
@@ -473,7 +486,9 @@ constexpr char kNeverReplacedByOlder[] = "NeverReplacedByOlder";
 constexpr char kNewFilesOnlyAtPartnerPath[] = "NewFilesOnlyAtPartnerPath";
 // bytes that went against the rules must at least survive in some other file.
 constexpr char kNoDataLost[] = "NoDataLost";
-// a second run finds nothing left to do: no flip-flop between names, no growth.
+// a second run finds nothing left to do: no flip-flop between names, no growth. (Not asked of
+// trees where a link of one tree names a file of the other: one file under two names changes
+// when either is updated, and a run may then find the other name newer.)
 constexpr char kConverges[] = "Converges";
 }  // namespace rule
 
@@ -581,6 +596,24 @@ class Model {
     return false;
   }
 
+  // Pairing is one to one: an exact path first; failing that, a path that differs only in
+  // letter case, when it is the only unpaired one on each side.
+  bool HasPartner(const TreeFile& target) const {
+    auto exact = [&](const TreeFile& f, bool source) {
+      return f.source == source &&
+             std::any_of(before_.files.begin(), before_.files.end(), [&](const TreeFile& g) {
+               return g.source != source && g.relative == f.relative;
+             });
+    };
+    if (exact(target, false)) return true;
+    int sources = 0, targets = 0;
+    for (const TreeFile& f : before_.files) {
+      if (!SameIgnoringCase(f.relative, target.relative) || exact(f, f.source)) continue;
+      (f.source ? sources : targets) += 1;
+    }
+    return sources == 1 && targets == 1;
+  }
+
   std::string WhyNotDeletable(const std::string& place) const {
     // A file goes only by Prune or Remove identical, and only from the target.
     if (code_ != 4 && code_ != 5) return rule::kDeleteOnlyPruneOrIdentical;
@@ -589,12 +622,8 @@ class Model {
     std::string reason = rule::kDeleteOnlyPruneOrIdentical;
     for (const TreeFile* role : RolesOf(place)) {
       if (code_ == 4) {
-        // Prune deletes orphans only: no source file at that path, whatever its letter case.
         reason = rule::kPruneOnlyOrphans;
-        bool partnered = std::any_of(before_.files.begin(), before_.files.end(), [&](auto& f) {
-          return f.source && SameIgnoringCase(f.relative, role->relative);
-        });
-        if (!partnered) return "";
+        if (!HasPartner(*role)) return "";
       } else {
         // Remove identical deletes only a true duplicate: same path, same bytes, another file.
         reason = rule::kIdenticalOnlyTrueDuplicates;
@@ -759,7 +788,7 @@ class SynchDifferentialTest : public ::testing::Test {
         after = now;
         // The same trees give the same run: a second one is worth its time only after changes.
         if (Differences(before, now).empty()) break;
-      } else {
+      } else if (!ReadsTheOtherTree(before)) {
         // A second run finds nothing more to do: no flip-flop between names, no growth.
         for (const std::string& line : Differences(after, now))
           broken.push_back(std::string(rule::kConverges) + ": " + line);
@@ -843,12 +872,13 @@ TEST(SynchDifferentialModelTest, EachRuleCanFail) {
         {"dst/B", "old", -100},
         {"dst/A.TXT", "twin", 0}},
        rule::kNeverReplacedByOlder},
+      // B is the one partner of b: not an orphan (A.TXT, left without one, may go).
       {4,
        {{"outside/o.txt", "o", 0},
         {"src/a.txt", "new", 100},
         {"src/b", "old", -100},
         {"dst/a.txt", "new", 100},
-        {"dst/B", "other", 0}},
+        {"dst/A.TXT", "twin", 0}},
        rule::kPruneOnlyOrphans},
       {5,
        {{"outside/o.txt", "o", 0},

@@ -1,6 +1,6 @@
 // Trees that a careless synchronization would destroy: one folder spelt two ways, folders inside
-// each other, a file reached through a link, names that differ only in letter case, settings out
-// of range, duplicates whose contents differ. Each test runs TslRun and checks that every file
+// each other, a file reached through a link, settings out of range, duplicates whose contents
+// differ, a folder blocked by a file. Each test runs TslRun and checks that every file
 // the rules do not allow to change is as it was.
 #include <gtest/gtest.h>
 
@@ -131,31 +131,6 @@ TEST_F(SynchSafetyTest, NestedFoldersAreNeverPruned) {
       RemoveTree(dir_ / "z");
     }
   }
-}
-
-// Names that differ only in letter case on one side (a Linux tree): the exact name pairs, the
-// other file is never copied over it, and a second run changes nothing.
-TEST_F(SynchSafetyTest, NamesDifferingInCaseOnlyPairOneToOne) {
-  if (OnWindows()) GTEST_SKIP() << "one folder cannot hold both names on Windows";
-  File("src/a.txt", "lower", kLater);
-  File("src/A.TXT", "UPPER", kLater);
-  File("dst/a.txt", "old lower");
-  for (int run = 0; run < 2; ++run) {
-    std::vector<std::string> log = Run({Action(dir_ / "src", dir_ / "dst", 3)});
-    EXPECT_EQ(ReadTree(dir_ / "dst"), (FileTree{{"a.txt", "lower"}})) << "run " << run;
-    EXPECT_TRUE(Holds(log, "File " + dir_ / "src/A.TXT" + " was not copied to " +
-                               dir_ / "dst/A.TXT" +
-                               ": a file whose name differs only in letter case is there"));
-  }
-  // Synch: the newest file is never overwritten by an older one of another case.
-  File("t/a.txt", "newest", kLater);
-  File("u/a.txt", "old", kNoon);
-  File("u/A.TXT", "other", kNoon);
-  Run({Action(dir_ / "t", dir_ / "u", 0)});
-  EXPECT_EQ(ReadFile(dir_ / "t/a.txt"), "newest");
-  EXPECT_EQ(ReadFile(dir_ / "u/a.txt"), "newest");
-  EXPECT_EQ(ReadFile(dir_ / "u/A.TXT"), "other");
-  EXPECT_FALSE(PathExists(dir_ / "t/A.TXT"));
 }
 
 // Links to folders and files outside the trees: nothing is written, deleted or made writable
