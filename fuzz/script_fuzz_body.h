@@ -48,9 +48,8 @@ inline std::optional<std::string> AsciiOfUtf16(std::string_view bytes) {
 /// The script integer rule as the C library gives it, for numbers short enough not to overflow.
 inline std::optional<std::int64_t> LibraryInteger(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && std::string_view(" \t\n\r\v\f").find(text[i]) != std::string_view::npos) {
-    ++i;
-  }
+  constexpr std::string_view kWhiteSpace = " \t\n\r\v\f";
+  while (i < text.size() && kWhiteSpace.find(text[i]) != std::string_view::npos) ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   std::size_t digits = 0;
   while (i + digits < text.size() && text[i + digits] >= '0' && text[i + digits] <= '9') ++digits;

@@ -145,7 +145,8 @@ inline void RunSynchSettingsFuzzInput(const std::uint8_t* data, std::size_t size
   const bool directory_info = ReadDirectoryInfo(script, readers, &settings);
   bool expected = false;
   for (const auto& section : script.sections()) {
-    expected |= cp::EqualsIgnoreCase(section->name(), "Directory Info") && !section->lines().empty();
+    expected |=
+        cp::EqualsIgnoreCase(section->name(), "Directory Info") && !section->lines().empty();
   }
   Check(directory_info == expected);
   Check(!settings.mask.empty());

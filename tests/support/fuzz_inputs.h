@@ -24,7 +24,8 @@ inline std::vector<KeptFuzzInput> KeptFuzzInputs(const std::string& fuzz_folder,
                                                  const std::string& target) {
   std::vector<KeptFuzzInput> inputs;
   for (const char* kind : {"seeds", "regressions"}) {
-    const std::string folder = BuiltProgram(fuzz_folder) + Separator() + kind + Separator() + target;
+    const std::string folder =
+        BuiltProgram(fuzz_folder) + Separator() + kind + Separator() + target;
     std::vector<DirEntry> entries;
     if (RealFileSystem().ListFolder(folder, &entries).failed()) continue;
     for (const DirEntry& entry : entries) {
