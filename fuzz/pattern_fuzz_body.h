@@ -6,19 +6,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_support.h"
 #include "pattern/pattern_tool.h"
 #include "pattern/search_pattern.h"
 
 namespace tsl::fuzzing {
-
-/// Stops the process when a result contradicts the text (libFuzzer reports it as a crash).
-inline void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 /// No line count can exceed the number of CR and LF bytes (in UTF-16 text a CR LF pair counts
 /// twice when its bytes are not two apart).
