@@ -31,4 +31,10 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 
+/// The path as the host system names it, for its own programs started by RunProcess: the path
+/// itself on POSIX; on Windows running under Wine, the Unix path that Wine maps it to (Wine
+/// starts Unix programs given by their Unix path). Empty on Windows proper. The tests use it to
+/// make what Windows programs cannot make under Wine: Unix links, names differing only in case.
+std::string HostPath(const std::string& path);
+
 }  // namespace tsl

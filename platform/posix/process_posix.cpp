@@ -59,10 +59,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0,
-                                   options.stdin_file.empty() ? "/dev/null"
-                                                              : options.stdin_file.c_str(),
-                                   O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(
+      &actions, 0, options.stdin_file.empty() ? "/dev/null" : options.stdin_file.c_str(), O_RDONLY,
+      0);
   if (options.capture_output) {
     posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_TRUNC, 0);
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_TRUNC, 0);
@@ -98,5 +97,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   }
   return result;
 }
+
+std::string HostPath(const std::string& path) { return path; }
 
 }  // namespace tsl

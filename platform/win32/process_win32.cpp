@@ -19,8 +19,10 @@ std::string QuoteArgument(const std::string& arg) {
       ++backslashes;
       continue;
     }
-    if (c == '"') quoted.append(backslashes * 2 + 1, '\\');
-    else quoted.append(backslashes, '\\');
+    if (c == '"')
+      quoted.append(backslashes * 2 + 1, '\\');
+    else
+      quoted.append(backslashes, '\\');
     backslashes = 0;
     quoted += c;
   }
@@ -96,8 +98,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   std::string environment = EnvironmentBlock(options);
   PROCESS_INFORMATION info{};
   BOOL started = CreateProcessA(
-      nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-      environment.data(),
+      nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, environment.data(),
       options.working_folder.empty() ? nullptr : options.working_folder.c_str(), &startup, &info);
   if (!started) {
     result.error = NativeError(static_cast<int>(GetLastError()));
@@ -116,6 +117,24 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     result.output = TakeFile(out_path);
     result.errors = TakeFile(err_path);
   }
+  return result;
+}
+
+// Wine's kernel32 names a path's Unix form; Windows has no such function.
+std::string HostPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  // Through void*: a FARPROC cast straight to another function type is refused as a warning.
+  auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!to_unix || path.empty()) return {};
+  int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+  char* unix_path = to_unix(wide.c_str());
+  if (!unix_path) return {};
+  std::string result = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
   return result;
 }
 

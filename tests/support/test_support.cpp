@@ -19,13 +19,17 @@ namespace tsl::testing {
 ScopedEnvironment::ScopedEnvironment(const std::string& name,
                                      const std::optional<std::string>& value)
     : name_(name), saved_(GetEnvironmentValue(name)) {
-  if (value) SetEnvironmentValue(name_, *value);
-  else UnsetEnvironmentValue(name_);
+  if (value)
+    SetEnvironmentValue(name_, *value);
+  else
+    UnsetEnvironmentValue(name_);
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
-  if (saved_) SetEnvironmentValue(name_, *saved_);
-  else UnsetEnvironmentValue(name_);
+  if (saved_)
+    SetEnvironmentValue(name_, *saved_);
+  else
+    UnsetEnvironmentValue(name_);
 }
 
 ScriptedQuestions::ScriptedQuestions(const std::string& transcript_path)
@@ -170,6 +174,45 @@ std::string BuiltProgram(const std::string& linux_path) {
   return linux_path;
 }
 
+bool RunOnHost(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<std::string> host_arguments;
+  for (const std::string& argument : arguments) {
+    if (argument.empty() || argument[0] != '@') {
+      host_arguments.push_back(argument);
+      continue;
+    }
+    // The folder is looked up, not the name: Wine would find a file whose name differs only in
+    // letter case.
+    std::string path = argument.substr(1);
+    std::string::size_type name_at = path.find_last_of("\\/");
+    std::string host = name_at == std::string::npos ? "" : HostPath(path.substr(0, name_at));
+    if (host.empty()) return false;
+    host += "/" + path.substr(name_at + 1);
+    host_arguments.push_back(host);
+  }
+  ProcessResult result = RunProcess(program, host_arguments);
+  if (result.error.failed()) return false;
+  EXPECT_EQ(result.exit_code, 0) << program << ": " << result.errors;
+  return result.exit_code == 0;
+}
+
+bool MakeHostLink(const std::string& target, const std::string& link) {
+  return RunOnHost("/bin/ln", {"-s", "@" + target, "@" + link});
+}
+
+bool WriteHostFileAt(const std::string& path, const std::string& content, FileTime modified) {
+  if (Separator() != '\\') {
+    WriteFileAt(path, content, modified);
+    return true;
+  }
+  // Written under a name of its own, then renamed by the host, which keeps letter case apart.
+  std::string staged = path + ".staged";
+  WriteFileAt(staged, content, modified);
+  bool moved = RunOnHost("/bin/mv", {"@" + staged, "@" + path});
+  if (!moved) RealFileSystem().RemoveFile(staged);
+  return moved;
+}
+
 std::string TslRunProgram() {
 #ifdef TSL_TSLRUN_PATH
   return BuiltProgram(TSL_TSLRUN_PATH);
@@ -211,10 +254,10 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   return result;
 }
 
-ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper,
-                               const std::string& argument, const std::string& folder,
-                               const std::string& answers, std::vector<std::string>* transcript,
-                               const std::vector<std::pair<std::string, std::string>>& environment) {
+ProcessResult RunTslRunWrapped(
+    const std::vector<std::string>& wrapper, const std::string& argument, const std::string& folder,
+    const std::string& answers, std::vector<std::string>* transcript,
+    const std::vector<std::pair<std::string, std::string>>& environment) {
   ScopedTempDir scratch;
   std::string transcript_path = scratch / "transcript.txt";
   ProcessOptions options;
@@ -243,11 +286,20 @@ std::string TranscriptText(const std::string& text) {
   std::string result;
   for (char c : text) {
     switch (c) {
-      case '\\': result += "\\\\"; break;
-      case '\n': result += "\\n"; break;
-      case '\r': result += "\\r"; break;
-      case '\t': result += "\\t"; break;
-      default: result += c;
+      case '\\':
+        result += "\\\\";
+        break;
+      case '\n':
+        result += "\\n";
+        break;
+      case '\r':
+        result += "\\r";
+        break;
+      case '\t':
+        result += "\\t";
+        break;
+      default:
+        result += c;
     }
   }
   return result;

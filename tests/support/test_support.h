@@ -107,10 +107,25 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
 /// As RunTslRun, with TslRun started through another program: `wrapper` holds that program and
 /// its first arguments (`timeout 60`, `setpriv --reuid=...`), and TslRun's path and argument
 /// follow them. For Linux tests.
-ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper,
-                               const std::string& argument, const std::string& folder,
-                               const std::string& answers, std::vector<std::string>* transcript,
+ProcessResult RunTslRunWrapped(const std::vector<std::string>& wrapper, const std::string& argument,
+                               const std::string& folder, const std::string& answers,
+                               std::vector<std::string>* transcript,
                                const std::vector<std::pair<std::string, std::string>>& environment);
+
+/// Runs a program of the host system (under Wine: a Unix program, by its Unix path, e.g.
+/// "/bin/ln") with arguments; arguments that begin with `@` are paths of this system, given to
+/// the program as the host names them. False (with the reason as a test failure) when it fails.
+bool RunOnHost(const std::string& program, const std::vector<std::string>& arguments);
+
+/// A symbolic link made by the host system (under Wine, a Unix link that Windows programs see
+/// as a reparse point when it leads to a folder, and as the file itself when it leads to a file).
+/// False when the host cannot make one (Windows proper).
+bool MakeHostLink(const std::string& target, const std::string& link);
+
+/// Writes a file with its time under a name that may differ only in letter case from a file in
+/// the same folder (Windows programs would open that file instead under Wine). False when the
+/// host cannot (Windows proper).
+bool WriteHostFileAt(const std::string& path, const std::string& content, FileTime modified);
 
 /// A text as the transcript writes it: `\` doubled, LF, CR and tab as `\n`, `\r`, `\t`.
 std::string TranscriptText(const std::string& text);
