@@ -143,8 +143,9 @@ TEST_F(SynchSafetyTest, NothingIsWrittenThroughALinkToAFolder) {
   MakeFolders(dir_ / "dst");
   if (!MakeHostLink(dir_ / "outside", dir_ / "dst/docs")) GTEST_SKIP() << "no links here";
   for (int code : {0, 3, 4}) {
-    Run({Action(dir_ / "src", dir_ / "dst", code)});
+    std::vector<std::string> log = Run({Action(dir_ / "src", dir_ / "dst", code)});
     EXPECT_EQ(ReadTree(dir_ / "outside"), (FileTree{{"doc.txt", "newer outside"}})) << code;
+    EXPECT_TRUE(Holds(log, "Link to a folder, not followed: " + dir_ / "dst/docs" + Separator()));
   }
   // A link to a folder in the source: the target's files at its place are not orphans.
   File("p/real.txt", "r");
