@@ -3,6 +3,7 @@
 #include "synch/operations.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -89,17 +90,43 @@ class LeftAlonePlaces {
   std::unordered_set<std::string> folders_;  // with their closing separators
 };
 
-// The relative paths of every file of one side, folded: a file of the other side that no pair
-// joined to one of them must not be copied over it (on a file system that ignores letter case
-// it would be the same file).
-std::unordered_set<std::string> FoldedPaths(const FileLists& lists, bool source_side) {
-  std::unordered_set<std::string> paths;
+// A hash of a relative path as FoldFileName folds it, without building the folded text for the
+// usual ASCII path (the fold of an ASCII letter is its lower case on POSIX, its upper case on
+// Windows, as FoldFileName gives it).
+std::uint64_t FoldedHash(std::string_view relative, PathStyle style) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  auto add = [&hash](unsigned char c) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  };
+  bool ascii = std::all_of(relative.begin(), relative.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii) {
+    for (char c : FoldFileName(relative, style)) add(static_cast<unsigned char>(c));
+    return hash;
+  }
+  for (char c : relative) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (style == PathStyle::kPosix && b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 32);
+    if (style == PathStyle::kWindows && b >= 'a' && b <= 'z')
+      b = static_cast<unsigned char>(b - 32);
+    add(b);
+  }
+  return hash;
+}
+
+// The folded relative paths of every file of one side, as hashes: a file of the other side that
+// no pair joined to one of them may stand where the file system takes its name for theirs. A
+// hash that two paths share only costs one more look at the disk.
+std::unordered_set<std::uint64_t> FoldedPaths(const FileLists& lists, bool source_side) {
+  std::unordered_set<std::uint64_t> paths;
+  paths.reserve(lists.pairs.size() + (source_side ? lists.source : lists.target).size());
   PathStyle style = NativePathStyle();
   for (const FilePair& pair : lists.pairs) {
-    paths.insert(FoldFileName((source_side ? pair.source : pair.target).RelativePath(), style));
+    paths.insert(FoldedHash((source_side ? pair.source : pair.target).RelativePath(), style));
   }
   for (const FileRecord& record : source_side ? lists.source : lists.target) {
-    paths.insert(FoldFileName(record.RelativePath(), style));
+    paths.insert(FoldedHash(record.RelativePath(), style));
   }
   return paths;
 }
@@ -401,13 +428,14 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
   const FileLists& lists = c_.lists;
   LeftAlonePlaces unknown(from_source ? lists.left_target : lists.left_source,
                           from_source ? target_ : source_);
-  std::unordered_set<std::string> other = FoldedPaths(lists, !from_source);
+  if (records.empty()) return;
+  std::unordered_set<std::uint64_t> other = FoldedPaths(lists, !from_source);
   PathStyle style = NativePathStyle();
   for (const FileRecord& record : records) {
     if (unknown.Holds(record.RelativePath())) continue;
     std::string to = into + std::string(record.RelativePath());
     if (BlockedOnTheWay(record, into, record.RelativePath())) continue;
-    if (destination_.empty() && other.count(FoldFileName(record.RelativePath(), style)) &&
+    if (destination_.empty() && other.count(FoldedHash(record.RelativePath(), style)) &&
         PathExists(to)) {
       Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
       continue;
