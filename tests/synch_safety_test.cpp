@@ -194,8 +194,8 @@ TEST_F(SynchSafetyTest, NamesDifferingInCaseNeverOverwriteEachOther) {
   std::string clash = "File " + dir_ / "src/A.TXT" + " was not copied to " + dir_ / "dst/A.TXT" +
                       ": a file whose name differs only in letter case is there";
   // Under Wine the second name cannot be made beside the first; on Linux it is a file of its own.
-  const std::vector<std::string> both = OnWindows() ? std::vector<std::string>{"a.txt"}
-                                                    : std::vector<std::string>{"A.TXT", "a.txt"};
+  const std::vector<std::string> both =
+      OnWindows() ? std::vector<std::string>{"a.txt"} : std::vector<std::string>{"A.TXT", "a.txt"};
   for (int run = 0; run < 2; ++run) {
     std::vector<std::string> log = Run({Action(dir_ / "src", dir_ / "dst", 3)});
     EXPECT_EQ(ReadFile(dir_ / "dst/a.txt"), "lower") << "run " << run;
@@ -264,6 +264,24 @@ TEST_F(SynchSafetyTest, AYearBeyondTheTimeScaleIsReported) {
   File("src/a.txt", "a");
   Run({Action(dir_ / "src", dir_ / "dst", 3, "Min Date Filter=1/1/30830\r\n")}, "OK");
   EXPECT_EQ(transcript_, std::vector<std::string>{"MessageBox: Invalid year -> OK"});
+}
+
+// A sparse file is copied with its holes: 1 GiB of hole stays a hole in the target.
+TEST_F(SynchSafetyTest, ASparseFileKeepsItsHoles) {
+  if (OnWindows()) GTEST_SKIP() << "holes are copied by the Linux file service";
+  File("src/sparse.bin", "data at the start");
+  ASSERT_EQ(RunProcess("truncate", {"-s", "1G", dir_ / "src/sparse.bin"}).exit_code, 0);
+  auto blocks = [&](const std::string& relative) {
+    ProcessResult stat = RunProcess("stat", {"-c", "%b", dir_ / relative});
+    EXPECT_EQ(stat.exit_code, 0) << stat.errors;
+    return std::stoll(stat.output.empty() ? "-1" : stat.output);
+  };
+  if (blocks("src/sparse.bin") > 1024) GTEST_SKIP() << "this file system keeps no holes";
+  Run({Action(dir_ / "src", dir_ / "dst", 3)});
+  DirEntry copied;
+  ASSERT_TRUE(RealFileSystem().GetEntry(dir_ / "dst/sparse.bin", &copied).ok());
+  EXPECT_EQ(copied.size, 1ull << 30);
+  EXPECT_LE(blocks("dst/sparse.bin"), 1024) << "the hole was written out";
 }
 
 }  // namespace
