@@ -222,9 +222,14 @@ std::string TslRunProgram() {
 #endif
 }
 
-ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
-                        const std::string& answers, std::vector<std::string>* transcript,
-                        const std::vector<std::pair<std::string, std::string>>& environment) {
+namespace {
+
+// Runs TslRun, behind the program and arguments of `wrapper` when there are, with the answers
+// and a transcript file.
+ProcessResult RunTslRunBehind(const std::vector<std::string>& wrapper, const std::string& argument,
+                              const std::string& folder, const std::string& answers,
+                              std::vector<std::string>* transcript,
+                              const std::vector<std::pair<std::string, std::string>>& environment) {
   ScopedTempDir scratch;
   std::string transcript_path = scratch / "transcript.txt";
   ProcessOptions options;
@@ -232,20 +237,23 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   options.environment = environment;
   options.environment.push_back({"TESSALINE_ANSWERS", answers});
   options.environment.push_back({"TESSALINE_TRANSCRIPT", transcript_path});
-#ifdef TSL_TSLRUN_PATH
-  ProcessResult result = RunProcess(BuiltProgram(TSL_TSLRUN_PATH), {argument}, options);
-  if (result.error.failed()) {
+  std::string program = TslRunProgram();
+  std::vector<std::string> arguments = {argument};
+  if (!wrapper.empty()) {
+    arguments.assign(wrapper.begin() + 1, wrapper.end());
+    arguments.push_back(program);
+    arguments.push_back(argument);
+    program = wrapper[0];
+  }
+  ProcessResult result = RunProcess(program, arguments, options);
+  if (result.error.failed() && wrapper.empty()) {
     // Wine, busy just after its prefix was made, has been seen to refuse a process start once;
     // a second refusal is a real failure.
     std::fprintf(stderr, "TslRun could not be started (%s); trying once more\n",
                  SystemErrorText(result.error.code).c_str());
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    result = RunProcess(BuiltProgram(TSL_TSLRUN_PATH), {argument}, options);
+    result = RunProcess(program, arguments, options);
   }
-#else
-  ProcessResult result;
-  ADD_FAILURE() << "TslRun is not known to this test program";
-#endif
   if (transcript) {
     std::string text;
     RealFileSystem().ReadWholeFile(transcript_path, &text);
@@ -254,32 +262,23 @@ ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
   return result;
 }
 
+}  // namespace
+
+ProcessResult RunTslRun(const std::string& argument, const std::string& folder,
+                        const std::string& answers, std::vector<std::string>* transcript,
+                        const std::vector<std::pair<std::string, std::string>>& environment) {
+  return RunTslRunBehind({}, argument, folder, answers, transcript, environment);
+}
+
 ProcessResult RunTslRunWrapped(
     const std::vector<std::string>& wrapper, const std::string& argument, const std::string& folder,
     const std::string& answers, std::vector<std::string>* transcript,
     const std::vector<std::pair<std::string, std::string>>& environment) {
-  ScopedTempDir scratch;
-  std::string transcript_path = scratch / "transcript.txt";
-  ProcessOptions options;
-  options.working_folder = folder;
-  options.environment = environment;
-  options.environment.push_back({"TESSALINE_ANSWERS", answers});
-  options.environment.push_back({"TESSALINE_TRANSCRIPT", transcript_path});
-  ProcessResult result;
   if (wrapper.empty()) {
     ADD_FAILURE() << "no wrapping program";
-    return result;
+    return {};
   }
-  std::vector<std::string> arguments(wrapper.begin() + 1, wrapper.end());
-  arguments.push_back(TslRunProgram());
-  arguments.push_back(argument);
-  result = RunProcess(wrapper[0], arguments, options);
-  if (transcript) {
-    std::string text;
-    RealFileSystem().ReadWholeFile(transcript_path, &text);
-    *transcript = SplitLines(text);
-  }
-  return result;
+  return RunTslRunBehind(wrapper, argument, folder, answers, transcript, environment);
 }
 
 std::string TranscriptText(const std::string& text) {
