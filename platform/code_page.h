@@ -32,6 +32,9 @@ std::string FromUtf16(std::u16string_view utf16);
 std::string ToUtf8(std::string_view ansi);
 std::string FromUtf8(std::string_view utf8);
 
+/// Appends one code point (up to U+10FFFF) in UTF-8.
+void AppendUtf8(char32_t code_point, std::string* out);
+
 /// Equality ignoring letter case, both sides upper-cased as above.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

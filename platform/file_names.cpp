@@ -28,9 +28,9 @@ char32_t FoldCodePoint(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
   // The last run that starts at or before c.
   const CaseFoldingRun* end = std::end(kCaseFoldingRuns);
-  const CaseFoldingRun* run = std::upper_bound(
-      std::begin(kCaseFoldingRuns), end, c,
-      [](char32_t value, const CaseFoldingRun& r) { return value < r.first; });
+  const CaseFoldingRun* run =
+      std::upper_bound(std::begin(kCaseFoldingRuns), end, c,
+                       [](char32_t value, const CaseFoldingRun& r) { return value < r.first; });
   if (run == std::begin(kCaseFoldingRuns)) return c;
   --run;
   std::uint32_t offset = c - run->first;
@@ -64,8 +64,7 @@ char32_t NextUnit(std::string_view text, std::size_t* at) {
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
   }
-  bool valid = length > 0 && text.size() - i >= length && byte(i + 1) >= low &&
-               byte(i + 1) <= high;
+  bool valid = length > 0 && text.size() - i >= length && byte(i + 1) >= low && byte(i + 1) <= high;
   for (std::size_t k = 2; valid && k < length; ++k) valid = IsContinuation(byte(i + k));
   if (!valid) {
     ++*at;
@@ -80,20 +79,8 @@ char32_t NextUnit(std::string_view text, std::size_t* at) {
 void AppendUnit(char32_t unit, std::string* out) {
   if (unit >= kRawByte) {
     out->push_back(static_cast<char>(unit - kRawByte));
-  } else if (unit < 0x80) {
-    out->push_back(static_cast<char>(unit));
-  } else if (unit < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (unit >> 6)));
-    out->push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-  } else if (unit < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (unit >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (unit & 0x3F)));
   } else {
-    out->push_back(static_cast<char>(0xF0 | (unit >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((unit >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    cp::AppendUtf8(unit, out);
   }
 }
 
@@ -107,7 +94,8 @@ std::string FoldFileName(std::string_view name, PathStyle style) {
   std::string folded;
   folded.reserve(name.size());
   if (style == PathStyle::kWindows) {
-    for (char c : name) folded.push_back(static_cast<char>(cp::ToUpper(static_cast<unsigned char>(c))));
+    for (char c : name)
+      folded.push_back(static_cast<char>(cp::ToUpper(static_cast<unsigned char>(c))));
     return folded;
   }
   std::size_t at = 0;
@@ -123,16 +111,7 @@ std::string FoldFileName(std::string_view name, PathStyle style) {
 }
 
 bool FileNamesEqual(std::string_view a, std::string_view b, PathStyle style) {
-  if (style == PathStyle::kWindows) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (a[i] != b[i] && cp::ToUpper(static_cast<unsigned char>(a[i])) !=
-                              cp::ToUpper(static_cast<unsigned char>(b[i]))) {
-        return false;
-      }
-    }
-    return true;
-  }
+  if (style == PathStyle::kWindows) return cp::EqualsIgnoreCase(a, b);
   // Folding can change a character's length (U+212A KELVIN SIGN is k): walk both by units.
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
@@ -146,6 +125,22 @@ bool FileNamesEqual(std::string_view a, std::string_view b, PathStyle style) {
     }
   }
   return i == a.size() && j == b.size();
+}
+
+std::uint64_t FoldedNameHash(std::string_view name, PathStyle style) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  auto add = [&hash](char c) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  };
+  if (style == PathStyle::kWindows) {
+    for (char c : name) add(static_cast<char>(cp::ToUpper(static_cast<unsigned char>(c))));
+  } else if (std::all_of(name.begin(), name.end(), IsAscii)) {
+    for (char c : name) add(FoldAscii(c));
+  } else {
+    for (char c : FoldFileName(name, style)) add(c);
+  }
+  return hash;
 }
 
 }  // namespace tsl

@@ -5,6 +5,7 @@
 // its own).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,8 @@ std::string FoldFileName(std::string_view name, PathStyle style);
 
 /// True when the two names are the same name, letter case ignored, in the style.
 bool FileNamesEqual(std::string_view a, std::string_view b, PathStyle style);
+
+/// A hash of FoldFileName(name, style), without building the folded text for an ASCII name.
+std::uint64_t FoldedNameHash(std::string_view name, PathStyle style);
 
 }  // namespace tsl

@@ -6,27 +6,15 @@
 #include <random>
 #include <sstream>
 
+#include "platform/code_page.h"
+
 namespace tsl {
 namespace {
 
-// Encodes one code point as UTF-8 (no checks: the tests also build invalid forms by hand).
+// One code point as UTF-8 (the tests build invalid forms by hand).
 std::string Utf8(char32_t c) {
   std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  cp::AppendUtf8(c, &out);
   return out;
 }
 
@@ -36,6 +24,9 @@ void ExpectEqual(std::string_view a, std::string_view b, PathStyle style, bool e
   EXPECT_EQ(FileNamesEqual(a, b, style), equal) << where;
   EXPECT_EQ(FileNamesEqual(b, a, style), equal) << where;
   EXPECT_EQ(FoldFileName(a, style) == FoldFileName(b, style), equal) << where;
+  if (equal) {
+    EXPECT_EQ(FoldedNameHash(a, style), FoldedNameHash(b, style)) << where;
+  }
 }
 
 TEST(FileNamesTest, PosixNamesFoldAsUtf8) {
@@ -87,17 +78,17 @@ TEST(FileNamesTest, InvalidSequencesCompareExactly) {
     std::string b;
     bool equal;
   } cases[] = {
-      {"\xC0\x81", "A", false},            // overlong A
-      {"\xC0\x81", "\xC0\x81", true},      // ... equal only to itself
-      {"\xC1\x81", "\xC1\xA1", false},     // overlong A and a: not folded
-      {"\xE0\x80\x81", "\x01", false},     // overlong three bytes
+      {"\xC0\x81", "A", false},                // overlong A
+      {"\xC0\x81", "\xC0\x81", true},          // ... equal only to itself
+      {"\xC1\x81", "\xC1\xA1", false},         // overlong A and a: not folded
+      {"\xE0\x80\x81", "\x01", false},         // overlong three bytes
       {"\xED\xA0\x80", "\xED\xA0\x80", true},  // a surrogate
       {"\xED\xA0\x80", "\xED\xA0\x81", false},
       {"\xF4\x90\x80\x80", "\xF4\x90\x80\x80", true},  // above U+10FFFF
       {"\xF5\x80\x80\x80", "\xF5\x80\x80\x81", false},
-      {"\xD0", "\xD0", true},      // truncated at the end
+      {"\xD0", "\xD0", true},       // truncated at the end
       {"\xD0\x9A", "\xD0", false},  // К against its lead byte alone
-      {"\xD0K", "\xD0k", true},    // a lone lead byte followed by ASCII: the ASCII still folds
+      {"\xD0K", "\xD0k", true},     // a lone lead byte followed by ASCII: the ASCII still folds
       {"\xD0K", "\xD0\xBA", false},
       {"\xD0\x9A\x9A", "\xD0\xBA\x9A", true},  // К then a stray continuation byte
       {"\xD0\x9A\x9A", "\xD0\xBA\xBA", false},
@@ -130,9 +121,34 @@ TEST(FileNamesTest, WindowsNamesFoldByteByByte) {
 // characters with and without foldings, and broken pieces of them.
 TEST(FileNamesTest, EqualityAgreesWithFoldedTexts) {
   const std::string pieces[] = {
-      "a", "A", "z", "Z", ".", "К", "к", "Њ", "њ", "Σ", "σ", "ς", "\xE2\x84\xAA", "k", "K", "ß",
-      "ẞ", "𐐀", "𐐨", "\xD0", "\x9A", "\xBA", "\xE2\x84", "\xF0\x90", "\xC0", "\xED\xA0\x80",
-      "\xF4\x90\x80\x80", "\xFF",
+      "a",
+      "A",
+      "z",
+      "Z",
+      ".",
+      "К",
+      "к",
+      "Њ",
+      "њ",
+      "Σ",
+      "σ",
+      "ς",
+      "\xE2\x84\xAA",
+      "k",
+      "K",
+      "ß",
+      "ẞ",
+      "𐐀",
+      "𐐨",
+      "\xD0",
+      "\x9A",
+      "\xBA",
+      "\xE2\x84",
+      "\xF0\x90",
+      "\xC0",
+      "\xED\xA0\x80",
+      "\xF4\x90\x80\x80",
+      "\xFF",
   };
   std::mt19937 random(12345);
   std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1), length(0, 5);

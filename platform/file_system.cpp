@@ -15,8 +15,7 @@ SysError FileSystem::ReadWholeFile(const std::string& path, std::string* content
   std::size_t done = 0;
   while (done < content->size()) {
     std::size_t got = 0;
-    if (SysError e = file->Read(content->data() + done, content->size() - done, &got);
-        e.failed()) {
+    if (SysError e = file->Read(content->data() + done, content->size() - done, &got); e.failed()) {
       return e;
     }
     if (got == 0) break;  // the file shrank while it was read
@@ -66,6 +65,11 @@ SysError FolderAncestry(const std::string& folder, std::vector<FileIdentity>* an
     if (SysError e = add(path, &at_root); e.failed()) return e;
   }
   return {};
+}
+
+bool HasIdentity(const std::string& path, const FileIdentity& identity) {
+  FileIdentity found;
+  return Files().GetIdentity(path, &found).ok() && found == identity;
 }
 
 bool IsCopyTemporaryName(std::string_view name) {

@@ -190,6 +190,10 @@ bool PathExists(const std::string& path);
 /// followed), the folder's own first and the root's last.
 SysError FolderAncestry(const std::string& folder, std::vector<FileIdentity>* ancestry);
 
+/// True when the path names the file or folder of that identity (false when it names nothing
+/// or cannot be looked at).
+bool HasIdentity(const std::string& path, const FileIdentity& identity);
+
 /// True for the names of the temporary files that copies write beside their targets (see
 /// CopyFileKeepingTimes): scans pass them over, so that a leftover of a killed copy is never
 /// compared or copied.

@@ -71,25 +71,35 @@ void SkipWhiteSpace(ByteStream& s) {
   while (IsWhiteSpace(s.Peek())) s.Skip();
 }
 
-bool BlocksEqual(const std::string& path_a, const std::string& path_b, bool ignore_case,
-                 const CancelCheck& cancel) {
+// Compares two files block by block; a cancel ends it with "not the same".
+SysError CompareBlocks(const std::string& path_a, const std::string& path_b, bool ignore_case,
+                       const CancelCheck& cancel, bool* same) {
+  *same = false;
   std::unique_ptr<ReadableFile> a, b;
-  if (Files().OpenForReading(path_a, &a).failed() || Files().OpenForReading(path_b, &b).failed()) {
-    return false;
-  }
+  if (SysError e = Files().OpenForReading(path_a, &a); e.failed()) return e;
+  if (SysError e = Files().OpenForReading(path_b, &b); e.failed()) return e;
   std::vector<char> block_a(kCompareBlock), block_b(kCompareBlock);
   for (;;) {
-    if (cancel && cancel()) return false;
+    if (cancel && cancel()) return {};
     std::size_t got_a = 0, got_b = 0;
-    if (ReadFull(*a, block_a.data(), kCompareBlock, &got_a).failed() ||
-        ReadFull(*b, block_b.data(), kCompareBlock, &got_b).failed() || got_a != got_b) {
-      return false;
+    if (SysError e = ReadFull(*a, block_a.data(), kCompareBlock, &got_a); e.failed()) return e;
+    if (SysError e = ReadFull(*b, block_b.data(), kCompareBlock, &got_b); e.failed()) return e;
+    if (got_a != got_b) return {};
+    if (got_a == 0) {
+      *same = true;
+      return {};
     }
-    if (got_a == 0) return true;
-    bool same = ignore_case ? SameIgnoringCase(block_a.data(), block_b.data(), got_a)
-                            : std::equal(block_a.begin(), block_a.begin() + got_a, block_b.begin());
-    if (!same) return false;
+    bool equal = ignore_case
+                     ? SameIgnoringCase(block_a.data(), block_b.data(), got_a)
+                     : std::equal(block_a.begin(), block_a.begin() + got_a, block_b.begin());
+    if (!equal) return {};
   }
+}
+
+bool BlocksEqual(const std::string& path_a, const std::string& path_b, bool ignore_case,
+                 const CancelCheck& cancel) {
+  bool same = false;
+  return CompareBlocks(path_a, path_b, ignore_case, cancel, &same).ok() && same;
 }
 
 }  // namespace
@@ -136,6 +146,10 @@ bool CompareContents(FileRecord& a, FileRecord& b, bool ignore_case, const Cance
   a.compare_state = kIdentical;
   b.compare_state = kIdentical;
   return true;
+}
+
+SysError SameBytes(const std::string& a, const std::string& b, bool* same) {
+  return CompareBlocks(a, b, false, {}, same);
 }
 
 bool CompareTextSkippingWhiteSpace(const std::string& path_a, const std::string& path_b,

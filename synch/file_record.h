@@ -37,9 +37,9 @@ struct FileRecord {
   FileTime created = 0;         // local times
   FileTime accessed = 0;
   FileTime modified = 0;
-  FileTime modified_utc = 0;    // what comparisons use: one scale whatever the date's offset
+  FileTime modified_utc = 0;  // what comparisons use: one scale whatever the date's offset
   std::uint64_t size = 0;
-  bool link = false;            // a symbolic link to a file (the rest describes that file)
+  bool link = false;  // a symbolic link to a file (the rest describes that file)
   int compare_state = kNotDecided;
   std::uint32_t checksum = 0;  // 0: not computed
   std::uint32_t crc32 = 0;     // 0: not computed
@@ -64,6 +64,10 @@ void ComputeExtraData(FileRecord& record, const ExtraDataSwitches& switches);
 /// by block (32767 bytes), letter case ignored with `ignore_case`. A file that cannot be read,
 /// or a cancel, gives false. When the blocks all matched, both records become identical.
 bool CompareContents(FileRecord& a, FileRecord& b, bool ignore_case, const CancelCheck& cancel);
+
+/// Whether two files hold the same bytes, read afresh block by block (no checksum stands in for
+/// the contents). A file that cannot be read gives its error.
+SysError SameBytes(const std::string& a, const std::string& b, bool* same);
 
 /// True when two files are equal as text that skips white space (CR, LF, space, tab);
 /// `ignore_case` lets a letter match its other case. Files that cannot be read, or a cancel,

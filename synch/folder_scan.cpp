@@ -177,9 +177,7 @@ Step StepFor(const DirEntry& entry, bool subfolders) {
 
 // Only asked when one side's folder lies inside the other's, so a plain scan pays nothing.
 bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip_folder) {
-  if (!skip_folder) return false;
-  FileIdentity identity;
-  return Files().GetIdentity(folder, &identity).ok() && identity == *skip_folder;
+  return skip_folder && HasIdentity(folder, *skip_folder);
 }
 
 void Note(const ScanContext& context, std::string path, LeftAloneReason reason) {

@@ -49,8 +49,7 @@ Frame OpenFrame(const std::string& root, std::string relative, std::uint32_t att
 // The inner folder of two nested ones is never walked from the outer one. Only then is a
 // folder's identity looked up.
 bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip) {
-  FileIdentity identity;
-  return skip && Files().GetIdentity(folder, &identity).ok() && identity == *skip;
+  return skip && HasIdentity(folder, *skip);
 }
 
 // Walks the folders below `root` (with its separator), each after its subfolders. Returns true

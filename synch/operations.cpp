@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -90,31 +89,6 @@ class LeftAlonePlaces {
   std::unordered_set<std::string> folders_;  // with their closing separators
 };
 
-// A hash of a relative path as FoldFileName folds it, without building the folded text for the
-// usual ASCII path (the fold of an ASCII letter is its lower case on POSIX, its upper case on
-// Windows, as FoldFileName gives it).
-std::uint64_t FoldedHash(std::string_view relative, PathStyle style) {
-  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  auto add = [&hash](unsigned char c) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  };
-  bool ascii = std::all_of(relative.begin(), relative.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (!ascii) {
-    for (char c : FoldFileName(relative, style)) add(static_cast<unsigned char>(c));
-    return hash;
-  }
-  for (char c : relative) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (style == PathStyle::kPosix && b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 32);
-    if (style == PathStyle::kWindows && b >= 'a' && b <= 'z')
-      b = static_cast<unsigned char>(b - 32);
-    add(b);
-  }
-  return hash;
-}
-
 // The folded relative paths of every file of one side, as hashes: a file of the other side that
 // no pair joined to one of them may stand where the file system takes its name for theirs. A
 // hash that two paths share only costs one more look at the disk.
@@ -123,42 +97,12 @@ std::unordered_set<std::uint64_t> FoldedPaths(const FileLists& lists, bool sourc
   paths.reserve(lists.pairs.size() + (source_side ? lists.source : lists.target).size());
   PathStyle style = NativePathStyle();
   for (const FilePair& pair : lists.pairs) {
-    paths.insert(FoldedHash((source_side ? pair.source : pair.target).RelativePath(), style));
+    paths.insert(FoldedNameHash((source_side ? pair.source : pair.target).RelativePath(), style));
   }
   for (const FileRecord& record : source_side ? lists.source : lists.target) {
-    paths.insert(FoldedHash(record.RelativePath(), style));
+    paths.insert(FoldedNameHash(record.RelativePath(), style));
   }
   return paths;
-}
-
-// Whether two files hold the same bytes, read afresh (no checksum stands in for the contents).
-// A file that cannot be read gives its error.
-SysError SameBytes(const std::string& a, const std::string& b, bool* same) {
-  *same = false;
-  std::unique_ptr<ReadableFile> first, second;
-  if (SysError e = Files().OpenForReading(a, &first); e.failed()) return e;
-  if (SysError e = Files().OpenForReading(b, &second); e.failed()) return e;
-  if (first->Size() != second->Size()) return {};
-  constexpr std::size_t kBlock = 1 << 16;
-  std::vector<char> x(kBlock), y(kBlock);
-  for (;;) {
-    std::size_t got_x = 0, got_y = 0;
-    if (SysError e = first->Read(x.data(), kBlock, &got_x); e.failed()) return e;
-    // Fill the second block to the same length (a read may return less than asked).
-    while (got_y < got_x) {
-      std::size_t got = 0;
-      if (SysError e = second->Read(y.data() + got_y, got_x - got_y, &got); e.failed()) return e;
-      if (got == 0) return {};
-      got_y += got;
-    }
-    if (got_x == 0) {
-      std::size_t more = 0;
-      if (SysError e = second->Read(y.data(), 1, &more); e.failed()) return e;
-      *same = more == 0;
-      return {};
-    }
-    if (std::memcmp(x.data(), y.data(), got_x) != 0) return {};
-  }
 }
 
 class Operation {
@@ -435,7 +379,7 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
     if (unknown.Holds(record.RelativePath())) continue;
     std::string to = into + std::string(record.RelativePath());
     if (BlockedOnTheWay(record, into, record.RelativePath())) continue;
-    if (destination_.empty() && other.count(FoldedHash(record.RelativePath(), style)) &&
+    if (destination_.empty() && other.count(FoldedNameHash(record.RelativePath(), style)) &&
         PathExists(to)) {
       Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
       continue;
