@@ -5,8 +5,9 @@
 // unreadable script is reported) and does nothing more.
 #include "app/script_driver.h"
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "platform/file_system.h"
+#include "registry/reg_file_reader.h"
 #include "script/script_file.h"
 
 namespace tsl {
@@ -21,23 +22,35 @@ bool ScriptDriver::Run() {
 }
 
 bool ScriptDriver::RunSynchronizationJob() {
-  synch_job_.RunSynchronizationScript(paths_.synchronization);
-  return !synch_job_.script_read_failed();
+  return synch_job_.RunSynchronizationScript(paths_.synchronization);
 }
 
-bool ScriptDriver::RunShortcutJob() {
+// Reads a script; false when it cannot be read, after saying why. An empty script is no failure.
+static bool ReadScript(const std::string& path) {
   ScriptFile script;
-  return script.Load(paths_.shortcut) || !script.read_failed();
+  std::string error;
+  if (script.Load(path, &error) || error.empty()) return true;
+  ShowMessage(error);
+  return false;
 }
+
+bool ScriptDriver::RunShortcutJob() { return ReadScript(paths_.shortcut); }
 
 // A registry script that is itself a .REG file is imported; anything else is read as a
 // registry script.
 bool ScriptDriver::RunRegistryJob() {
   ScriptFile reg_file(/*registry_mode=*/true);
-  if (reg_file.Load(paths_.registry)) return true;
-  if (reg_file.read_failed()) return false;  // already reported
-  ScriptFile script;
-  return script.Load(paths_.registry) || !script.read_failed();
+  std::string error;
+  switch (LoadRegFile(paths_.registry, &reg_file, &error)) {
+    case RegFileRead::kLoaded:
+      return true;
+    case RegFileRead::kUnreadable:
+      ShowMessage(error);
+      return false;
+    case RegFileRead::kNotRegFile:
+      break;
+  }
+  return ReadScript(paths_.registry);
 }
 
 bool ScriptDriver::RunFileReplaceJob() {

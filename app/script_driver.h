@@ -7,7 +7,7 @@
 
 #include "app/command_line.h"
 #include "synch/synch_job.h"
-#include "synch/system_services.h"
+#include "services/system_job_services.h"
 
 namespace tsl {
 
@@ -29,7 +29,7 @@ class ScriptDriver {
 
   ScriptPaths paths_;
   // The synchronization job's state (settings, folder lists, columns) lives for the whole run.
-  SystemSynchServices synch_services_;
+  SystemJobServices synch_services_;
   SynchJob synch_job_;
 };
 

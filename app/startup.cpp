@@ -1,17 +1,17 @@
 #include "app/startup.h"
 
 #include "app/command_line.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/script_driver.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "platform/system_services.h"
+#include "platform/process_services.h"
 #include "resources/string_table.h"
 
 namespace tsl {
 
 int RunTslRun(const std::string& argument) {
-  SystemServices services;
+  ProcessServices services;
   if (!services.ok()) {
     ShowMessage("Ole Initialization Failed");
     return 1;

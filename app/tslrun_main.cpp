@@ -1,7 +1,7 @@
 // TslRun: runs the scripts named by its one argument and exits.
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "platform/command_line.h"
+#include "platform/raw_command_line.h"
 
 int main(int argc, char** argv) {
   // Windows hands over the raw command line, whose first token is the argument; elsewhere the

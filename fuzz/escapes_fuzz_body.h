@@ -16,7 +16,7 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "script/escapes.h"
-#include "script/mask_list.h"
+#include "pattern/mask_list.h"
 
 namespace tsl::fuzzing {
 

@@ -15,6 +15,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "registry/reg_file_reader.h"
 #include "script/script_file.h"
 
 namespace tsl::fuzzing {
@@ -154,11 +155,14 @@ inline void CheckActions(const ScriptFile& script) {
 inline void LoadRegistryFile(const std::string& content) {
   if (!ScratchFile::Write(content)) return;
   ScriptFile script(/*registry_mode=*/true);
-  const bool loaded = script.Load(ScratchFile::Path());
-  Check(!script.read_failed());
+  std::string error;
+  bool converted = false;
+  const RegFileRead read = LoadRegFile(ScratchFile::Path(), &script, &error, &converted);
+  Check(read != RegFileRead::kUnreadable);
+  const bool loaded = read == RegFileRead::kLoaded;
   const std::string utf16_header = Utf16RegistryHeaderBytes();
   const bool utf16 = content.compare(0, utf16_header.size(), utf16_header) == 0;
-  Check(script.converted_from_utf16() == (utf16 && loaded));
+  Check(converted == (utf16 && loaded));
   if (utf16) {
     // The converted copy is gone, whatever the conversion gave.
     std::string temporary =

@@ -6,7 +6,7 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "script/mask_list.h"
+#include "pattern/mask_list.h"
 
 namespace tsl {
 

@@ -1,11 +1,8 @@
-// The pattern test tool: its command line and report lines in-process, and the built TslPattern
-// program as users start it (under Wine for the Windows build).
+// The pattern test tool: its command line and report lines, in-process.
 #include "pattern/pattern_tool.h"
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
-#include "tests/support/registry_support.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -95,123 +92,6 @@ TEST_F(PatternToolTest, EscapeForDisplay) {
   EXPECT_EQ(EscapeForDisplay("\n\r\t"), "\\n\\r\\t");
   EXPECT_EQ(EscapeForDisplay(std::string("\0\x1f\x7f\x80\xff", 5)), "\\x00\\x1f\\x7f\\x80\\xff");
   EXPECT_EQ(EscapeForDisplay(" ~"), " ~");
-}
-
-// --- The built program ---------------------------------------------------------------------
-
-ProcessResult RunTslPattern(const std::vector<std::string>& arguments,
-                            const std::string& stdin_file = "") {
-  ProcessOptions options;
-  options.stdin_file = stdin_file;
-#ifdef TSL_TSLPATTERN_PATH
-  return RunProcess(testing::BuiltProgram(TSL_TSLPATTERN_PATH), arguments, options);
-#else
-  ADD_FAILURE() << "TslPattern is not known to this test program";
-  return {};
-#endif
-}
-
-TEST(TslPatternProgramTest, SearchesAFileAndStandardInput) {
-  testing::ScopedTempDir dir;
-  const std::string file = dir / "in.txt";
-  testing::WriteFile(file, "Chapter 7\r\nChapter 7\r\n\xe9t\xe9\r\n");
-
-  ProcessResult result = RunTslPattern({"-r", "Chapter %1>", "Chapter *[0-9]", file});
-  ASSERT_TRUE(result.error.ok());
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "1:0:9:Chapter 7 -> Chapter 8\n2:11:20:Chapter 7 -> Chapter 9\n");
-
-  result = RunTslPattern({"-i", "\xc9T\xc9$", "-"}, file);
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "3:22:25:\\xe9t\\xe9\n");
-
-  result = RunTslPattern({"^C*$"}, file);
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "1:0:9:Chapter 7\n2:11:20:Chapter 7\n");
-
-  result = RunTslPattern({"nothing"}, file);
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.output, "");
-}
-
-TEST(TslPatternProgramTest, FaultsAndHelp) {
-  testing::ScopedTempDir dir;
-  const std::string file = dir / "in.txt";
-  testing::WriteFile(file, "x");
-
-  ProcessResult result = RunTslPattern({"ab(cd", file});
-  EXPECT_EQ(result.exit_code, 2);
-  EXPECT_EQ(testing::SplitLines(result.errors), (std::vector<std::string>{"Error parsing: (cd"}));
-
-  result = RunTslPattern({"abc", dir / "missing.txt"});
-  EXPECT_EQ(result.exit_code, 2);
-  EXPECT_NE(result.errors, "");
-
-  result = RunTslPattern({"--help"});
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_NE(result.output.find("TslPattern [-i] [-u] [-b N] [-r REPLACE] PATTERN [FILE]"),
-            std::string::npos);
-
-  result = RunTslPattern({});
-  EXPECT_EQ(result.exit_code, 2);
-}
-
-TEST(TslPatternProgramTest, TheSettingChoosesTheOperatorOrder) {
-  testing::ScopedRegistry registry;  // Linux: a store of the test's own, seen by the child too
-  const int saved = ReadSettingInt("Flags", "UNIX RegExp", 0);
-  testing::ScopedTempDir dir;
-  const std::string file = dir / "in.txt";
-  testing::WriteFile(file, "a12x");
-
-  ASSERT_TRUE(WriteSettingInt("Flags", "UNIX RegExp", 1));
-  EXPECT_EQ(ConfiguredOperatorOrder(), OperatorOrder::kPostfix);
-  EXPECT_EQ(
-      SearchPattern::WithConfiguredOrder("[0-9]+x", std::nullopt, PatternSyntax::kRegex).source(),
-      "+[0-9]x");
-  ProcessResult result = RunTslPattern({"[0-9]+x", file});
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "1:1:4:12x\n");
-
-  ASSERT_TRUE(WriteSettingInt("Flags", "UNIX RegExp", 0));
-  EXPECT_EQ(ConfiguredOperatorOrder(), OperatorOrder::kPrefix);
-  result = RunTslPattern({"[0-9]+x", file});
-  EXPECT_EQ(result.exit_code, 1);  // `[0-9]` once, then `+` over any characters, then `x`
-  result = RunTslPattern({"-u", "[0-9]+x", file});
-  EXPECT_EQ(result.output, "1:1:4:12x\n");
-
-  WriteSettingInt("Flags", "UNIX RegExp", saved);
-}
-
-}  // namespace
-}  // namespace tsl
-
-namespace tsl {
-namespace {
-
-TEST(TslPatternProgramTest, MaskModeTellsWhichPathsAListSelects) {
-  testing::ScopedTempDir dir;
-  std::string root = dir.path();
-  ProcessResult result = RunTslPattern(
-      {"--mask", testing::Native("*.txt;~a*;sub/*.doc;*/old/*.bak"), "--root", root, "a.txt",
-       "b.TXT", testing::Native("sub/x.doc"), "x.doc", testing::Native("deep/old/y.bak"),
-       testing::Native("old/y.bak"), dir / "sub/abs.doc", "README"});
-  ASSERT_TRUE(result.error.ok());
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output,
-            "0 a.txt\n1 b.TXT\n1 " + testing::Native("sub/x.doc") + "\n0 x.doc\n1 " +
-                testing::Native("deep/old/y.bak") + "\n1 " + testing::Native("old/y.bak") +
-                "\n1 " + (dir / "sub/abs.doc") + "\n0 README\n");
-
-  result = RunTslPattern({"--mask", "readme", "README", "README.TXT"});
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "1 README\n0 README.TXT\n");
-
-  result = RunTslPattern({"--mask", "*.doc", "a.txt"});
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.output, "0 a.txt\n");
-
-  result = RunTslPattern({"--mask", "*.doc"});
-  EXPECT_EQ(result.exit_code, 2);
 }
 
 }  // namespace

@@ -54,9 +54,6 @@ enum class OperatorOrder {
   kPostfix,  // operators behind a bracketed group are accepted too: `[0-9]+`
 };
 
-/// The operator order chosen in the program's settings ("UNIX RegExp" in section "Flags").
-OperatorOrder ConfiguredOperatorOrder();
-
 /// Counts line breaks (an LF, or a CR not directly followed by LF; in UTF-16 text the LF is
 /// looked for two bytes on) in `text[from, to)`. `abs_offset` is the offset of `text[0]` in the
 /// file. A break is counted only when its offset is beyond `*last_line_break` (which then moves
@@ -78,10 +75,6 @@ class SearchPattern {
   /// the process settings (and `error()`) is empty afterwards unless the expression was faulty.
   SearchPattern(std::string_view search, std::optional<std::string_view> replace,
                 PatternSyntax syntax, OperatorOrder order = OperatorOrder::kPrefix);
-  /// As above, with the operator order of the program's settings.
-  static SearchPattern WithConfiguredOrder(std::string_view search,
-                                           std::optional<std::string_view> replace,
-                                           PatternSyntax syntax);
 
   SearchPattern(SearchPattern&&) noexcept;
   SearchPattern& operator=(SearchPattern&&) noexcept;

@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "app/messages.h"
 #include "platform/code_page.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"
-#include "platform/paths.h"
-#include "registry/utf16_conversion.h"
 
 namespace tsl {
 namespace {
@@ -26,17 +23,6 @@ bool AsciiEqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-// The header of a UTF-16 registry file: byte-order mark, "Windows Registry Editor Version 5.00"
-// and a carriage return, all in UTF-16LE.
-std::string Utf16RegistryHeader() {
-  std::string header = "\xFF\xFE";
-  for (char c : std::string("Windows Registry Editor Version 5.00\r")) {
-    header += c;
-    header += '\0';
-  }
-  return header;
 }
 
 // Splits the buffer into lines at LF, dropping a CR before it.
@@ -99,40 +85,24 @@ bool ScriptSection::GetInt64(std::string_view key, std::int64_t* value) const {
   return true;
 }
 
-bool ScriptFile::Load(const std::string& path) {
-  sections_.clear();
-  converted_from_utf16_ = false;
-  read_failed_ = false;
-  path_ = path;
-  std::string buffer;
-  SysError error = Files().ReadWholeFile(path, &buffer);
-  if (error.failed()) {
-    read_failed_ = true;
-    ShowMessage(StandardFileErrorText(error, path));
+bool ScriptFile::Load(const std::string& path, std::string* error) {
+  std::string text;
+  SysError e = Files().ReadWholeFile(path, &text);
+  if (e.failed()) {
+    sections_.clear();
+    path_ = path;
+    *error = StandardFileErrorText(e, path);
     return false;
   }
-  if (buffer.empty()) return false;
-  if (registry_mode_ && !ReadRegistryText(&buffer)) return false;
-  Parse(buffer);
-  return true;
+  return LoadText(path, text);
 }
 
-// Accepts a REGEDIT4 file as it is; converts a UTF-16 version 5 file to 8-bit text through a
-// temporary copy, which is deleted whatever happens.
-bool ScriptFile::ReadRegistryText(std::string* buffer) {
-  if (buffer->size() >= 8 && AsciiEqualsIgnoreCase(std::string_view(*buffer).substr(0, 8),
-                                                   "REGEDIT4")) {
-    return true;
-  }
-  static const std::string kUtf16Header = Utf16RegistryHeader();
-  if (buffer->compare(0, kUtf16Header.size(), kUtf16Header) != 0) return false;
-  FileSystem& fs = Files();
-  std::string temporary = fs.TempFolder() + NamePart(path_, NativePathStyle()) + ".tmp";
-  bool ok = ConvertUtf16File(path_, temporary) &&
-            fs.ReadWholeFile(temporary, buffer).ok() && !buffer->empty();
-  fs.RemoveFile(temporary);
-  converted_from_utf16_ = ok;
-  return ok;
+bool ScriptFile::LoadText(const std::string& path, std::string_view text) {
+  sections_.clear();
+  path_ = path;
+  if (text.empty()) return false;
+  Parse(text);
+  return true;
 }
 
 void ScriptFile::Parse(std::string_view text) {

@@ -3,7 +3,8 @@
 // A section keeps every line that holds `=`, whole and in file order; a lookup takes the first
 // line that begins with the key (ignoring letter case) directly followed by `=`. There is no
 // comment syntax and nothing is trimmed: ` Mask=x` and `Mask =x` never match the key `Mask`.
-// In registry-file mode the same reader loads `.REG` files.
+// In registry-file mode the same reader parses the text of `.REG` files (the registry job reads
+// and converts them).
 #pragma once
 
 #include <cstdint>
@@ -49,9 +50,11 @@ class ScriptFile {
  public:
   explicit ScriptFile(bool registry_mode = false) : registry_mode_(registry_mode) {}
 
-  /// Reads a script. False when the file cannot be opened or read (a message box says why), is
-  /// empty, or (registry-file mode) lacks a registry header.
-  bool Load(const std::string& path);
+  /// Reads a script. False when the file cannot be opened or read (`*error` then holds the
+  /// message for the user) or is empty (`*error` is left as it was).
+  bool Load(const std::string& path, std::string* error);
+  /// Parses a script already read from `path`; false when the text is empty.
+  bool LoadText(const std::string& path, std::string_view text);
 
   /// The first section whose name equals `name` ignoring letter case; with `create`, a new
   /// empty section at the end when there is none.
@@ -62,21 +65,13 @@ class ScriptFile {
 
   const std::string& path() const { return path_; }
   bool registry_mode() const { return registry_mode_; }
-  /// True when the last Load could not open or read the file (and said so in a message box).
-  bool read_failed() const { return read_failed_; }
-  /// True when the last Load read a UTF-16 `.REG` file through a converted copy.
-  bool converted_from_utf16() const { return converted_from_utf16_; }
   const std::vector<std::unique_ptr<ScriptSection>>& sections() const { return sections_; }
 
-  /// Builds sections from text already in memory (what Load does after reading).
+  /// Adds the sections of a text to those already read.
   void Parse(std::string_view text);
 
  private:
-  bool ReadRegistryText(std::string* buffer);
-
   bool registry_mode_;
-  bool converted_from_utf16_ = false;
-  bool read_failed_ = false;
   std::string path_;
   std::vector<std::unique_ptr<ScriptSection>> sections_;
 };

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
-#include "platform/environment.h"
 #include "platform/fault_injection.h"
 #include "platform/file_system.h"
 #include "tests/support/test_support.h"
@@ -137,112 +135,35 @@ TEST(ScriptFileTest, RegistryModeKeepsValueLinesAndJoinsContinuations) {
                                                     "@=\"default\"", "\"Bin\"=hex:01,02,03"}));
 }
 
-class ScriptFileDiskTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetEnvironmentValue("TESSALINE_ANSWERS", "");
-    SetEnvironmentValue("TESSALINE_TRANSCRIPT", dir_ / "transcript.txt");
-    ReloadMessageSettings();
-  }
-  void TearDown() override {
-    UnsetEnvironmentValue("TESSALINE_TRANSCRIPT");
-    ReloadMessageSettings();
-  }
-  std::string Transcript() {
-    std::string text;
-    RealFileSystem().ReadWholeFile(dir_ / "transcript.txt", &text);
-    return text;
-  }
-  ScopedTempDir dir_;
-};
-
-TEST_F(ScriptFileDiskTest, LoadReportsUnreadableFilesAndIgnoresEmptyOnes) {
+TEST(ScriptFileDiskTest, LoadReportsUnreadableFilesAndIgnoresEmptyOnes) {
+  ScopedTempDir dir;
   ScriptFile script;
-  std::string missing = dir_ / "missing.ini";
-  EXPECT_FALSE(script.Load(missing));
-  EXPECT_TRUE(script.read_failed());
-  EXPECT_EQ(Transcript(), "MessageBox: " + testing::TranscriptText(missing) + " was not found. -> OK\n");
+  std::string error;
+  std::string missing = dir / "missing.ini";
+  EXPECT_FALSE(script.Load(missing, &error));
+  EXPECT_EQ(error, missing + " was not found.");
 
-  WriteFile(dir_ / "empty.ini", "");
-  EXPECT_FALSE(script.Load(dir_ / "empty.ini"));
-  EXPECT_FALSE(script.read_failed());
-  EXPECT_EQ(Transcript(), "MessageBox: " + testing::TranscriptText(missing) + " was not found. -> OK\n");  // no message
+  error.clear();
+  WriteFile(dir / "empty.ini", "");
+  EXPECT_FALSE(script.Load(dir / "empty.ini", &error));
+  EXPECT_EQ(error, "");
 
-  WriteFile(dir_ / "ok.ini", "[Default]\nMask=*.txt");
-  EXPECT_TRUE(script.Load(dir_ / "ok.ini"));
-  EXPECT_EQ(script.path(), dir_ / "ok.ini");
+  WriteFile(dir / "ok.ini", "[Default]\nMask=*.txt");
+  EXPECT_TRUE(script.Load(dir / "ok.ini", &error));
+  EXPECT_EQ(script.path(), dir / "ok.ini");
   EXPECT_EQ(StringOf(script, "Default", "Mask"), "*.txt");
 }
 
-TEST_F(ScriptFileDiskTest, ReadFailureShowsTheStandardText) {
-  WriteFile(dir_ / "s.ini", "[Default]\n");
+TEST(ScriptFileDiskTest, ReadFailureGivesTheStandardText) {
+  ScopedTempDir dir;
+  WriteFile(dir / "s.ini", "[Default]\n");
   FaultInjectingFileSystem faulty(RealFileSystem());
   ScopedFileSystem scope(faulty);
   faulty.FailAt(1, ErrorKind::kSharingViolation);
   ScriptFile script;
-  EXPECT_FALSE(script.Load(dir_ / "s.ini"));
-  EXPECT_EQ(Transcript(), "MessageBox: A sharing violation occurred while accessing " +
-                              testing::TranscriptText(dir_ / "s.ini") + ". -> OK\n");
-}
-
-// A UTF-16LE file: byte-order mark and the text's code units.
-std::string Utf16(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  return bytes;
-}
-
-TEST_F(ScriptFileDiskTest, RegistryModeAcceptsOnlyRegistryFiles) {
-  ScriptFile reg(/*registry_mode=*/true);
-  WriteFile(dir_ / "a.reg", "regedit4\r\n[HKEY_USERS\\x]\r\n\"v\"=dword:00000001\r\n");
-  EXPECT_TRUE(reg.Load(dir_ / "a.reg"));
-  EXPECT_FALSE(reg.converted_from_utf16());
-  ASSERT_NE(reg.FindSection("HKEY_USERS\\x"), nullptr);
-
-  WriteFile(dir_ / "script.ini", "[Action1]\nKey=HKEY_USERS\n");
-  EXPECT_FALSE(reg.Load(dir_ / "script.ini"));
-  EXPECT_FALSE(reg.read_failed());
-
-  // Version 5 files are UTF-16: converted through a temporary copy that does not stay behind.
-  WriteFile(dir_ / "u.reg", Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n"
-                                   u"[HKEY_USERS\\y]\r\n\"caf\u00E9\"=\"\u20AC\"\r\n"));
-  std::string temporary = RealFileSystem().TempFolder() + "u.reg.tmp";
-  EXPECT_TRUE(reg.Load(dir_ / "u.reg"));
-  EXPECT_TRUE(reg.converted_from_utf16());
-  EXPECT_FALSE(PathExists(temporary));
-  const ScriptSection* y = reg.FindSection("HKEY_USERS\\y");
-  ASSERT_NE(y, nullptr);
-  EXPECT_EQ(y->lines(), std::vector<std::string>{"\"caf\xE9\"=\"\x80\""});
-
-  // A UTF-16 file with the wrong header is not a registry file.
-  WriteFile(dir_ / "w.reg", Utf16(u"Windows Registry Editor Version 4.00\r\n"));
-  EXPECT_FALSE(reg.Load(dir_ / "w.reg"));
-}
-
-TEST_F(ScriptFileDiskTest, FailedConversionLeavesNoTemporaryFile) {
-  WriteFile(dir_ / "u.reg", Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\y]\r\n"));
-  std::string temporary = RealFileSystem().TempFolder() + "u.reg.tmp";
-  FaultInjectingFileSystem faulty(RealFileSystem());
-  ScopedFileSystem scope(faulty);
-  // Fail every operation in turn: a load that met a failure fails, and the copy never stays
-  // behind unless deleting it was what failed.
-  for (int k = 1; k < 20; ++k) {
-    faulty.FailAt(k, ErrorKind::kDiskFull);
-    ScriptFile reg(/*registry_mode=*/true);
-    bool loaded = reg.Load(dir_ / "u.reg");
-    if (!faulty.fired()) {
-      EXPECT_TRUE(loaded);
-      EXPECT_FALSE(PathExists(temporary));
-      break;
-    }
-    bool delete_failed = faulty.log().at(k - 1).rfind("RemoveFile", 0) == 0;
-    EXPECT_EQ(PathExists(temporary), delete_failed) << "k=" << k;
-    EXPECT_EQ(loaded, delete_failed) << "k=" << k;
-    RealFileSystem().RemoveFile(temporary);
-  }
+  std::string error;
+  EXPECT_FALSE(script.Load(dir / "s.ini", &error));
+  EXPECT_EQ(error, "A sharing violation occurred while accessing " + dir / "s.ini" + ".");
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "synch/test_services.h"
+#include "services/test_job_services.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

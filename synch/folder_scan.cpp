@@ -13,7 +13,7 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
-#include "synch/text_format.h"
+#include "services/text_format.h"
 
 namespace tsl {
 namespace {

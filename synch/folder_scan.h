@@ -11,7 +11,7 @@
 
 #include "synch/file_record.h"
 #include "synch/matching.h"
-#include "synch/synch_services.h"
+#include "services/job_services.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {

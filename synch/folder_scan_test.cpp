@@ -5,8 +5,8 @@
 #include "platform/checksums.h"
 #include "platform/clock.h"
 #include "resources/string_table.h"
-#include "synch/test_file_system.h"
-#include "synch/test_services.h"
+#include "services/test_file_system.h"
+#include "services/test_job_services.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

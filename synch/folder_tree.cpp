@@ -7,7 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "script/path_helpers.h"
+#include "services/folders.h"
 
 namespace tsl {
 namespace {

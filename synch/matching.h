@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "synch/file_record.h"
-#include "synch/synch_services.h"
+#include "services/job_services.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {

@@ -6,7 +6,7 @@
 
 #include "platform/file_names.h"
 #include "platform/paths.h"
-#include "synch/test_services.h"
+#include "services/test_job_services.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

@@ -9,13 +9,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "platform/file_names.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
-#include "synch/file_operation.h"
+#include "services/file_operation.h"
 #include "synch/folder_tree.h"
-#include "synch/text_format.h"
+#include "services/text_format.h"
 
 namespace tsl {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "synch/matching.h"
-#include "synch/synch_services.h"
+#include "services/job_services.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {
@@ -19,7 +19,7 @@ namespace tsl {
 struct OperationContext {
   SynchSettings& settings;
   FileLists& lists;
-  SynchServices& services;
+  JobServices& services;
   bool* cancel;
   std::function<void()> compare;
 };

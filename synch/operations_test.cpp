@@ -6,7 +6,7 @@
 
 #include "platform/fault_injection.h"
 #include "synch/synch_job.h"
-#include "synch/test_services.h"
+#include "services/test_job_services.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

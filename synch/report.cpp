@@ -6,7 +6,7 @@
 #include "platform/locale.h"
 #include "resources/string_table.h"
 #include "synch/folder_scan.h"
-#include "synch/text_format.h"
+#include "services/text_format.h"
 
 namespace tsl {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "synch/columns.h"
 #include "synch/matching.h"
-#include "synch/synch_services.h"
+#include "services/job_services.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {
@@ -19,7 +19,7 @@ struct ReportContext {
   const ColumnList& columns;
   const EscapeCoding& coding;
   TimeFormatter& times;
-  SynchServices& services;  // the body's progress window
+  JobServices& services;  // the body's progress window
   bool* cancel = nullptr;   // set by that window's Cancel, which stops the body
 };
 
@@ -71,7 +71,7 @@ class TimePictureFormatter {
 /// date texts kept per day (a report's files share few days), the times formatted directly.
 class CachingTimeFormatter : public TimeFormatter {
  public:
-  explicit CachingTimeFormatter(SynchServices& services)
+  explicit CachingTimeFormatter(JobServices& services)
       : date_picture_(services.ShortDatePicture()), times_(services.TimePicture()) {}
   const std::string& Date(FileTime local) override;
   const std::string& Time(FileTime local) override;

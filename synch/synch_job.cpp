@@ -1,16 +1,16 @@
 // Running synchronization scripts and the comparison step of every job.
 #include "synch/synch_job.h"
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
 #include "synch/date_value.h"
 #include "synch/folder_scan.h"
-#include "synch/operation_dialog.h"
+#include "synch/operation_choice.h"
 #include "synch/operations.h"
 #include "synch/report.h"
-#include "synch/text_format.h"
+#include "services/text_format.h"
 
 namespace tsl {
 namespace {
@@ -76,26 +76,30 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
   return LocalToUtc(*local);
 }
 
-int SynchJob::RunSynchronizationScript(const std::string& path) {
+// Loads a script; false when it cannot be read (after saying why) or is empty, with `*unreadable`
+// telling the two apart.
+static bool LoadScript(const std::string& path, ScriptFile* script, bool* unreadable) {
+  std::string error;
+  if (script->Load(path, &error)) return true;
+  *unreadable = !error.empty();
+  if (*unreadable) ShowMessage(error);
+  return false;
+}
+
+bool SynchJob::RunSynchronizationScript(const std::string& path) {
   settings_ = SynchSettings{};
   cancel_ = false;
-  script_read_failed_ = false;
+  bool unreadable = false;
   ScriptFile script;
-  if (!script.Load(path)) {
-    script_read_failed_ = script.read_failed();
-    return 0;
-  }
+  if (!LoadScript(path, &script, &unreadable)) return !unreadable;
   if (ReadDirectoryInfo(script, Readers(), &settings_)) {
     PrepareJob();
     DispatchJob();
-    return 1;
+    return true;
   }
   // The action layout reads the file again, into a script of its own.
   ScriptFile actions_script;
-  if (!actions_script.Load(path)) {
-    script_read_failed_ = actions_script.read_failed();
-    return 0;
-  }
+  if (!LoadScript(path, &actions_script, &unreadable)) return !unreadable;
   std::vector<SynchSettings> actions = ReadActionList(actions_script, Readers());
   for (std::size_t i = 0; i < actions.size(); ++i) {
     settings_ = actions[i];
@@ -114,7 +118,7 @@ int SynchJob::RunSynchronizationScript(const std::string& path) {
     ShowMessage(
         FormatText(TableText(text_id::kActionsProcessed), {std::to_string(actions.size()), path}));
   }
-  return 0;
+  return true;
 }
 
 void SynchJob::PrepareJob() {

@@ -9,18 +9,18 @@
 
 #include "synch/columns.h"
 #include "synch/matching.h"
-#include "synch/synch_services.h"
+#include "services/job_services.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {
 
 class SynchJob {
  public:
-  explicit SynchJob(SynchServices& services) : services_(services) {}
+  explicit SynchJob(JobServices& services) : services_(services) {}
 
-  /// Runs every job of the script; 1 for a Directory Info script, else 0 (the result is not
-  /// used).
-  int RunSynchronizationScript(const std::string& path);
+  /// Runs every job of the script. False when the script cannot be read (a message box says
+  /// why); an empty script runs nothing and is no failure.
+  bool RunSynchronizationScript(const std::string& path);
 
   /// Scans both folders, pairs and classifies the files, and writes the report when the job has
   /// an output file.
@@ -41,8 +41,6 @@ class SynchJob {
   const ColumnList& columns() const { return columns_; }
   const ExtraDataSwitches& extra() const { return extra_; }
   bool cancelled() const { return cancel_; }
-  /// True when the last script could not be read (a message box said why).
-  bool script_read_failed() const { return script_read_failed_; }
 
  private:
   SettingsReaders Readers();
@@ -52,13 +50,12 @@ class SynchJob {
   bool ScanBoth(JobProgress* progress);
   void WriteReportFile();
 
-  SynchServices& services_;
+  JobServices& services_;
   SynchSettings settings_;
   FileLists lists_;
   ColumnList columns_;
   ExtraDataSwitches extra_;
   bool cancel_ = false;
-  bool script_read_failed_ = false;
 };
 
 }  // namespace tsl

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
-#include "synch/test_services.h"
+#include "services/test_job_services.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

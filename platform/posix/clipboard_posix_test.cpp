@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "app/output_destination.h"
+#include "services/output_destination.h"
 #include "platform/clipboard.h"
 #include "platform/environment.h"
 #include "platform/file_error.h"

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "app/messages.h"
-#include "app/output_destination.h"
+#include "services/messages.h"
+#include "services/output_destination.h"
 #include "platform/environment.h"
 #include "platform/file_error.h"
 #include "platform/printer.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/progress_window.h"
+#include "services/progress_window.h"
 #include "platform/progress_display.h"
 
 namespace tsl {

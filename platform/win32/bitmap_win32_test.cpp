@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/progress_window.h"
+#include "services/progress_window.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {

@@ -2,7 +2,7 @@
 // (under Wine without a display there may be neither).
 #include <gtest/gtest.h>
 
-#include "app/output_destination.h"
+#include "services/output_destination.h"
 #include "platform/clipboard.h"
 #include "platform/file_error.h"
 #include "platform/printer.h"

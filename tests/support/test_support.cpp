@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "platform/environment.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"

@@ -1,0 +1,53 @@
+// TslPattern: tries a search expression on a file (or standard input) and prints every match,
+// so that users can check an expression before they run it over thousands of files.
+#include <string>
+#include <vector>
+
+#include "pattern/pattern_tool.h"
+#include "platform/file_error.h"
+#include "platform/file_system.h"
+#include "platform/std_streams.h"
+#include "services/settings.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  tsl::PatternToolOptions options;
+  std::string error;
+  if (!tsl::ParsePatternToolArguments(arguments, &options, &error)) {
+    tsl::WriteStandardError("TslPattern: " + error + "\n" + tsl::PatternToolUsage());
+    return 2;
+  }
+  if (options.help) {
+    tsl::WriteStandardOutput(tsl::PatternToolUsage());
+    return 0;
+  }
+  if (options.mask_mode) {
+    std::string out;
+    int status = tsl::RunMaskCheck(options.mask_list, options.root, options.paths, &out);
+    tsl::WriteStandardOutput(out);
+    return status;
+  }
+  std::string input;
+  if (options.file.empty() || options.file == "-") {
+    if (!tsl::ReadStandardInput(&input)) {
+      tsl::WriteStandardError("TslPattern: cannot read standard input\n");
+      return 2;
+    }
+  } else {
+    tsl::SysError e = tsl::RealFileSystem().ReadWholeFile(options.file, &input);
+    if (e.failed()) {
+      tsl::WriteStandardError("TslPattern: " + tsl::StandardFileErrorText(e, options.file) + "\n");
+      return 2;
+    }
+  }
+  // The settings are read only when the command line leaves the operator order open.
+  tsl::OperatorOrder order = options.postfix    ? tsl::OperatorOrder::kPostfix
+                             : options.wildcard ? tsl::OperatorOrder::kPrefix
+                                                : tsl::ConfiguredOperatorOrder();
+  std::string out;
+  std::string err;
+  int status = tsl::RunPatternTool(options, order, input, &out, &err);
+  tsl::WriteStandardOutput(out);
+  tsl::WriteStandardError(err);
+  return status;
+}

@@ -1,7 +1,0 @@
-#include "platform/command_line.h"
-
-namespace tsl {
-
-std::optional<std::string> RawCommandLineTail() { return std::nullopt; }
-
-}  // namespace tsl

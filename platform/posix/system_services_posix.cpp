@@ -1,8 +1,0 @@
-#include "platform/system_services.h"
-
-namespace tsl {
-
-SystemServices::SystemServices() : ok_(true) {}
-SystemServices::~SystemServices() = default;
-
-}  // namespace tsl
