@@ -75,10 +75,9 @@ endmacro()
 # those of the platform being built), registered with CTest.
 function(tsl_add_test_program folder)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*_test.cpp)
-  if(folder STREQUAL "platform")
-    file(GLOB more CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/${TSL_PLATFORM}/*_test.cpp)
-    list(APPEND tests ${more})
-  endif()
+  # Tests that hold only on one system sit in a subfolder named for it.
+  file(GLOB more CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/${TSL_PLATFORM}/*_test.cpp)
+  list(APPEND tests ${more})
   if(NOT tests)
     return()
   endif()

@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 start=$SECONDS
 tools/install-deps.sh test
 
+# The top-level folders include one another only downwards (see docs/architecture.md).
+python3 tools/check-layers.py
+
 root=build/test
 rm -rf "$root"
 jobs=$(nproc)

@@ -1,5 +1,4 @@
-// Pictures of the progress window on Windows, and a progress window where no window can be
-// created (Wine without a display).
+// Pictures of the progress window on Windows.
 #include "platform/win32/bitmap_win32.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "services/progress_window.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -58,26 +56,6 @@ TEST(BitmapWin32Test, TheBuiltInPictureIsInTheProgram) {
   OwnedBitmap bitmap = BuiltInProgressPicture();
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(Describe(bitmap).bmWidth, 48);
-}
-
-TEST(ProgressWindowWin32Test, TheJobRunsOnWithOrWithoutAWindow) {
-  // Under Wine without a display no window can be created; elsewhere the real dialog opens,
-  // with a picture file that cannot be read (the built-in picture stays).
-  CurrentJobProgressSettings().bitmap_file = "Z:\\no\\such\\picture.bmp";
-  ProgressWindow* slot = nullptr;
-  int cancel = 0;
-  {
-    ProgressWindow window(&slot, 1000, &cancel, "Creating Report");
-    EXPECT_EQ(slot, &window);
-    for (int i = 0; i <= 1500; i += 100) window.SetPosition(i);
-    window.SetText("Copy Files");
-    EXPECT_EQ(window.bar(), 300);
-    EXPECT_TRUE(window.is_open());
-    window.Close();
-  }
-  EXPECT_EQ(slot, nullptr);
-  EXPECT_EQ(cancel, 0);
-  CurrentJobProgressSettings() = {};
 }
 
 }  // namespace
