@@ -112,8 +112,8 @@ class Operation {
       : source_(source),
         target_(target),
         code_(code),
-        c_(context),
-        s_(context.settings),
+        context_(context),
+        settings_(context.settings),
         destination_(context.settings.destination_folder) {}
 
   void Run();
@@ -143,8 +143,8 @@ class Operation {
   const std::string source_;
   const std::string target_;
   const int code_;
-  OperationContext& c_;
-  SynchSettings& s_;
+  OperationContext& context_;
+  SynchSettings& settings_;
   std::string destination_;
   std::unique_ptr<ReportOutput> log_;
   // The files that the source's links point to, looked up at the first orphan.
@@ -153,26 +153,26 @@ class Operation {
 };
 
 void Operation::Run() {
-  if (s_.match_in_subfolders != 0) return;
+  if (settings_.match_in_subfolders != 0) return;
   OpenLog();
-  const CalendarTime now = c_.services.LocalNow();  // one reading: date and time agree at midnight
-  std::string when = FormatWithPicture(c_.services.ShortDatePicture(), now) + " " +
-                     FormatWithPicture(c_.services.TimePicture(), now);
-  Write(OperationLogHeader(code_, when, s_, source_, target_));
+  const CalendarTime now = context_.services.LocalNow();  // one reading: date and time agree at midnight
+  std::string when = FormatWithPicture(context_.services.ShortDatePicture(), now) + " " +
+                     FormatWithPicture(context_.services.TimePicture(), now);
+  Write(OperationLogHeader(code_, when, settings_, source_, target_));
   if (!CheckFolders() || !Compare()) return;
   if ((code_ == op::kPrune || code_ == op::kIdentical) && RefuseNestedFolders()) return;
   if (code_ == op::kPrune && !Prune()) return;
   if (code_ == op::kIdentical) return RemoveIdentical();
   if (code_ == op::kMakeFolders) RecreateFolders(source_, target_);
-  if (code_ == op::kDeleteEmpty) RemoveEmptyFolders(target_, c_.lists.inner_folder);
+  if (code_ == op::kDeleteEmpty) RemoveEmptyFolders(target_, context_.lists.inner_folder);
   FileOperationRequest batch = CopyBatch(DirectionsOf(code_));
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return;
   Finish();
 }
 
 void Operation::OpenLog() {
-  if (!s_.output_file.empty()) {
-    log_ = c_.services.OpenOutput(s_.output_file, s_.append_to_output != 0);
+  if (!settings_.output_file.empty()) {
+    log_ = context_.services.OpenOutput(settings_.output_file, settings_.append_to_output != 0);
   }
 }
 
@@ -192,9 +192,9 @@ bool Operation::CheckFolder(const std::string& folder) {
   std::string text = SystemErrorText(error.code) + ": " + folder;
   Write(text + kLineEnd);
   Close();
-  if (s_.display_error_messages != 0 &&
+  if (settings_.display_error_messages != 0 &&
       ShowMessage(text, MessageButtons::kOkCancel) == Answer::kCancel) {
-    *c_.cancel = true;
+    *context_.cancel = true;
   }
   return false;
 }
@@ -202,16 +202,13 @@ bool Operation::CheckFolder(const std::string& folder) {
 // The comparison, without a report. One that was cancelled, or could not scan a folder, ends
 // the operation: acting on part of the lists could copy over or delete files it never saw.
 bool Operation::Compare() {
-  std::string output = s_.output_file;
-  s_.output_file.clear();
-  c_.compare();
-  s_.output_file = output;
+  context_.compare();
   if (!destination_.empty()) destination_ = WithClosingSeparator(destination_, NativePathStyle());
-  if (*c_.cancel) {
+  if (*context_.cancel) {
     Close();
     return false;
   }
-  for (const auto* side : {&c_.lists.left_source, &c_.lists.left_target}) {
+  for (const auto* side : {&context_.lists.left_source, &context_.lists.left_target}) {
     for (const LeftAlone& entry : *side) Write(LeftAloneLine(entry) + kLineEnd);
   }
   return true;
@@ -221,7 +218,7 @@ bool Operation::Compare() {
 // which lies inside the other: each side's files would be taken for the other's. The script's
 // later actions still run. True when refused.
 bool Operation::RefuseNestedFolders() {
-  if (c_.lists.relation == FolderRelation::kApart) return false;
+  if (context_.lists.relation == FolderRelation::kApart) return false;
   Write(std::string(kNestedFolders) + kLineEnd);
   Close();
   ShowMessage(kNestedFolders);
@@ -231,7 +228,7 @@ bool Operation::RefuseNestedFolders() {
 // Deletes the target's orphans (never when the source holds no file at all), then its folders
 // that the source lacks. False when the operation ends here.
 bool Operation::Prune() {
-  FileLists& lists = c_.lists;
+  FileLists& lists = context_.lists;
   if (lists.pairs.empty() && lists.source.empty()) {
     Write(TableText(text_id::kLogPruneEmptySource));
     Close();
@@ -246,7 +243,7 @@ bool Operation::Prune() {
                                               : destination_ + std::string(record.RelativePath()));
   }
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return false;
-  RemoveOrphanFolders(target_, source_, c_.lists.inner_folder);
+  RemoveOrphanFolders(target_, source_, context_.lists.inner_folder);
   return true;
 }
 
@@ -255,8 +252,8 @@ bool Operation::Prune() {
 bool Operation::KeepsOrphan(const FileRecord& orphan) {
   if (!linked_) {
     linked_.emplace();
-    for (const FilePair& pair : c_.lists.pairs) NoteLink(pair.source);
-    for (const FileRecord& record : c_.lists.source) NoteLink(record);
+    for (const FilePair& pair : context_.lists.pairs) NoteLink(pair.source);
+    for (const FileRecord& record : context_.lists.source) NoteLink(record);
   }
   if (linked_->empty()) return false;
   FileIdentity identity;
@@ -278,7 +275,7 @@ void Operation::NoteLink(const FileRecord& record) {
 void Operation::RemoveIdentical() {
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kDelete;
-  for (const FilePair& pair : c_.lists.pairs) {
+  for (const FilePair& pair : context_.lists.pairs) {
     if (pair.source.modified_utc != pair.target.modified_utc ||
         pair.source.size != pair.target.size || pair.target.compare_state != kIdentical) {
       continue;
@@ -315,20 +312,20 @@ bool Operation::KeepsDuplicate(const FilePair& pair) {
 void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperationRequest* batch) {
   const FileRecord& source = pair.source;
   const FileRecord& target = pair.target;
-  int j = CompareTimes(source, target, s_.second_folder_offset, s_.time_precision);
+  int j = CompareTimes(source, target, settings_.second_folder_offset, settings_.time_precision);
   if (j == 0 && source.compare_state != kIdentical && target.compare_state != kIdentical) {
-    if (s_.older_overwrite != 0) {
+    if (settings_.older_overwrite != 0) {
       j = ways.update_source ? -1 : 1;
-    } else if (s_.newer_overwrite != 0) {
+    } else if (settings_.newer_overwrite != 0) {
       j = ways.update_source ? 1 : -1;
     }
   }
   bool to_source = false, to_target = false;
   if (j == -1 && ways.update_source) {
-    to_source = s_.older_overwrite != 0;
+    to_source = settings_.older_overwrite != 0;
   } else if (j == 1 && ways.update_target) {
-    to_target = s_.older_overwrite != 0;
-  } else if (j != 0 && s_.newer_overwrite != 0) {
+    to_target = settings_.older_overwrite != 0;
+  } else if (j != 0 && settings_.newer_overwrite != 0) {
     to_source = ways.update_source;
     to_target = !to_source && ways.update_target;
   }
@@ -342,13 +339,13 @@ void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperatio
 }
 
 FileOperationRequest Operation::CopyBatch(const Directions& ways) {
-  FileLists& lists = c_.lists;
+  FileLists& lists = context_.lists;
   FileOperationRequest batch;
   batch.kind = FileOperationKind::kCopy;
   batch.from_are_files = true;
   const std::string& into_target = destination_.empty() ? target_ : destination_;
   const std::string& into_source = destination_.empty() ? source_ : destination_;
-  bool subfolders = s_.search_subfolders != 0;
+  bool subfolders = settings_.search_subfolders != 0;
   if (ways.add_to_target) {
     AddOneSideCopies(lists.source, true, into_target, &batch);
     if (subfolders) RecreateFolders(source_, target_);
@@ -369,7 +366,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
 // logged instead. On a file system that keeps case apart, the copy makes a file of its own.
 void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
                                  const std::string& into, FileOperationRequest* batch) {
-  const FileLists& lists = c_.lists;
+  const FileLists& lists = context_.lists;
   LeftAlonePlaces unknown(from_source ? lists.left_target : lists.left_source,
                           from_source ? target_ : source_);
   if (records.empty()) return;
@@ -395,12 +392,12 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
 // link or a file, cannot be examined, or is the inner folder (nothing is copied into itself).
 bool Operation::BlockedOnTheWay(const FileRecord& from, const std::string& into,
                                 std::string_view relative) {
-  bool nested = c_.lists.inner_folder.has_value();
+  bool nested = context_.lists.inner_folder.has_value();
   if (into != destination_ && !nested) return false;
   auto& places = into == source_   ? source_places_
                  : into == target_ ? target_places_
                                    : destination_places_;
-  if (!places) places.emplace(into, c_.lists.inner_folder);
+  if (!places) places.emplace(into, context_.lists.inner_folder);
   std::string folder = FolderPart(std::string(relative), NativePathStyle());
   FolderPlace place = folder.empty() ? FolderPlace::kFolder : places->Of(folder);
   if (place == FolderPlace::kFolder || place == FolderPlace::kMissing) return false;
@@ -413,7 +410,7 @@ bool Operation::BlockedOnTheWay(const FileRecord& from, const std::string& into,
 }
 
 void Operation::RecreateFolders(const std::string& from, const std::string& to) {
-  for (const std::string& line : RecreateFolderTree(from, to, c_.lists.inner_folder)) {
+  for (const std::string& line : RecreateFolderTree(from, to, context_.lists.inner_folder)) {
     Write(line + kLineEnd);
   }
 }
@@ -422,15 +419,15 @@ void Operation::RecreateFolders(const std::string& from, const std::string& to) 
 bool Operation::RunBatch(FileOperationRequest request) {
   request.flags = request.kind == FileOperationKind::kCopy ? file_op::kSeveralDestinations
                                                            : file_op::kAllowUndo;
-  if (s_.confirm_updates == 0) {
+  if (settings_.confirm_updates == 0) {
     request.flags |= file_op::kNoConfirmation | file_op::kNoFolderConfirmation;
   }
-  if (s_.show_progress == 0) request.flags |= file_op::kSilent;
-  FileOperationContext context{c_.services, s_.custom_message, s_.use_system_operations != 0};
+  if (settings_.show_progress == 0) request.flags |= file_op::kSilent;
+  FileOperationContext context{context_.services, settings_.custom_message, settings_.use_system_operations != 0};
   bool aborted = false;
   RunFileOperation(request, log_.get(), context, &aborted);
   if (!aborted) return true;
-  *c_.cancel = true;
+  *context_.cancel = true;
   Close();
   return false;
 }

@@ -15,7 +15,7 @@
 namespace tsl {
 
 /// What an operation works with: the job's settings and lists, its services, its user-cancel
-/// flag, and the comparison step (scan, pair, classify; a report when an output file is set).
+/// flag, and the comparison step (scan, pair, classify; never a report).
 struct OperationContext {
   SynchSettings& settings;
   FileLists& lists;

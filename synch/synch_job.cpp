@@ -159,7 +159,7 @@ void SynchJob::RefuseJob() {
 }
 
 void SynchJob::RunOperation(const std::string& source, const std::string& target, int code) {
-  OperationContext context{settings_, lists_, services_, &cancel_, [this] { CompareAndReport(); }};
+  OperationContext context{settings_, lists_, services_, &cancel_, [this] { Compare(); }};
   tsl::RunOperation(source, target, code, context);
 }
 
@@ -197,6 +197,11 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
 }
 
 void SynchJob::CompareAndReport() {
+  Compare();
+  if (!cancel_ && !settings_.output_file.empty()) WriteReportFile();
+}
+
+void SynchJob::Compare() {
   cancel_ = false;
   lists_.Clear();
   std::unique_ptr<JobProgress> progress;
@@ -222,7 +227,6 @@ void SynchJob::CompareAndReport() {
   MatchLists(&lists_, match);
   if (!cancel_) ClassifyPairs(&lists_, match);
   if (progress) progress->Close();
-  if (!cancel_ && !settings_.output_file.empty()) WriteReportFile();
 }
 
 void SynchJob::WriteReportFile() {

@@ -25,6 +25,8 @@ class SynchJob {
   /// Scans both folders, pairs and classifies the files, and writes the report when the job has
   /// an output file.
   void CompareAndReport();
+  /// The comparison alone: scans both folders, pairs and classifies the files.
+  void Compare();
 
   /// Runs a synchronization operation (codes 0 to 5, 7, 8) on the job's folders.
   void RunOperation(const std::string& source, const std::string& target, int code);
