@@ -24,14 +24,22 @@ enum class ErrorKind {
   kOther,
 };
 
-/// A failed (or successful) system call: the portable kind and the native code.
+/// A failed (or successful) system call: the portable kind and the native code, and what was
+/// being done to which path, so that whoever reports the failure can say so.
 struct SysError {
   ErrorKind kind = ErrorKind::kNone;
   int code = 0;  // errno on POSIX, GetLastError() on Windows
+  /// The call that failed ("ListFolder", "Rename" ...) and the path it was given (for a rename,
+  /// the path being renamed); empty on success and where the failure came without them.
+  const char* operation = "";
+  std::string path;
 
   bool failed() const { return kind != ErrorKind::kNone; }
   bool ok() const { return kind == ErrorKind::kNone; }
 };
+
+/// `error` with its operation and path, when it is a failure that does not carry them yet.
+SysError InContext(SysError error, const char* operation, const std::string& path);
 
 /// Classifies a native error code; 0 is success.
 SysError NativeError(int code);

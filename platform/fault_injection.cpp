@@ -90,7 +90,7 @@ SysError FaultInjectingFileSystem::Next(const char* operation, const std::string
   if (fail_at_ > 0 && (count_ == fail_at_ || (persistent_ && count_ > fail_at_))) {
     fired_ = true;
     log_.back() += "  <- fails";
-    return error_;
+    return InContext(error_, operation, path);
   }
   return {};
 }

@@ -44,15 +44,8 @@ std::string StandardFileErrorText(const SysError& error, const std::string& path
   return text;
 }
 
-FileError::FileError(SysError error, std::string path)
-    : std::runtime_error(StandardFileErrorText(error, path)),
-      error_(error),
-      path_(std::move(path)) {}
-
-std::string FileError::StandardMessage() const { return what(); }
-
-void ThrowIfFailed(const SysError& error, const std::string& path) {
-  if (error.failed()) throw FileError(error, path);
+std::string StandardFileErrorText(const SysError& error) {
+  return StandardFileErrorText(error, error.path);
 }
 
 }  // namespace tsl

@@ -27,6 +27,89 @@ SysError FileSystem::ReadWholeFile(const std::string& path, std::string* content
 
 FileSystem& Files() { return g_current ? *g_current : RealFileSystem(); }
 
+SysError InContext(SysError error, const char* operation, const std::string& path) {
+  if (error.failed() && error.path.empty()) {
+    error.operation = operation;
+    error.path = path;
+  }
+  return error;
+}
+
+namespace {
+
+// The system's file service with every failure marked with the call and the path it was given,
+// in one place rather than at each of the system's own calls.
+class FileSystemWithContext : public FileSystem {
+ public:
+  explicit FileSystemWithContext(FileSystem& system) : system_(system) {}
+
+  SysError ReadWholeFile(const std::string& path, std::string* content) override {
+    return InContext(system_.ReadWholeFile(path, content), "ReadWholeFile", path);
+  }
+  SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+    return InContext(system_.OpenForReading(path, file), "OpenForReading", path);
+  }
+  SysError OpenForWriting(const std::string& path, WriteMode mode,
+                          std::unique_ptr<WritableFile>* file) override {
+    return InContext(system_.OpenForWriting(path, mode, file), "OpenForWriting", path);
+  }
+  SysError ListFolder(const std::string& folder, std::vector<DirEntry>* entries) override {
+    return InContext(system_.ListFolder(folder, entries), "ListFolder", folder);
+  }
+  SysError ListSubfolders(const std::string& folder, std::vector<DirEntry>* folders,
+                          bool* holds_others) override {
+    return InContext(system_.ListSubfolders(folder, folders, holds_others), "ListSubfolders",
+                     folder);
+  }
+  SysError GetEntry(const std::string& path, DirEntry* entry) override {
+    return InContext(system_.GetEntry(path, entry), "GetEntry", path);
+  }
+  SysError GetIdentity(const std::string& path, FileIdentity* identity) override {
+    return InContext(system_.GetIdentity(path, identity), "GetIdentity", path);
+  }
+  SysError GetAttributes(const std::string& path, std::uint32_t* attributes) override {
+    return InContext(system_.GetAttributes(path, attributes), "GetAttributes", path);
+  }
+  SysError SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    return InContext(system_.SetAttributes(path, attributes), "SetAttributes", path);
+  }
+  SysError SetTimes(const std::string& path, FileTime accessed, FileTime modified) override {
+    return InContext(system_.SetTimes(path, accessed, modified), "SetTimes", path);
+  }
+  std::string CurrentFolder() override { return system_.CurrentFolder(); }
+  std::string TempFolder() override { return system_.TempFolder(); }
+  SysError CreateTempFile(const std::string& folder, const std::string& prefix,
+                          std::string* path) override {
+    return InContext(system_.CreateTempFile(folder, prefix, path), "CreateTempFile", folder);
+  }
+  SysError RemoveFile(const std::string& path) override {
+    return InContext(system_.RemoveFile(path), "RemoveFile", path);
+  }
+  SysError MakeFolder(const std::string& path) override {
+    return InContext(system_.MakeFolder(path), "MakeFolder", path);
+  }
+  SysError RemoveFolder(const std::string& path) override {
+    return InContext(system_.RemoveFolder(path), "RemoveFolder", path);
+  }
+  SysError Rename(const std::string& from, const std::string& to, bool replace) override {
+    return InContext(system_.Rename(from, to, replace), "Rename", from);
+  }
+  SysError CopyFileKeepingTimes(const std::string& from, const std::string& to, CopyMode mode,
+                                const CopyStepCheck& check) override {
+    return InContext(system_.CopyFileKeepingTimes(from, to, mode, check), "CopyFile", from);
+  }
+
+ private:
+  FileSystem& system_;
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static FileSystemWithContext instance(SystemFileSystem());
+  return instance;
+}
+
 ScopedFileSystem::ScopedFileSystem(FileSystem& replacement) : previous_(g_current) {
   g_current = &replacement;
 }

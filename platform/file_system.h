@@ -168,8 +168,10 @@ class FileSystem {
 /// The file service in force: the real one, unless a test has swapped it (ScopedFileSystem).
 FileSystem& Files();
 
-/// The real file service of this platform.
+/// The real file service of this platform: its failures carry the call and the path.
 FileSystem& RealFileSystem();
+/// The platform's own implementation beneath it (the platform layer's business).
+FileSystem& SystemFileSystem();
 
 /// Puts another file service in force for its lifetime.
 class ScopedFileSystem {

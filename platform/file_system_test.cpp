@@ -57,6 +57,24 @@ TEST(FileSystemTest, MissingThingsGiveTheirKinds) {
   EXPECT_TRUE(fs.ListFolder(dir / "nope", &entries).failed());
 }
 
+// A failure names the call and the path, so that its message needs nothing glued back on.
+TEST(FileSystemTest, FailuresCarryTheCallAndThePath) {
+  ScopedTempDir dir;
+  FileSystem& fs = RealFileSystem();
+  std::vector<DirEntry> entries;
+  SysError e = fs.ListFolder(dir / "nope", &entries);
+  EXPECT_STREQ(e.operation, "ListFolder");
+  EXPECT_EQ(e.path, dir / "nope");
+  EXPECT_EQ(StandardFileErrorText(e), StandardFileErrorText(e, dir / "nope"));
+  e = fs.Rename(dir / "a", dir / "b", false);
+  EXPECT_STREQ(e.operation, "Rename");
+  EXPECT_EQ(e.path, dir / "a");
+  SysError ok = fs.MakeFolder(dir / "new");
+  EXPECT_TRUE(ok.ok());
+  EXPECT_STREQ(ok.operation, "");
+  EXPECT_EQ(ok.path, "");
+}
+
 TEST(FileSystemTest, FoldersListingAndAttributes) {
   ScopedTempDir dir;
   FileSystem& fs = RealFileSystem();

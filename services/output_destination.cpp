@@ -28,6 +28,13 @@ std::string FailureText(const SysError& error, const std::string& path, const st
   return text;
 }
 
+// The failure with the name the user knows the destination by, which is what its message shows.
+SysError Concerning(SysError error, const char* operation, const std::string& name) {
+  error.operation = operation;
+  error.path = name;
+  return error;
+}
+
 SysError WriteWholeFile(const std::string& path, const std::string& content) {
   std::unique_ptr<WritableFile> file;
   SysError e = Files().OpenForWriting(path, WriteMode::kReplace, &file);
@@ -55,7 +62,7 @@ OutputDestination::~OutputDestination() {
   }
 }
 
-void OutputDestination::Open(const std::string& name, bool append) {
+SysError OutputDestination::Open(const std::string& name, bool append) {
   Close();
   name_ = name;
   kind_ = KindOf(name);
@@ -63,7 +70,7 @@ void OutputDestination::Open(const std::string& name, bool append) {
   if (kind_ == Kind::kFile) {
     path_ = name;
   } else {
-    OpenSpecial(kind_, append);
+    if (SysError e = OpenSpecial(kind_, append); e.failed()) return e;
     path_ = temporary_path_;
   }
   SysError e =
@@ -71,42 +78,44 @@ void OutputDestination::Open(const std::string& name, bool append) {
   if (e.failed()) {
     file_.reset();
     RemoveTemporaryFile();
-    throw FileError(e, path_);
+    return Concerning(e, "OpenForWriting", path_);
   }
+  return {};
 }
 
 // The clipboard and printer kinds: the text goes to a temporary file first.
-void OutputDestination::OpenSpecial(Kind kind, bool append) {
+SysError OutputDestination::OpenSpecial(Kind kind, bool append) {
   std::string why;
   if (kind == Kind::kPrinter) {
     SysError e = Printers().FindDefaultPrinter(&printer_, &why);
-    if (e.failed()) throw FileError(e, kPrinterName);
+    if (e.failed()) return Concerning(e, "FindDefaultPrinter", kPrinterName);
   }
   FileSystem& fs = Files();
   std::string folder = fs.TempFolder();
   if (SysError e = fs.CreateTempFile(folder, kTemporaryPrefix, &temporary_path_); e.failed()) {
     temporary_path_.clear();
-    throw FileError(e, folder);
+    return Concerning(e, "CreateTempFile", folder);
   }
-  if (kind == Kind::kClipboard) CollectClipboardText(append);
+  return kind == Kind::kClipboard ? CollectClipboardText(append) : SysError{};
 }
 
 // Reads the clipboard (which also tells that there is one) and, for an append, copies its text
 // into the temporary file so that the new text follows it.
-void OutputDestination::CollectClipboardText(bool append) {
+SysError OutputDestination::CollectClipboardText(bool append) {
   std::string text, why;
   bool has_text = false;
   SysError e = Clipboard().ReadText(&text, &has_text, &why);
   if (e.failed()) {
     RemoveTemporaryFile();
-    throw FileError(e, kClipboardName);
+    return Concerning(e, "ReadClipboard", kClipboardName);
   }
-  if (!append || !has_text || text.empty()) return;
+  if (!append || !has_text || text.empty()) return {};
   if (e = WriteWholeFile(temporary_path_, text); e.failed()) {
     std::string path = temporary_path_;
     RemoveTemporaryFile();
-    throw FileError(e, path);
+    return Concerning(e, "WriteWholeFile", path);
   }
+  return {};
 }
 
 bool OutputDestination::Write(const char* text, std::size_t length) {

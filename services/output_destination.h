@@ -2,8 +2,8 @@
 // is collected in a temporary file and delivered when the destination is closed: "Clipboard"
 // (the text replaces the clipboard's) and "Default Printer" (the text is printed).
 //
-// Failures: an Open that fails raises the system's file error (FileError) to the caller, who
-// decides what follows. A write that fails is remembered; that failure, and any failure to
+// Failures: an Open that fails returns the failure, with the name of what could not be opened, to
+// the caller, who decides what follows. A write that fails is remembered; that failure, and any failure to
 // finish the file or deliver the text, is reported by Close with a message box, and Close then
 // returns false: it never reports success for text that did not arrive. The temporary file is
 // deleted in every case.
@@ -33,9 +33,9 @@ class OutputDestination {
 
   /// Opens the destination, closing the one open before. With `append`, an existing file is
   /// kept and written after, and the clipboard's text is kept in front of the new text; without
-  /// it, the file is emptied. Throws FileError when the destination cannot be opened (no
-  /// default printer and no clipboard included).
-  void Open(const std::string& name, bool append);
+  /// it, the file is emptied. The failure when the destination cannot be opened (no
+  /// default printer and no clipboard included), its path the name to show.
+  SysError Open(const std::string& name, bool append);
 
   /// Writes the bytes as given. False when this or an earlier write failed (Close reports it).
   bool Write(const char* text, std::size_t length);
@@ -54,8 +54,8 @@ class OutputDestination {
   const std::string& temporary_path() const { return temporary_path_; }
 
  private:
-  void OpenSpecial(Kind kind, bool append);
-  void CollectClipboardText(bool append);
+  SysError OpenSpecial(Kind kind, bool append);
+  SysError CollectClipboardText(bool append);
   std::string Deliver();
   void RemoveTemporaryFile();
 

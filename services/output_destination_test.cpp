@@ -186,7 +186,7 @@ TEST_F(OutputDestinationTest, DestroyingAnOpenDestinationClosesIt) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(OutputDestinationTest, FilesThatCannotBeOpenedRaiseTheFileError) {
+TEST_F(OutputDestinationTest, FilesThatCannotBeOpenedGiveTheFileError) {
   struct Case {
     std::string path;
     std::string message;
@@ -197,16 +197,14 @@ TEST_F(OutputDestinationTest, FilesThatCannotBeOpenedRaiseTheFileError) {
   for (const Case& c : cases) {
     for (bool append : {false, true}) {
       OutputDestination out;
-      try {
-        out.Open(c.path, append);
-        ADD_FAILURE() << c.path << " opened";
-      } catch (const FileError& e) {
-        EXPECT_EQ(e.path(), c.path);
-        if (!c.message.empty()) {
-          EXPECT_EQ(e.StandardMessage(), c.message);
-        }
-        EXPECT_NE(e.StandardMessage().find(c.path), std::string::npos);
+      SysError e = out.Open(c.path, append);
+      ASSERT_TRUE(e.failed()) << c.path << " opened";
+      EXPECT_EQ(e.path, c.path);
+      EXPECT_STREQ(e.operation, "OpenForWriting");
+      if (!c.message.empty()) {
+        EXPECT_EQ(StandardFileErrorText(e), c.message);
       }
+      EXPECT_NE(StandardFileErrorText(e).find(c.path), std::string::npos);
       EXPECT_FALSE(out.is_open());
       EXPECT_TRUE(out.Close());  // nothing to close, nothing reported
     }
@@ -246,12 +244,8 @@ TEST_F(OutputDestinationTest, NoClipboardFailsAtOpen) {
   clipboard_.read_error = ErrorOfKind(ErrorKind::kUnreachable);
   for (bool append : {false, true}) {
     OutputDestination out;
-    try {
-      out.Open("Clipboard", append);
-      ADD_FAILURE() << "opened";
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.StandardMessage(), "Clipboard could not be reached.");
-    }
+    EXPECT_EQ(StandardFileErrorText(out.Open("Clipboard", append)),
+              "Clipboard could not be reached.");
     EXPECT_FALSE(out.is_open());
   }
   EXPECT_TRUE(Leftovers().empty());
@@ -290,12 +284,8 @@ TEST_F(OutputDestinationTest, DefaultPrinterPrintsAtClose) {
 TEST_F(OutputDestinationTest, NoDefaultPrinterFailsAtOpen) {
   printers_.default_printer.clear();
   OutputDestination out;
-  try {
-    out.Open("DEFAULT printer", false);
-    ADD_FAILURE() << "opened";
-  } catch (const FileError& e) {
-    EXPECT_EQ(e.StandardMessage(), "Default Printer was not found.");
-  }
+  EXPECT_EQ(StandardFileErrorText(out.Open("DEFAULT printer", false)),
+            "Default Printer was not found.");
   EXPECT_FALSE(out.is_open());
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -342,17 +332,15 @@ TEST_F(OutputDestinationTest, FailingEachFileOperationInTurn) {
 
         FaultInjectingFileSystem faults(RealFileSystem());
         faults.FailAt(k, ErrorKind::kDiskFull, persistent);
-        bool threw = false, reported_ok = false;
+        bool open_failed = false, reported_ok = false;
         {
           ScopedFileSystem use(faults);
           OutputDestination out;
-          try {
-            out.Open(name, c.append);
+          open_failed = out.Open(name, c.append).failed();
+          if (!open_failed) {
             out.Write(kLine1);
             out.Write(kLine2);
             reported_ok = out.Close();
-          } catch (const FileError&) {
-            threw = true;
           }
         }
         if (reported_ok) {
@@ -360,7 +348,7 @@ TEST_F(OutputDestinationTest, FailingEachFileOperationInTurn) {
         }
         if (!faults.fired()) {
           EXPECT_TRUE(reported_ok);
-          EXPECT_FALSE(threw);
+          EXPECT_FALSE(open_failed);
           break;
         }
         if (!persistent) {

@@ -94,10 +94,8 @@ std::string SystemJobServices::DecodeControls(std::string_view text) {
 std::unique_ptr<ReportOutput> SystemJobServices::OpenOutput(const std::string& name,
                                                               bool append) {
   auto destination = std::make_unique<OutputDestination>();
-  try {
-    destination->Open(name, append);
-  } catch (const FileError& e) {
-    ShowMessage(e.StandardMessage());
+  if (SysError e = destination->Open(name, append); e.failed()) {
+    ShowMessage(StandardFileErrorText(e));
     return nullptr;
   }
   return std::make_unique<DestinationOutput>(std::move(destination));

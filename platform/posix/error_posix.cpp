@@ -64,7 +64,10 @@ SysError NativeError(int code) {
     default:
       break;
   }
-  return SysError{kind, code};
+  SysError error;
+  error.kind = kind;
+  error.code = code;
+  return error;
 }
 
 SysError ErrorOfKind(ErrorKind kind) {
@@ -85,7 +88,10 @@ SysError ErrorOfKind(ErrorKind kind) {
     case ErrorKind::kUnreachable: code = EHOSTUNREACH; break;
     case ErrorKind::kOther: code = EPROTO; break;
   }
-  return SysError{kind, code};
+  SysError error;
+  error.kind = kind;
+  error.code = code;
+  return error;
 }
 
 std::string SystemErrorText(int code) {

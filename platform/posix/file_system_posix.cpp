@@ -391,7 +391,7 @@ class PosixFileSystem : public FileSystem {
 
 }  // namespace
 
-FileSystem& RealFileSystem() {
+FileSystem& SystemFileSystem() {
   static PosixFileSystem instance;
   return instance;
 }

@@ -61,7 +61,10 @@ SysError NativeError(int code) {
     default:
       break;
   }
-  return SysError{kind, code};
+  SysError error;
+  error.kind = kind;
+  error.code = code;
+  return error;
 }
 
 SysError ErrorOfKind(ErrorKind kind) {
@@ -82,7 +85,10 @@ SysError ErrorOfKind(ErrorKind kind) {
     case ErrorKind::kUnreachable: code = ERROR_BAD_NETPATH; break;
     case ErrorKind::kOther: code = ERROR_GEN_FAILURE; break;
   }
-  return SysError{kind, static_cast<int>(code)};
+  SysError error;
+  error.kind = kind;
+  error.code = static_cast<int>(code);
+  return error;
 }
 
 std::string SystemErrorText(int code) {

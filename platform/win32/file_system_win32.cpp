@@ -459,7 +459,7 @@ class Win32FileSystem : public FileSystem {
 
 }  // namespace
 
-FileSystem& RealFileSystem() {
+FileSystem& SystemFileSystem() {
   static Win32FileSystem instance;
   return instance;
 }

@@ -95,12 +95,7 @@ TEST_F(PrinterPosixTest, NoDefaultPrinter) {
         << c.what;
     EXPECT_FALSE(why.empty()) << c.what;
     OutputDestination out;
-    try {
-      out.Open("Default Printer", true);
-      ADD_FAILURE() << c.what << ": opened";
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.StandardMessage(), "Default Printer was not found.") << c.what;
-    }
+    EXPECT_EQ(StandardFileErrorText(out.Open("Default Printer", true)), "Default Printer was not found.") << c.what;
     EXPECT_FALSE(out.is_open());
   }
 }
