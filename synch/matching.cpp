@@ -111,7 +111,7 @@ class Matcher {
 
   void Run() {
     const SynchSettings& s = context_.settings;
-    bool in_subfolders = s.match_in_subfolders != 0;
+    bool in_subfolders = s.match_in_subfolders;
     same_folder_ = lists_.relation == FolderRelation::kSame ||
                    FileNamesEqual(s.source_folder, s.target_folder, NativePathStyle());
     std::vector<std::int64_t> partner(lists_.source.size(), -1);
@@ -286,11 +286,11 @@ class Matcher {
 // The content step of a pair: true when the contents are equal.
 bool ContentsEqual(FileRecord& source, FileRecord& target, const SynchSettings& s,
                    const CancelCheck& cancel) {
-  if (s.ignore_whitespace != 0) {
-    return CompareTextSkippingWhiteSpace(source.path, target.path, s.ignore_case != 0, cancel);
+  if (s.ignore_whitespace) {
+    return CompareTextSkippingWhiteSpace(source.path, target.path, s.ignore_case, cancel);
   }
   if (source.size != target.size) return false;
-  return CompareContents(source, target, s.ignore_case != 0, cancel);
+  return CompareContents(source, target, s.ignore_case, cancel);
 }
 
 // Bytes below 32 as \xHH, so that a log keeps one line per entry.
@@ -339,7 +339,7 @@ int CompareTimes(const FileRecord& source, const FileRecord& target, int offset,
 
 bool ComparePair(FileRecord& source, FileRecord& target, const SynchSettings& s,
                  const CancelCheck& cancel) {
-  bool compared = s.check_same_size_files != 0;
+  bool compared = s.check_same_size_files;
   bool equal_contents = compared && ContentsEqual(source, target, s, cancel);
   if (!equal_contents) {
     switch (RelateTimes(source, target, s.second_folder_offset, s.time_precision)) {
@@ -358,7 +358,7 @@ bool ComparePair(FileRecord& source, FileRecord& target, const SynchSettings& s,
         break;
     }
   }
-  if (s.case_sensitive != 0 && source.Name() != target.Name()) return false;
+  if (s.case_sensitive && source.Name() != target.Name()) return false;
   if (compared && !equal_contents) return false;
   source.compare_state = kIdentical;
   target.compare_state = kIdentical;
@@ -367,7 +367,7 @@ bool ComparePair(FileRecord& source, FileRecord& target, const SynchSettings& s,
 
 void MatchLists(FileLists* lists, const MatchContext& context) {
   Matcher(lists, context).Run();
-  if (context.settings.show_files_in_one_folder == 0) {
+  if (!context.settings.show_files_in_one_folder) {
     lists->source.clear();
     lists->target.clear();
   }
@@ -380,7 +380,7 @@ void ClassifyPairs(FileLists* lists, const MatchContext& context) {
     if (context.cancel && *context.cancel) break;
     FilePair& pair = lists->pairs[i];
     pair.identical = ComparePair(pair.source, pair.target, s, context.cancel_check);
-    bool keep = pair.identical ? s.show_identical != 0 : s.show_different != 0;
+    bool keep = pair.identical ? s.show_identical : s.show_different;
     if (!keep) continue;
     if (kept != i) lists->pairs[kept] = std::move(pair);
     ++kept;

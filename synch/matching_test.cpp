@@ -40,7 +40,7 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   std::vector<int> partner(sources.size(), -1);
   std::vector<bool> taken(targets.size(), false);
   std::vector<std::pair<std::size_t, std::size_t>> order;
-  bool in_subfolders = s.match_in_subfolders != 0;
+  bool in_subfolders = s.match_in_subfolders;
   bool same_folder =
       lists->relation == FolderRelation::kSame || Fold(s.source_folder) == Fold(s.target_folder);
   if (!(in_subfolders && same_folder)) {
@@ -108,7 +108,7 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   }
   FileLists result;
   for (const auto& [i, t] : order) result.pairs.push_back(FilePair{sources[i], targets[t], false});
-  if (s.show_files_in_one_folder != 0) {
+  if (s.show_files_in_one_folder) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
       if (partner[i] < 0) result.source.push_back(sources[i]);
     }

@@ -153,7 +153,7 @@ class Operation {
 };
 
 void Operation::Run() {
-  if (settings_.match_in_subfolders != 0) return;
+  if (settings_.match_in_subfolders) return;
   OpenLog();
   const CalendarTime now = context_.services.LocalNow();  // one reading: date and time agree at midnight
   std::string when = FormatWithPicture(context_.services.ShortDatePicture(), now) + " " +
@@ -172,7 +172,7 @@ void Operation::Run() {
 
 void Operation::OpenLog() {
   if (!settings_.output_file.empty()) {
-    log_ = context_.services.OpenOutput(settings_.output_file, settings_.append_to_output != 0);
+    log_ = context_.services.OpenOutput(settings_.output_file, settings_.append_to_output);
   }
 }
 
@@ -192,7 +192,7 @@ bool Operation::CheckFolder(const std::string& folder) {
   std::string text = SystemErrorText(error.code) + ": " + folder;
   Write(text + kLineEnd);
   Close();
-  if (settings_.display_error_messages != 0 &&
+  if (settings_.display_error_messages &&
       ShowMessage(text, MessageButtons::kOkCancel) == Answer::kCancel) {
     *context_.cancel = true;
   }
@@ -314,18 +314,18 @@ void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperatio
   const FileRecord& target = pair.target;
   int j = CompareTimes(source, target, settings_.second_folder_offset, settings_.time_precision);
   if (j == 0 && source.compare_state != kIdentical && target.compare_state != kIdentical) {
-    if (settings_.older_overwrite != 0) {
+    if (settings_.older_overwrite) {
       j = ways.update_source ? -1 : 1;
-    } else if (settings_.newer_overwrite != 0) {
+    } else if (settings_.newer_overwrite) {
       j = ways.update_source ? 1 : -1;
     }
   }
   bool to_source = false, to_target = false;
   if (j == -1 && ways.update_source) {
-    to_source = settings_.older_overwrite != 0;
+    to_source = settings_.older_overwrite;
   } else if (j == 1 && ways.update_target) {
-    to_target = settings_.older_overwrite != 0;
-  } else if (j != 0 && settings_.newer_overwrite != 0) {
+    to_target = settings_.older_overwrite;
+  } else if (j != 0 && settings_.newer_overwrite) {
     to_source = ways.update_source;
     to_target = !to_source && ways.update_target;
   }
@@ -345,7 +345,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
   batch.from_are_files = true;
   const std::string& into_target = destination_.empty() ? target_ : destination_;
   const std::string& into_source = destination_.empty() ? source_ : destination_;
-  bool subfolders = settings_.search_subfolders != 0;
+  bool subfolders = settings_.search_subfolders;
   if (ways.add_to_target) {
     AddOneSideCopies(lists.source, true, into_target, &batch);
     if (subfolders) RecreateFolders(source_, target_);
@@ -419,11 +419,11 @@ void Operation::RecreateFolders(const std::string& from, const std::string& to) 
 bool Operation::RunBatch(FileOperationRequest request) {
   request.flags = request.kind == FileOperationKind::kCopy ? file_op::kSeveralDestinations
                                                            : file_op::kAllowUndo;
-  if (settings_.confirm_updates == 0) {
+  if (!settings_.confirm_updates) {
     request.flags |= file_op::kNoConfirmation | file_op::kNoFolderConfirmation;
   }
-  if (settings_.show_progress == 0) request.flags |= file_op::kSilent;
-  FileOperationContext context{context_.services, settings_.custom_message, settings_.use_system_operations != 0};
+  if (!settings_.show_progress) request.flags |= file_op::kSilent;
+  FileOperationContext context{context_.services, settings_.custom_message, settings_.use_system_operations};
   bool aborted = false;
   RunFileOperation(request, log_.get(), context, &aborted);
   if (!aborted) return true;

@@ -71,9 +71,9 @@ class BodyOrder {
  public:
   BodyOrder(const FileLists& lists, const SynchSettings& s)
       : lists_(lists),
-        grouped_(s.group_files != 0 || s.sort_key == -1),
+        grouped_(s.group_files || s.sort_key == -1),
         key_(s.sort_key),
-        ascending_(s.sort_ascending != 0) {}
+        ascending_(s.sort_ascending) {}
 
   bool Next(Kind* kind, std::size_t* index) {
     bool has_s = s_ < lists_.source.size(), has_p = p_ < lists_.pairs.size();
@@ -124,7 +124,7 @@ void WriteBody(const FileLists& lists, const ReportContext& c, const HalfColumns
   const SynchSettings& s = c.settings;
   std::size_t total = lists.source.size() + lists.pairs.size() + lists.target.size();
   std::unique_ptr<JobProgress> progress;
-  if (s.show_progress != 0) {
+  if (s.show_progress) {
     progress = c.services.OpenProgress(
         static_cast<std::int64_t>(total), c.cancel,
         s.custom_message.empty() ? TableText(text_id::kCreatingReport) : s.custom_message);
@@ -202,11 +202,11 @@ std::string OptionsLine(const SynchSettings& s) {
     if (!line.empty()) line += ", ";
     line += text;
   };
-  if (s.match_in_subfolders != 0) add(TableText(text_id::kMatchDuplicates));
-  if (s.show_identical != 0) add(TableText(text_id::kDisplayIdentical));
-  if (s.show_different != 0) add(TableText(text_id::kDisplayDifferent));
-  if (s.show_files_in_one_folder != 0) add(TableText(text_id::kDisplayOnlyInOne));
-  if (s.check_same_size_files != 0) {
+  if (s.match_in_subfolders) add(TableText(text_id::kMatchDuplicates));
+  if (s.show_identical) add(TableText(text_id::kDisplayIdentical));
+  if (s.show_different) add(TableText(text_id::kDisplayDifferent));
+  if (s.show_files_in_one_folder) add(TableText(text_id::kDisplayOnlyInOne));
+  if (s.check_same_size_files) {
     std::string binary = TableText(text_id::kBinaryCompare);
     add(binary.substr(0, binary.find('\n')));
   }

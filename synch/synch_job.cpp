@@ -108,13 +108,13 @@ bool SynchJob::RunSynchronizationScript(const std::string& path) {
     DispatchJob();
     if (!cancel_) continue;
     std::size_t remaining = actions.size() - i - 1;
-    if (remaining == 0 || settings_.display_error_messages == 0) break;
+    if (remaining == 0 || !settings_.display_error_messages) break;
     std::string question =
         FormatText(TableText(text_id::kCancelRemainingActions), {std::to_string(remaining)});
     if (ShowMessage(question, MessageButtons::kYesNo) == Answer::kYes) break;
     cancel_ = false;
   }
-  if (!cancel_ && settings_.display_error_messages != 0) {
+  if (!cancel_ && settings_.display_error_messages) {
     ShowMessage(
         FormatText(TableText(text_id::kActionsProcessed), {std::to_string(actions.size()), path}));
   }
@@ -132,7 +132,7 @@ void SynchJob::PrepareJob() {
   extra_.version = reported && HasField(columns_, Field::kVersion);
   extra_.checksum = reported && HasField(columns_, Field::kChecksum);
   extra_.crc32 = reported && HasField(columns_, Field::kCrc32);
-  services_.SetProgressLook(s.bitmap_file, s.allow_cancel != 0);
+  services_.SetProgressLook(s.bitmap_file, s.allow_cancel);
 }
 
 void SynchJob::DispatchJob() {
@@ -150,7 +150,7 @@ void SynchJob::DispatchJob() {
 void SynchJob::RefuseJob() {
   if (!settings_.output_file.empty()) {
     if (std::unique_ptr<ReportOutput> log =
-            services_.OpenOutput(settings_.output_file, settings_.append_to_output != 0)) {
+            services_.OpenOutput(settings_.output_file, settings_.append_to_output)) {
       log->Write(settings_.refusal + "\r\n");
       log->Close();
     }
@@ -177,7 +177,7 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   std::unique_ptr<TreePrefetch> prefetch;
   if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
     prefetch = std::make_unique<TreePrefetch>(settings_.target_folder,
-                                              settings_.search_subfolders != 0, skip_in_target);
+                                              settings_.search_subfolders, skip_in_target);
   }
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);
@@ -205,7 +205,7 @@ void SynchJob::Compare() {
   cancel_ = false;
   lists_.Clear();
   std::unique_ptr<JobProgress> progress;
-  if (settings_.show_progress != 0) {
+  if (settings_.show_progress) {
     progress = services_.OpenProgress(1000, &cancel_,
                                       settings_.custom_message.empty()
                                           ? TableText(text_id::kCreatingReport)
@@ -216,8 +216,8 @@ void SynchJob::Compare() {
     return;
   }
   if (settings_.sort_key >= 0) {
-    SortList(&lists_.source, settings_.sort_key, settings_.sort_ascending != 0);
-    SortList(&lists_.target, settings_.sort_key, settings_.sort_ascending != 0);
+    SortList(&lists_.source, settings_.sort_key, settings_.sort_ascending);
+    SortList(&lists_.target, settings_.sort_key, settings_.sort_ascending);
   }
   JobProgress* pump = progress.get();
   MatchContext match{settings_, extra_, pump, &cancel_, [this, pump] {
@@ -231,7 +231,7 @@ void SynchJob::Compare() {
 
 void SynchJob::WriteReportFile() {
   std::unique_ptr<ReportOutput> out =
-      services_.OpenOutput(settings_.output_file, settings_.append_to_output != 0);
+      services_.OpenOutput(settings_.output_file, settings_.append_to_output);
   if (!out) return;  // the file error has been shown
   CachingTimeFormatter times(services_);
   EscapeCoding coding = Coding();

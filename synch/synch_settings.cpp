@@ -21,29 +21,36 @@ struct IntKey {
   const char* key;
   IntField field;
 };
+struct SwitchKey {
+  const char* key;
+  bool SynchSettings::*field;
+};
 struct TextKey {
   const char* key;
   TextField field;
 };
 
 const IntKey kActionInts[] = {
+    {"Operation", &SynchSettings::operation},
+    {"Skip Files Mask", &SynchSettings::skip_attributes},
+    {"Reverse Filters", &SynchSettings::reverse_filters},
+    {"Ignore Attributes", &SynchSettings::ignored_attributes},
+    {"Sort Compare", &SynchSettings::sort_key},
+};
+
+const SwitchKey kActionSwitches[] = {
     {"Search_subdir", &SynchSettings::search_subfolders},
     {"Show Different", &SynchSettings::show_different},
     {"Show Identical", &SynchSettings::show_identical},
     {"Show Files in 1 Dir", &SynchSettings::show_files_in_one_folder},
     {"Use OS Operations", &SynchSettings::use_system_operations},
     {"Match In Subdir", &SynchSettings::match_in_subfolders},
-    {"Operation", &SynchSettings::operation},
     {"Confirm Updates", &SynchSettings::confirm_updates},
     {"Newer Overwrite", &SynchSettings::newer_overwrite},
     {"Older Overwrite", &SynchSettings::older_overwrite},
     {"Check Same Size Files", &SynchSettings::check_same_size_files},
     {"Group Files", &SynchSettings::group_files},
     {"Case Sensitive", &SynchSettings::case_sensitive},
-    {"Skip Files Mask", &SynchSettings::skip_attributes},
-    {"Reverse Filters", &SynchSettings::reverse_filters},
-    {"Ignore Attributes", &SynchSettings::ignored_attributes},
-    {"Sort Compare", &SynchSettings::sort_key},
     {"Sort Type", &SynchSettings::sort_ascending},
     {"Always Show Archives in 1 Dir View", &SynchSettings::archives_in_one_folder_view},
     {"Append to Output File", &SynchSettings::append_to_output},
@@ -67,6 +74,13 @@ const TextKey kActionTexts[] = {
 };
 
 const IntKey kOptionsInts[] = {
+    {"Filter Skip Mask", &SynchSettings::skip_attributes},
+    {"Reverse Filters", &SynchSettings::reverse_filters},
+    {"Ignored Attributes Mask", &SynchSettings::ignored_attributes},
+    {"Sort Compare", &SynchSettings::sort_key},
+};
+
+const SwitchKey kOptionsSwitches[] = {
     {"Search Subdirectories", &SynchSettings::search_subfolders},
     {"Show Different", &SynchSettings::show_different},
     {"Show Identical", &SynchSettings::show_identical},
@@ -78,10 +92,6 @@ const IntKey kOptionsInts[] = {
     {"Check Same Size Files", &SynchSettings::check_same_size_files},
     {"Group Files", &SynchSettings::group_files},
     {"Case Sensitive", &SynchSettings::case_sensitive},
-    {"Filter Skip Mask", &SynchSettings::skip_attributes},
-    {"Reverse Filters", &SynchSettings::reverse_filters},
-    {"Ignored Attributes Mask", &SynchSettings::ignored_attributes},
-    {"Sort Compare", &SynchSettings::sort_key},
     {"Sort Type", &SynchSettings::sort_ascending},
     {"Append to Output File", &SynchSettings::append_to_output},
     {"Ignore Whitespace Compare", &SynchSettings::ignore_whitespace},
@@ -97,6 +107,15 @@ const TextKey kOptionsTexts[] = {
 void ReadInts(const ScriptSection& section, const IntKey* begin, const IntKey* end,
               SynchSettings* settings) {
   for (const IntKey* k = begin; k != end; ++k) section.GetInt(k->key, &(settings->*(k->field)));
+}
+
+// A switch is on when its number (read as a 32-bit integer) is not 0.
+void ReadSwitches(const ScriptSection& section, const SwitchKey* begin, const SwitchKey* end,
+                  SynchSettings* settings) {
+  for (const SwitchKey* k = begin; k != end; ++k) {
+    std::int32_t value = 0;
+    if (section.GetInt(k->key, &value)) settings->*(k->field) = value != 0;
+  }
 }
 
 void ReadTexts(const ScriptSection& section, const TextKey* begin, const TextKey* end,
@@ -159,6 +178,7 @@ std::string Decoded(const SettingsReaders& readers, const std::string& text) {
 void ReadOptionsSection(const ScriptSection& section, const SettingsReaders& readers,
                         SynchSettings* settings) {
   ReadInts(section, std::begin(kOptionsInts), std::end(kOptionsInts), settings);
+  ReadSwitches(section, std::begin(kOptionsSwitches), std::end(kOptionsSwitches), settings);
   ReadPrecision(section, settings);
   ReadTexts(section, std::begin(kOptionsTexts), std::end(kOptionsTexts), settings);
   section.GetInt64("Filter Min Size", &settings->min_size);
@@ -171,15 +191,15 @@ void ReadOptionsSection(const ScriptSection& section, const SettingsReaders& rea
 // wins).
 void ReadOptionsLine(const std::string& key, const std::string& value, SynchSettings* settings) {
   if (cp::EqualsIgnoreCase(key, "Allow Cancel")) {
-    settings->allow_cancel = static_cast<std::int32_t>(ScriptInteger(value));
+    settings->allow_cancel = static_cast<std::int32_t>(ScriptInteger(value)) != 0;
   } else if (cp::EqualsIgnoreCase(key, "Bitmap")) {
     settings->bitmap_file = value;
   } else if (cp::EqualsIgnoreCase(key, "Force Copy")) {
-    settings->force_copy = static_cast<std::int32_t>(ScriptInteger(value));
+    settings->force_copy = static_cast<std::int32_t>(ScriptInteger(value)) != 0;
   } else if (cp::EqualsIgnoreCase(key, "Message")) {
     settings->custom_message = value;
   } else if (cp::EqualsIgnoreCase(key, "No Progress")) {
-    settings->show_progress = ScriptInteger(value) == 0 ? 1 : 0;
+    settings->show_progress = ScriptInteger(value) == 0;
   } else if (cp::EqualsIgnoreCase(key, "Synch Option") && !value.empty()) {
     if (std::optional<int> code = SynchOptionCode(value)) settings->operation = *code;
   }
@@ -223,6 +243,7 @@ std::optional<int> SynchOptionCode(const std::string& value) {
 void ReadActionSection(const ScriptSection& section, const SettingsReaders& readers,
                        SynchSettings* settings) {
   ReadInts(section, std::begin(kActionInts), std::end(kActionInts), settings);
+  ReadSwitches(section, std::begin(kActionSwitches), std::end(kActionSwitches), settings);
   ReadPrecision(section, settings);
   ReadTexts(section, std::begin(kActionTexts), std::end(kActionTexts), settings);
   constexpr const char* kOffsetKey = "Add Seconds To Second Dir";

@@ -26,29 +26,29 @@ inline constexpr int kMakeFolders = 7;
 inline constexpr int kDeleteEmpty = 8;
 }  // namespace op
 
-/// Switches are on when not 0, as scripts write them.
+/// Switches are read on when their number is not 0, as scripts write them.
 struct SynchSettings {
   std::string mask = "*.*";
   std::string source_folder;
   std::string target_folder;
   std::string output_file;
-  std::int32_t search_subfolders = 1;
-  std::int32_t show_different = 1;
-  std::int32_t show_identical = 1;
-  std::int32_t show_files_in_one_folder = 1;
-  std::int32_t use_system_operations = 0;
-  std::int32_t match_in_subfolders = 0;
+  bool search_subfolders = true;
+  bool show_different = true;
+  bool show_identical = true;
+  bool show_files_in_one_folder = true;
+  bool use_system_operations = false;
+  bool match_in_subfolders = false;
   std::int32_t operation = -1;
-  std::int32_t confirm_updates = 1;
-  std::int32_t newer_overwrite = 0;
-  std::int32_t older_overwrite = 1;
-  std::int32_t check_same_size_files = 0;
-  std::int32_t group_files = 0;
+  bool confirm_updates = true;
+  bool newer_overwrite = false;
+  bool older_overwrite = true;
+  bool check_same_size_files = false;
+  bool group_files = false;
   std::int32_t time_precision = 3;        // seconds
   std::int32_t second_folder_offset = 0;  // seconds, never negative
   /// Why the job cannot run as its script says (a setting out of range); empty when it can.
   std::string refusal;
-  std::int32_t case_sensitive = 0;
+  bool case_sensitive = false;
   FileTime min_date = 0;  // UTC; 0: not set
   FileTime max_date = 0;
   std::int64_t min_size = 0;
@@ -57,22 +57,22 @@ struct SynchSettings {
   std::int32_t reverse_filters = 0;
   std::int32_t ignored_attributes = 55;
   std::int32_t sort_key = -1;
-  std::int32_t sort_ascending = 1;
-  std::int32_t archives_in_one_folder_view = 1;  // kept, no effect on a script run
+  bool sort_ascending = true;
+  bool archives_in_one_folder_view = true;  // kept, no effect on a script run
   std::string display_columns;                   // kept, no effect on a script run
   std::string output_columns;
   std::string output_header;
   std::string output_footer;
-  std::int32_t append_to_output = 0;
-  std::int32_t ignore_whitespace = 0;
-  std::int32_t ignore_case = 0;
-  std::int32_t show_progress = 1;
-  std::int32_t display_error_messages = 0;
+  bool append_to_output = false;
+  bool ignore_whitespace = false;
+  bool ignore_case = false;
+  bool show_progress = true;
+  bool display_error_messages = false;
   std::string destination_folder;
   std::string custom_message;
-  std::int32_t allow_cancel = 1;
+  bool allow_cancel = true;
   std::string bitmap_file;
-  std::int32_t force_copy = 0;  // read from Directory Info scripts, no effect
+  bool force_copy = false;  // read from Directory Info scripts, no effect
 };
 
 /// Turns a date key's text into a UTC file time (midnight, or 23:59:59 with `end_of_day`);
