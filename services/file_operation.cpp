@@ -430,15 +430,17 @@ void Batch::Failed(const std::string& line) {
 
 }  // namespace
 
-int RunFileOperation(const FileOperationRequest& request, ReportOutput* log,
-                     const FileOperationContext& context, bool* aborted) {
+FileOperationResult RunFileOperation(const FileOperationRequest& request, ReportOutput* log,
+                                     const FileOperationContext& context) {
+  FileOperationResult result;
   if (context.use_system_operations && HasShellFileOperation()) {
-    int result = RunShellFileOperation(static_cast<int>(request.kind), request.from, request.to,
-                                       request.flags, aborted);
-    return result == 0 ? 0 : 1;
+    result.none_done = RunShellFileOperation(static_cast<int>(request.kind), request.from,
+                                             request.to, request.flags, &result.aborted) != 0;
+    return result;
   }
   Batch batch(request, log, context);
-  return batch.Run(aborted);
+  result.none_done = batch.Run(&result.aborted) != 0;
+  return result;
 }
 
 }  // namespace tsl

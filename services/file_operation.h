@@ -43,12 +43,18 @@ struct FileOperationContext {
   bool use_system_operations = false;
 };
 
+/// How a batch ended.
+struct FileOperationResult {
+  /// The user cancelled (in a confirmation or the progress window) or refused the deletion.
+  bool aborted = false;
+  /// No file was handled successfully.
+  bool none_done = false;
+};
+
 /// Runs a batch. Each file gets at most one log line (when there is a log); failures are also
 /// shown together in the window "File Operations Errors" unless the batch asks for no
-/// confirmation and has a log. `*aborted` is set when the user cancelled (in a confirmation or
-/// the progress window) or refused the deletion. Returns 1 when no file was handled
-/// successfully, else 0.
-int RunFileOperation(const FileOperationRequest& request, ReportOutput* log,
-                     const FileOperationContext& context, bool* aborted);
+/// confirmation and has a log.
+FileOperationResult RunFileOperation(const FileOperationRequest& request, ReportOutput* log,
+                                     const FileOperationContext& context);
 
 }  // namespace tsl

@@ -52,7 +52,9 @@ class FileOperationTest : public ::testing::Test {
     log_text_.clear();
     testing::CollectingOutput log(&log_text_);
     FileOperationContext context{services_, custom_message_, false};
-    result_ = RunFileOperation(request, with_log ? &log : nullptr, context, &aborted_);
+    FileOperationResult result = RunFileOperation(request, with_log ? &log : nullptr, context);
+    none_done_ = result.none_done;
+    aborted_ = result.aborted;
     return SplitLines(log_text_);
   }
 
@@ -83,7 +85,7 @@ class FileOperationTest : public ::testing::Test {
   std::string custom_message_;
   std::string log_text_;
   bool aborted_ = false;
-  int result_ = -1;
+  bool none_done_ = true;
 };
 
 // Fails the copies onto one path with a chosen error, half-way through their data.
@@ -214,7 +216,7 @@ TEST_F(FileOperationTest, CopiesKeepTimesAndExpandFolders) {
   ASSERT_TRUE(Files().GetEntry(dir_ / "dst/new/a.txt", &entry).ok());
   EXPECT_EQ(entry.modified, kNoon + 7 * kSecond);
   EXPECT_EQ(ReadFile(dir_ / "dst/copy/deep/y.txt"), "y");
-  EXPECT_EQ(result_, 0);
+  EXPECT_FALSE(none_done_);
 
   // One destination folder for every file, and a folder marker.
   log = Run(FileOperationKind::kCopy, {"src/a.txt", "src/tree/x.txt"}, {"flat"}, file_op::kSilent);
@@ -258,7 +260,7 @@ TEST_F(FileOperationTest, FailuresAreLoggedAndListed) {
     std::string listed = "Question: File Operations Errors: " + TranscriptText(error) + " -> OK";
     EXPECT_EQ(!transcript.empty() && transcript.back() == listed, c.listed) << c.flags;
     EXPECT_EQ(ReadFile(dir_ / "dst/a"), "old");
-    EXPECT_EQ(result_, 0);  // one file was copied
+    EXPECT_FALSE(none_done_);  // one file was copied
     RealFileSystem().RemoveFile(dir_ / "dst/b");
   }
 }
@@ -350,9 +352,10 @@ TEST_F(FileOperationTest, SystemOperationsWhereTheSystemHasThem) {
                                    file_op::kNoConfirmation | file_op::kNoFolderConfirmation};
   testing::CollectingOutput log(&log_text_);
   FileOperationContext context{services_, "", true};
-  EXPECT_EQ(RunFileOperation(request, &log, context, &aborted_), 0);
+  FileOperationResult result = RunFileOperation(request, &log, context);
+  EXPECT_FALSE(result.none_done);
   EXPECT_EQ(ReadFile(dir_ / "dst/a"), "a");
-  EXPECT_FALSE(aborted_);
+  EXPECT_FALSE(result.aborted);
   if (HasShellFileOperation()) {
     EXPECT_EQ(log_text_, "");
   } else {

@@ -423,10 +423,9 @@ bool Operation::RunBatch(FileOperationRequest request) {
     request.flags |= file_op::kNoConfirmation | file_op::kNoFolderConfirmation;
   }
   if (!settings_.show_progress) request.flags |= file_op::kSilent;
-  FileOperationContext context{context_.services, settings_.custom_message, settings_.use_system_operations};
-  bool aborted = false;
-  RunFileOperation(request, log_.get(), context, &aborted);
-  if (!aborted) return true;
+  FileOperationContext context{context_.services, settings_.custom_message,
+                               settings_.use_system_operations};
+  if (!RunFileOperation(request, log_.get(), context).aborted) return true;
   *context_.cancel = true;
   Close();
   return false;
