@@ -13,11 +13,6 @@ constexpr const char* kInitialText = "Matching file names";
 
 }  // namespace
 
-JobProgressSettings& CurrentJobProgressSettings() {
-  static JobProgressSettings settings;
-  return settings;
-}
-
 std::int64_t BarUnits(std::int64_t value, std::int64_t total) {
   if (total <= 0) return 0;
   constexpr std::int64_t kLimit =
@@ -31,23 +26,23 @@ std::int64_t BarUnits(std::int64_t value, std::int64_t total) {
 }
 
 ProgressWindow::ProgressWindow(ProgressWindow** slot, std::int64_t total, int* cancel_flag,
-                               const std::string& text)
+                               const std::string& text, const ProgressLook& look)
     : slot_(slot),
       total_(total),
       cancel_flag_(cancel_flag),
-      allow_cancel_(CurrentJobProgressSettings().allow_cancel),
+      allow_cancel_(look.allow_cancel),
       text_(text.empty() ? kInitialText : text) {
   ProgressDisplaySetup setup;
   setup.text = text_;
-  setup.bitmap_file = CurrentJobProgressSettings().bitmap_file;
-  setup.cancel_enabled = allow_cancel_ != 0 && cancel_flag_ != nullptr;
+  setup.bitmap_file = look.bitmap_file;
+  setup.cancel_enabled = allow_cancel_ && cancel_flag_ != nullptr;
   display_ = OpenProgressDisplay(setup);  // none: the job runs on without a window
   if (slot_) *slot_ = this;
 }
 
 ProgressWindow::ProgressWindow(ProgressWindow** slot, std::int64_t total, int* cancel_flag,
-                               int text_id)
-    : ProgressWindow(slot, total, cancel_flag, TableText(text_id)) {}
+                               int text_id, const ProgressLook& look)
+    : ProgressWindow(slot, total, cancel_flag, TableText(text_id), look) {}
 
 ProgressWindow::~ProgressWindow() {
   if (open_) Close();
@@ -90,7 +85,7 @@ void ProgressWindow::Close() {
 void ProgressWindow::PumpMessages() {
   if (!open_ || !display_ || !display_->Pump()) return;
   // The user asked to cancel.
-  if (allow_cancel_ == 0 || cancel_flag_ == nullptr) {
+  if (!allow_cancel_ || cancel_flag_ == nullptr) {
     display_->RefuseCancel();
     return;
   }

@@ -18,17 +18,13 @@ namespace tsl {
 
 class ProgressDisplay;
 
-/// The progress settings of the job being run, which every progress window follows: the .bmp
-/// file shown instead of the built-in picture (empty: none) and whether Cancel is offered. A
-/// synchronization job sets them from its script; outside synchronization jobs they are an
-/// empty path and 1.
-struct JobProgressSettings {
+/// How a job's progress windows look: the .bmp file shown instead of the built-in picture
+/// (empty: none) and whether Cancel is offered. A synchronization job sets them from its script;
+/// other jobs keep these defaults.
+struct ProgressLook {
   std::string bitmap_file;
-  int allow_cancel = 1;
+  bool allow_cancel = true;
 };
-
-/// The process-wide progress settings in force.
-JobProgressSettings& CurrentJobProgressSettings();
 
 class ProgressWindow {
  public:
@@ -39,9 +35,10 @@ class ProgressWindow {
   /// receives the window; `cancel_flag` (may be null: then Cancel is not offered) is set to 1
   /// when the user cancels.
   ProgressWindow(ProgressWindow** slot, std::int64_t total, int* cancel_flag,
-                 const std::string& text);
+                 const std::string& text, const ProgressLook& look = {});
   /// The same with a status text from the string table.
-  ProgressWindow(ProgressWindow** slot, std::int64_t total, int* cancel_flag, int text_id);
+  ProgressWindow(ProgressWindow** slot, std::int64_t total, int* cancel_flag, int text_id,
+                 const ProgressLook& look = {});
   ~ProgressWindow();  // closes like Close() when still open
 
   ProgressWindow(const ProgressWindow&) = delete;
@@ -73,7 +70,7 @@ class ProgressWindow {
   ProgressWindow** slot_;
   std::int64_t total_;
   int* cancel_flag_;
-  int allow_cancel_;
+  bool allow_cancel_;
   std::int64_t bar_ = 0;
   std::string text_;
   bool open_ = true;

@@ -44,10 +44,7 @@ class ProgressWindowTest : public ::testing::Test {
           log_.setup = setup;
           if (no_display_) return nullptr;
           return std::make_unique<FakeDisplay>(&log_);
-        }) {
-    CurrentJobProgressSettings() = {};
-  }
-  ~ProgressWindowTest() override { CurrentJobProgressSettings() = {}; }
+        }) {}
 
   DisplayLog log_;
   bool no_display_ = false;
@@ -163,15 +160,15 @@ TEST_F(ProgressWindowTest, CancelSetsTheFlagAndClearsTheSlot) {
 
 TEST_F(ProgressWindowTest, CancelIsRefusedWithoutPermissionOrFlag) {
   struct Case {
-    int allow_cancel;
+    bool allow_cancel;
     bool with_flag;
-  } cases[] = {{0, true}, {1, false}, {0, false}};
+  } cases[] = {{false, true}, {true, false}, {false, false}};
   for (const Case& c : cases) {
-    CurrentJobProgressSettings().allow_cancel = c.allow_cancel;
     log_ = {};
     ProgressWindow* slot = nullptr;
     int cancel = 0;
-    ProgressWindow window(&slot, 10, c.with_flag ? &cancel : nullptr, "x");
+    ProgressWindow window(&slot, 10, c.with_flag ? &cancel : nullptr, "x",
+                          ProgressLook{"", c.allow_cancel});
     EXPECT_FALSE(log_.setup.cancel_enabled);
     log_.press_cancel = true;
     window.SetPosition(1);
@@ -184,9 +181,8 @@ TEST_F(ProgressWindowTest, CancelIsRefusedWithoutPermissionOrFlag) {
 }
 
 TEST_F(ProgressWindowTest, BitmapFileComesFromTheJobSettings) {
-  CurrentJobProgressSettings().bitmap_file = "/pictures/logo.bmp";
   ProgressWindow* slot = nullptr;
-  ProgressWindow window(&slot, 10, nullptr, "x");
+  ProgressWindow window(&slot, 10, nullptr, "x", ProgressLook{"/pictures/logo.bmp", true});
   EXPECT_EQ(log_.setup.bitmap_file, "/pictures/logo.bmp");
 }
 

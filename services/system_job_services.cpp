@@ -36,9 +36,10 @@ class DestinationOutput : public ReportOutput {
 // The progress window with the job's cancel flag: the window sets an int, the job reads a bool.
 class WindowProgress : public JobProgress {
  public:
-  WindowProgress(std::int64_t total, bool* cancel_flag, const std::string& text)
+  WindowProgress(std::int64_t total, bool* cancel_flag, const std::string& text,
+                 const ProgressLook& look)
       : cancel_flag_(cancel_flag),
-        window_(&slot_, total, cancel_flag ? &cancelled_ : nullptr, text) {}
+        window_(&slot_, total, cancel_flag ? &cancelled_ : nullptr, text, look) {}
   void SetPosition(std::int64_t position) override {
     if (slot_) slot_->SetPosition(position);
     Forward();
@@ -104,12 +105,11 @@ std::unique_ptr<ReportOutput> SystemJobServices::OpenOutput(const std::string& n
 std::unique_ptr<JobProgress> SystemJobServices::OpenProgress(std::int64_t total,
                                                                bool* cancel_flag,
                                                                const std::string& text) {
-  return std::make_unique<WindowProgress>(total, cancel_flag, text);
+  return std::make_unique<WindowProgress>(total, cancel_flag, text, progress_look_);
 }
 
 void SystemJobServices::SetProgressLook(const std::string& bitmap_file, bool allow_cancel) {
-  CurrentJobProgressSettings().bitmap_file = bitmap_file;
-  CurrentJobProgressSettings().allow_cancel = allow_cancel ? 1 : 0;
+  progress_look_ = ProgressLook{bitmap_file, allow_cancel};
 }
 
 }  // namespace tsl

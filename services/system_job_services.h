@@ -3,6 +3,7 @@
 #pragma once
 
 #include "services/job_services.h"
+#include "services/progress_window.h"
 
 namespace tsl {
 
@@ -22,6 +23,9 @@ class SystemJobServices : public JobServices {
   std::unique_ptr<JobProgress> OpenProgress(std::int64_t total, bool* cancel_flag,
                                             const std::string& text) override;
   void SetProgressLook(const std::string& bitmap_file, bool allow_cancel) override;
+
+ private:
+  ProgressLook progress_look_;
 };
 
 }  // namespace tsl

@@ -68,11 +68,7 @@ void (*CurrentInterruptHandler())(int) {
   return action.sa_handler;
 }
 
-class ProgressDisplayPosixTest : public ::testing::Test {
- protected:
-  void SetUp() override { CurrentJobProgressSettings() = {}; }
-  void TearDown() override { CurrentJobProgressSettings() = {}; }
-};
+class ProgressDisplayPosixTest : public ::testing::Test {};
 
 TEST_F(ProgressDisplayPosixTest, CtrlCCancelsTheJob) {
   ProgressWindow* slot = nullptr;
@@ -125,10 +121,9 @@ using ProgressDisplayPosixDeathTest = ProgressDisplayPosixTest;
 TEST_F(ProgressDisplayPosixDeathTest, RefusedCtrlCThenASecondOneEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   auto run = [] {
-    CurrentJobProgressSettings().allow_cancel = 0;
     ProgressWindow* slot = nullptr;
     int cancel = 0;
-    ProgressWindow window(&slot, 100, &cancel, "x");
+    ProgressWindow window(&slot, 100, &cancel, "x", ProgressLook{"", false});
     ::raise(SIGINT);
     window.SetPosition(1);  // refused: the job goes on
     if (cancel != 0 || slot != &window) ::_exit(3);

@@ -9,11 +9,11 @@ namespace {
 TEST(ProgressWindowWin32Test, TheJobRunsOnWithOrWithoutAWindow) {
   // Under Wine without a display no window can be created; elsewhere the real dialog opens,
   // with a picture file that cannot be read (the built-in picture stays).
-  CurrentJobProgressSettings().bitmap_file = "Z:\\no\\such\\picture.bmp";
   ProgressWindow* slot = nullptr;
   int cancel = 0;
   {
-    ProgressWindow window(&slot, 1000, &cancel, "Creating Report");
+    ProgressWindow window(&slot, 1000, &cancel, "Creating Report",
+                          ProgressLook{"Z:\\no\\such\\picture.bmp", true});
     EXPECT_EQ(slot, &window);
     for (int i = 0; i <= 1500; i += 100) window.SetPosition(i);
     window.SetText("Copy Files");
@@ -23,7 +23,6 @@ TEST(ProgressWindowWin32Test, TheJobRunsOnWithOrWithoutAWindow) {
   }
   EXPECT_EQ(slot, nullptr);
   EXPECT_EQ(cancel, 0);
-  CurrentJobProgressSettings() = {};
 }
 
 }  // namespace
