@@ -94,9 +94,10 @@ void Report(benchmark::State& state, const std::string& name, std::size_t bytes,
 
 void Tessaline(benchmark::State& state, std::string name, std::string expression,
                bool case_insensitive) {
-  tsl::ProcessPatternSettings().case_sensitive = !case_insensitive;
-  tsl::ProcessPatternSettings().repetition_bound = 300;
-  tsl::SearchPattern pattern(expression, std::nullopt, tsl::PatternSyntax::kRegex);
+  tsl::PatternOptions options;
+  options.case_sensitive = !case_insensitive;
+  options.repetition_bound = 300;
+  tsl::SearchPattern pattern(expression, std::nullopt, tsl::PatternSyntax::kRegex, options);
   const std::string& text = Text();
   const auto length = static_cast<std::int64_t>(text.size());
   std::int64_t matches = 0;

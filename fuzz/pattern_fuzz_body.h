@@ -62,19 +62,24 @@ inline void RunPatternFuzzInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(bytes + search_length + replace_length,
                         rest - search_length - replace_length);
 
-  PatternSettings& settings = ProcessPatternSettings();
-  settings = PatternSettings{};
-  settings.case_sensitive = (flags & 1) != 0;
+  PatternOptions options;
+  options.case_sensitive = (flags & 1) != 0;
   const int bounds[] = {32767, 300, 3, 1};
-  settings.repetition_bound = bounds[(flags >> 1) & 3];
-  const OperatorOrder order = (flags & 8) ? OperatorOrder::kPostfix : OperatorOrder::kPrefix;
+  options.repetition_bound = bounds[(flags >> 1) & 3];
+  options.operator_order = (flags & 8) ? OperatorOrder::kPostfix : OperatorOrder::kPrefix;
+  PatternOptions other_case = options;
+  other_case.case_sensitive = !options.case_sensitive;
   for (PatternSyntax syntax : {PatternSyntax::kRegex, PatternSyntax::kWildcard}) {
-    SearchPattern pattern(search, replace, syntax, order);
-    Check(pattern.error() == settings.error_text);
+    SearchPattern pattern(search, replace, syntax, options);
+    Check(syntax == PatternSyntax::kRegex || pattern.ok());
     if (flags & 16) pattern.Widen();
-    if (flags & 32) settings.case_sensitive = !settings.case_sensitive;  // switched after compiling
+    if (flags & 32) {  // a pattern of the other case folding, searched in between
+      SearchPattern twin(search, replace, syntax, other_case);
+      Check(twin.error() == pattern.error());
+      if (flags & 16) twin.Widen();
+      SearchWith(twin, text);
+    }
     SearchWith(pattern, text);
-    settings.case_sensitive = (flags & 1) != 0;
   }
 }
 

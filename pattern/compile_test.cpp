@@ -12,11 +12,13 @@ namespace {
 
 using namespace std::string_literals;
 
-class CompileTest : public ::testing::Test {
- protected:
-  void SetUp() override { ProcessPatternSettings() = PatternSettings{}; }
-  void TearDown() override { ProcessPatternSettings() = PatternSettings{}; }
-};
+class CompileTest : public ::testing::Test {};
+
+PatternOptions WithBound(int repetition_bound) {
+  PatternOptions options;
+  options.repetition_bound = repetition_bound;
+  return options;
+}
 
 std::string Escaped(const std::string& bytes) {
   std::string result;
@@ -72,7 +74,6 @@ struct ChainCase {
 };
 
 TEST_F(CompileTest, RegexChains) {
-  ProcessPatternSettings().repetition_bound = 300;
   const ChainCase cases[] = {
       {"abc", "lit\"abc\"{1,1}"},
       {"*[0-9]x", "set\"0123456789\"*{0,300} lit\"x\"{1,1}"},
@@ -115,20 +116,20 @@ TEST_F(CompileTest, RegexChains) {
       {"", "lit\"\"{1,1}"},
   };
   for (const ChainCase& c : cases) {
-    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex);
+    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex, WithBound(300));
     EXPECT_EQ(Describe(pattern), c.chain) << c.expression;
     EXPECT_EQ(pattern.error(), "") << c.expression;
   }
 }
 
 TEST_F(CompileTest, CaseInsensitiveCompilingUpperCasesLiteralsAndSets) {
-  ProcessPatternSettings().case_sensitive = false;
-  SearchPattern pattern("ab(cd|\xe9)[x-z\xff]", std::nullopt, PatternSyntax::kRegex);
+  PatternOptions options;
+  options.case_sensitive = false;
+  SearchPattern pattern("ab(cd|\xe9)[x-z\xff]", std::nullopt, PatternSyntax::kRegex, options);
   EXPECT_EQ(Describe(pattern), "lit\"AB\"{1,1} lit\"CD\"|\"\\xc9\"{1,1} set\"XYZ\\x9f\"{1,1}");
 }
 
 TEST_F(CompileTest, WildcardChains) {
-  ProcessPatternSettings().repetition_bound = 300;
   const ChainCase cases[] = {
       {"*.txt", "any*{0,300} lit\".txt\"{1,1}"},
       {"a?c", "lit\"a\"{1,1} any?{1,1} lit\"c\"{1,1}"},
@@ -137,7 +138,7 @@ TEST_F(CompileTest, WildcardChains) {
       {"", "lit\"\"{1,1}"},
   };
   for (const ChainCase& c : cases) {
-    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kWildcard);
+    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kWildcard, WithBound(300));
     EXPECT_EQ(Describe(pattern), c.chain) << c.expression;
   }
 }
@@ -174,7 +175,7 @@ TEST_F(CompileTest, Faults) {
   for (const ErrorCase& c : cases) {
     SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex);
     EXPECT_EQ(pattern.error(), c.error) << c.expression;
-    EXPECT_EQ(ProcessPatternSettings().error_text, c.error) << c.expression;
+    EXPECT_EQ(pattern.ok(), c.error.empty()) << c.expression;
   }
 }
 
@@ -183,12 +184,15 @@ TEST_F(CompileTest, AnUnclosedGroupBecomesLiteralText) {
   EXPECT_EQ(Describe(pattern), "lit\"ab\"{1,1} lit\"(cd\"{1,1}");
 }
 
-TEST_F(CompileTest, BuildingAPatternEmptiesTheErrorText) {
+TEST_F(CompileTest, EachPatternKeepsItsOwnFault) {
   SearchPattern faulty("[z-a]", std::nullopt, PatternSyntax::kRegex);
-  EXPECT_EQ(ProcessPatternSettings().error_text, "z-a");
   SearchPattern sound("abc", std::nullopt, PatternSyntax::kRegex);
-  EXPECT_EQ(ProcessPatternSettings().error_text, "");
+  EXPECT_FALSE(faulty.ok());
   EXPECT_EQ(faulty.error(), "z-a");
+  EXPECT_TRUE(sound.ok());
+  EXPECT_EQ(sound.error(), "");
+  SearchPattern moved = std::move(faulty);
+  EXPECT_EQ(moved.error(), "z-a");
 }
 
 TEST_F(CompileTest, DeeplyNestedSideConditionsAreAnErrorNotACrash) {
@@ -221,6 +225,8 @@ struct ConversionCase {
 };
 
 TEST_F(CompileTest, PostfixOperatorsMoveInFrontOfTheirGroup) {
+  PatternOptions postfix;
+  postfix.operator_order = OperatorOrder::kPostfix;
   const ConversionCase cases[] = {
       {"[0-9]+x", "+[0-9]x"},
       {"(abc)!", "!(abc)"},
@@ -233,20 +239,22 @@ TEST_F(CompileTest, PostfixOperatorsMoveInFrontOfTheirGroup) {
       {"", ""},
   };
   for (const ConversionCase& c : cases) {
-    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex,
-                          OperatorOrder::kPostfix);
+    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex, postfix);
     // The main expression keeps the converted text unless side conditions were cut off.
     if (c.expression.find('!') == std::string::npos) {
       EXPECT_EQ(pattern.source(), c.converted) << c.expression;
     }
   }
-  SearchPattern converted("x(abc)!", std::nullopt, PatternSyntax::kRegex, OperatorOrder::kPostfix);
+  SearchPattern converted("x(abc)!", std::nullopt, PatternSyntax::kRegex, postfix);
   EXPECT_EQ(converted.source(), "x");
   ASSERT_EQ(converted.side_conditions().size(), 1u);
   EXPECT_FALSE(converted.side_conditions()[0].must_match());
 
-  SearchPattern prefix("[0-9]+x", std::nullopt, PatternSyntax::kRegex, OperatorOrder::kPrefix);
+  SearchPattern prefix("[0-9]+x", std::nullopt, PatternSyntax::kRegex, PatternOptions{});
   EXPECT_EQ(prefix.source(), "[0-9]+x");
+  // The operator order concerns expressions only.
+  SearchPattern wildcard("[0-9]+x", std::nullopt, PatternSyntax::kWildcard, postfix);
+  EXPECT_EQ(wildcard.source(), "[0-9]+x");
 }
 
 struct SideCase {
@@ -358,7 +366,6 @@ TEST_F(CompileTest, MatchingOrder) {
 }
 
 TEST_F(CompileTest, MaxLengthAndSpanEstimate) {
-  ProcessPatternSettings().repetition_bound = 300;
   struct Case {
     std::string expression;
     std::int64_t max_length;
@@ -373,15 +380,14 @@ TEST_F(CompileTest, MaxLengthAndSpanEstimate) {
       {"+[a]+[b]+[c]+[d]+[e]+[f]+[g]+[h]", 2400, 10240},  // capped
   };
   for (const Case& c : cases) {
-    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex);
+    SearchPattern pattern(c.expression, std::nullopt, PatternSyntax::kRegex, WithBound(300));
     EXPECT_EQ(pattern.MaxLength(), c.max_length) << c.expression;
     EXPECT_EQ(pattern.SpanEstimate(), c.span) << c.expression;
   }
 }
 
 TEST_F(CompileTest, WideningForUtf16) {
-  ProcessPatternSettings().repetition_bound = 300;
-  SearchPattern pattern("a(b|c\xe9)+2[0-9]*", "<%1\\>", PatternSyntax::kRegex);
+  SearchPattern pattern("a(b|c\xe9)+2[0-9]*", "<%1\\>", PatternSyntax::kRegex, WithBound(300));
   pattern.Widen();
   pattern.Widen();  // a second call changes nothing
   EXPECT_TRUE(pattern.widened());
@@ -399,11 +405,30 @@ TEST_F(CompileTest, WideningForUtf16) {
 }
 
 TEST_F(CompileTest, WideningKeepsTheMaximumAtLeastTheMinimum) {
-  ProcessPatternSettings().repetition_bound = 4;
-  SearchPattern pattern("+3[a]", std::nullopt, PatternSyntax::kRegex);
+  SearchPattern pattern("+3[a]", std::nullopt, PatternSyntax::kRegex, WithBound(4));
   pattern.Widen();
   EXPECT_EQ(pattern.nodes()[0].min, 6);
   EXPECT_EQ(pattern.nodes()[0].max, 6);
+}
+
+TEST_F(CompileTest, SideConditionsAndFolderPartsTakeThePatternsOptions) {
+  PatternOptions options;
+  options.case_sensitive = false;
+  options.repetition_bound = 5;
+  SearchPattern pattern("*a!(*b)", std::nullopt, PatternSyntax::kRegex, options);
+  ASSERT_EQ(pattern.side_conditions().size(), 1u);
+  const std::vector<PatternNode>& side = pattern.side_conditions()[0].nodes();
+  ASSERT_EQ(side.size(), 2u);
+  EXPECT_EQ(side[0].max, 5);
+  EXPECT_FALSE(side[0].set.Contains('b'));  // upper-cased
+  EXPECT_EQ(side[1].literal, "B");
+
+  SearchPattern mask("*.txt", std::nullopt, PatternSyntax::kWildcard, options);
+  mask.SetFolderPart("*sub", false, false);
+  const std::vector<PatternNode>& folder = mask.folder_pattern()->nodes();
+  ASSERT_EQ(folder.size(), 2u);
+  EXPECT_EQ(folder[0].max, 5);
+  EXPECT_EQ(folder[1].literal, "SUB");
 }
 
 TEST_F(CompileTest, MasksKeepAFolderPattern) {

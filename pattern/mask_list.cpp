@@ -1,9 +1,8 @@
 // Mask lists: splitting the text, compiling each mask into a wildcard pattern (with its folder
 // part, while the root of an enumeration is known), and the order-dependent selection.
 //
-// Masks are matched on upper-cased names and folders, whatever the case switch of a search that
-// runs at the same time; the repetition bound of such a search does not limit them either. Both
-// process-wide settings are set aside while a mask is compiled or matched.
+// Masks are matched on upper-cased names and folders, so they are compiled case-sensitive, with
+// the default repetition bound, whatever a search that runs at the same time uses.
 #include "pattern/mask_list.h"
 
 #include <vector>
@@ -15,24 +14,10 @@
 namespace tsl {
 namespace {
 
-// Puts the pattern engine's process-wide switches in the state masks need, and back.
-class MaskPatternSettings {
- public:
-  MaskPatternSettings() : saved_(ProcessPatternSettings()) {
-    ProcessPatternSettings().case_sensitive = true;  // both sides are upper-cased already
-    ProcessPatternSettings().repetition_bound = kDefaultRepetitionBound;
-  }
-  ~MaskPatternSettings() {
-    PatternSettings& settings = ProcessPatternSettings();
-    settings.case_sensitive = saved_.case_sensitive;
-    settings.repetition_bound = saved_.repetition_bound;
-  }
-  MaskPatternSettings(const MaskPatternSettings&) = delete;
-  MaskPatternSettings& operator=(const MaskPatternSettings&) = delete;
-
- private:
-  PatternSettings saved_;
-};
+// Both sides are upper-cased already.
+constexpr PatternOptions kMaskOptions{.case_sensitive = true,
+                                      .repetition_bound = kDefaultRepetitionBound,
+                                      .operator_order = OperatorOrder::kPrefix};
 
 std::string Trimmed(const std::string& text) {
   const char* blanks = " \t\r\n\v\f";
@@ -113,7 +98,6 @@ MaskList::MaskList(const std::string& text, MaskStyle style, const std::string& 
     : impl_(std::make_unique<Impl>()) {
   impl_->root = root;
   impl_->sep = NativeSeparator();
-  MaskPatternSettings settings;
   std::string::size_type start = 0;
   while (start <= text.size()) {
     std::string::size_type end = text.find(';', start);
@@ -132,11 +116,13 @@ MaskList::MaskList(const std::string& text, MaskStyle style, const std::string& 
     mask = Trimmed(mask);
     if (root.empty()) {
       impl_->masks.push_back(
-          {SearchPattern(cp::ToUpper(mask), std::nullopt, PatternSyntax::kWildcard), include});
+          {SearchPattern(cp::ToUpper(mask), std::nullopt, PatternSyntax::kWildcard, kMaskOptions),
+           include});
       continue;
     }
     FolderSplit split = SplitFolderPart(mask, impl_->sep);
-    SearchPattern pattern(cp::ToUpper(split.name), std::nullopt, PatternSyntax::kWildcard);
+    SearchPattern pattern(cp::ToUpper(split.name), std::nullopt, PatternSyntax::kWildcard,
+                          kMaskOptions);
     if (!split.folder.empty()) {
       pattern.SetFolderPart(DoubledBackslashes(cp::ToUpper(split.folder)), split.any_depth_before,
                             split.any_depth_below);
@@ -152,7 +138,6 @@ MaskList& MaskList::operator=(MaskList&&) noexcept = default;
 bool MaskList::empty() const { return impl_->masks.empty(); }
 
 bool MaskList::Selects(const std::string& path) const {
-  MaskPatternSettings settings;
   bool selected = false;
   for (CompiledMask& mask : impl_->masks) {
     if (mask.include != selected && impl_->Matches(mask.pattern, path)) selected = mask.include;

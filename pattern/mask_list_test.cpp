@@ -105,17 +105,17 @@ TEST(MaskListTest, WithoutARootMasksAreNamePatternsOnly) {
   EXPECT_FALSE(list.Selects(Under("a.doc")));
 }
 
-TEST(MaskListTest, TheSwitchesOfARunningSearchDoNotMatter) {
-  PatternSettings& settings = ProcessPatternSettings();
-  PatternSettings saved = settings;
-  settings.case_sensitive = false;
-  settings.repetition_bound = 3;
+TEST(MaskListTest, TheOptionsOfARunningSearchDoNotMatter) {
+  PatternOptions options;
+  options.case_sensitive = false;
+  options.repetition_bound = 3;
+  SearchPattern search("+[a]b", std::nullopt, PatternSyntax::kRegex, options);
   MaskList list(Native("*.txt;~*/old/*"), MaskStyle::kFileJobs, Root());
   EXPECT_TRUE(list.Selects(Under("a-rather-long-name.TXT")));
   EXPECT_FALSE(list.Selects(Under("x/old/a.txt")));
-  EXPECT_FALSE(settings.case_sensitive);  // given back as they were
-  EXPECT_EQ(settings.repetition_bound, 3);
-  settings = saved;
+  // The search keeps its own: no case, at most three.
+  EXPECT_TRUE(search.MatchesWhole("AaAb"));
+  EXPECT_FALSE(search.MatchesWhole("aaaab"));
 }
 
 }  // namespace

@@ -23,13 +23,12 @@ constexpr Pos kShortRepeat = 16;
 
 namespace {
 
-/// A pattern's prepared searches, made anew when they were made for another case folding.
+/// A pattern's prepared searches, made by its first search. They hold for the pattern's case
+/// folding, which is fixed when it is compiled.
 pattern_internal::SearchCache& CacheFor(std::unique_ptr<pattern_internal::SearchCache>& cache,
-                                        std::size_t nodes,
-                                        const pattern_internal::FoldTable* fold) {
-  if (!cache || cache->fold != fold) {
+                                        std::size_t nodes) {
+  if (!cache) {
     cache = std::make_unique<pattern_internal::SearchCache>();
-    cache->fold = fold;
     cache->literals.resize(nodes);
     cache->start_tables.resize(nodes);
     cache->pairs.resize(nodes);
@@ -110,9 +109,9 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
       ends_file_(block_bytes < kFullBlockBytes),
       abs_offset_(abs_offset),
       plain_(plain) {
-  const PatternSettings& settings = ProcessPatternSettings();
-  fold_ = settings.case_sensitive ? &IdentityTable() : &UpperTable();
-  bound_ = pattern_internal::EffectiveBound(settings.repetition_bound);
+  const PatternOptions& options = pattern.options_;
+  fold_ = options.case_sensitive ? &IdentityTable() : &UpperTable();
+  bound_ = pattern_internal::EffectiveBound(options.repetition_bound);
   size_ = length_ + (ends_file_ && nodes_.back().anchor == node_op::kLineEnd ? 1 : 0);
   max_length_ = pattern.max_from_[0];
   leading_caret_ = nodes_.front().anchor == node_op::kLineStart;
@@ -121,7 +120,7 @@ Matcher::Matcher(SearchPattern& pattern, const char* text, Pos length, Pos block
     if (node.doubled_anchor && node.anchor == node_op::kLineEnd) double_dollar_ = true;
   }
   for (PatternNode& node : nodes_) node.placed = false;  // whatever an earlier search left
-  cache_ = &CacheFor(pattern.cache_, nodes_.size(), fold_);
+  cache_ = &CacheFor(pattern.cache_, nodes_.size());
   placed_list_ = &cache_->placed_list;
   placed_index_ = &cache_->placed_index;
   if (placed_index_->size() != nodes_.size()) placed_index_->Reset(nodes_.size());
@@ -724,7 +723,7 @@ bool Matcher::SideConditionFound(std::size_t i, SearchPattern& side, Pos start, 
     const int k = side.order_strict_.front();
     const PatternNode& node = nodes[static_cast<std::size_t>(k)];
     if (node.min > 0) {
-      pattern_internal::SearchCache& cache = CacheFor(side.cache_, nodes.size(), fold_);
+      pattern_internal::SearchCache& cache = CacheFor(side.cache_, nodes.size());
       pattern_internal::KnownCandidates& known = KnownOf(cache_->side_known, i);
       const bool literal =
           node.mode == NodeMode::kLiteral && node.alternatives.empty() && !node.literal.empty();

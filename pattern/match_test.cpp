@@ -16,16 +16,13 @@ namespace {
 
 using namespace std::string_literals;
 
-class MatchTest : public ::testing::Test {
- protected:
-  void SetUp() override { ProcessPatternSettings() = PatternSettings{}; }
-  void TearDown() override { ProcessPatternSettings() = PatternSettings{}; }
-};
+class MatchTest : public ::testing::Test {};
 
 /// Every match of a whole-text scan as `LINE:START:END:MATCHED`.
 std::vector<std::string> Scan(const std::string& expression, const std::string& text,
-                              PatternSyntax syntax = PatternSyntax::kRegex) {
-  SearchPattern pattern(expression, std::nullopt, syntax);
+                              PatternSyntax syntax = PatternSyntax::kRegex,
+                              const PatternOptions& options = {}) {
+  SearchPattern pattern(expression, std::nullopt, syntax, options);
   EXPECT_EQ(pattern.error(), "") << expression;
   std::vector<std::string> lines;
   for (const PatternHit& hit : ScanWholeText(pattern, text, false)) {
@@ -41,9 +38,9 @@ struct ScanCase {
   std::vector<std::string> hits;
 };
 
-void RunCases(const std::vector<ScanCase>& cases) {
+void RunCases(const std::vector<ScanCase>& cases, const PatternOptions& options = {}) {
   for (const ScanCase& c : cases) {
-    EXPECT_EQ(Scan(c.expression, c.text), c.hits)
+    EXPECT_EQ(Scan(c.expression, c.text, PatternSyntax::kRegex, options), c.hits)
         << "pattern " << c.expression << " text " << EscapeForDisplay(c.text);
   }
 }
@@ -119,24 +116,40 @@ TEST_F(MatchTest, LineNumbersCountEveryKindOfBreak) {
 
 TEST_F(MatchTest, CaseSwitch) {
   EXPECT_EQ(Scan("abc", "ABC aBc abc"), (std::vector<std::string>{"1:8:11:abc"}));
-  ProcessPatternSettings().case_sensitive = false;
-  EXPECT_EQ(Scan("abc", "ABC aBc abc"),
+  PatternOptions insensitive;
+  insensitive.case_sensitive = false;
+  const PatternSyntax regex = PatternSyntax::kRegex;
+  EXPECT_EQ(Scan("abc", "ABC aBc abc", regex, insensitive),
             (std::vector<std::string>{"1:0:3:ABC", "1:4:7:aBc", "1:8:11:abc"}));
-  EXPECT_EQ(Scan("+2-4[a-z]", "12Ab3"), (std::vector<std::string>{"1:2:4:Ab"}));
+  EXPECT_EQ(Scan("+2-4[a-z]", "12Ab3", regex, insensitive),
+            (std::vector<std::string>{"1:2:4:Ab"}));
   // Accented letters through the code page: the matched text keeps the bytes of the text.
-  EXPECT_EQ(Scan("\xe9t\xe9", "\xc9T\xc9 \xe9t\xe9"),
+  EXPECT_EQ(Scan("\xe9t\xe9", "\xc9T\xc9 \xe9t\xe9", regex, insensitive),
             (std::vector<std::string>{"1:0:3:\\xc9T\\xc9", "1:4:7:\\xe9t\\xe9"}));
 }
 
+TEST_F(MatchTest, SideConditionsFollowTheCaseOfTheirPattern) {
+  PatternOptions insensitive;
+  insensitive.case_sensitive = false;
+  const std::string text = "Error and Warning\nERROR disk";
+  EXPECT_EQ(Scan("*error*!(warning)", text, PatternSyntax::kRegex, insensitive),
+            (std::vector<std::string>{"2:18:28:ERROR disk"}));
+  EXPECT_EQ(Scan("*Error*!(warning)", text), (std::vector<std::string>{"1:0:17:Error and Warning"}));
+}
+
 TEST_F(MatchTest, GreedyFittingDoesNotBacktrack) {
-  ProcessPatternSettings().repetition_bound = 3;
-  RunCases({
+  PatternOptions options;
+  options.repetition_bound = 3;
+  RunCases(
+      {
       {"+[a]b", "aaaaab", {"1:2:6:aaab"}},  // at most 3, fitted backwards from `b`
       {"*x", "abcdex", {"1:2:6:cdex"}},
       {"x+[a]", "xaaaaa", {"1:0:4:xaaa"}},  // forwards: at most 3 after `x`
-  });
-  ProcessPatternSettings().repetition_bound = 300;
-  RunCases({
+      },
+      options);
+  options.repetition_bound = 300;
+  RunCases(
+      {
       // The first run takes all it can and gives nothing back to the second.
       {"+[ab]+[bc]", "abb abbc", {"1:4:8:abbc"}},
       // The literal is placed first, so the run is fitted around it.
@@ -146,7 +159,8 @@ TEST_F(MatchTest, GreedyFittingDoesNotBacktrack) {
       {"*[a-z]x!(ab)", "aabx", {}},
       // A gap between placed nodes rejects the attempt, and the window moves on.
       {"a*[0-9]b", "axb a1b ab", {"1:4:7:a1b", "1:8:10:ab"}},
-  });
+      },
+      options);
 }
 
 TEST_F(MatchTest, SideConditions) {
@@ -368,7 +382,6 @@ double ScanSeconds(const std::string& expression, const std::string& text) {
 TEST_F(MatchTest, HostileInputsScaleLinearly) {
   // Each case once made the matcher read the same stretch again for every attempt. Four times
   // the text must take about four times as long, not sixteen.
-  ProcessPatternSettings().repetition_bound = 32767;
   struct Case {
     std::string expression;
     std::string unit;

@@ -56,10 +56,9 @@ struct KnownRun {
   std::uint32_t search = 0;  // as in KnownCandidates
 };
 
-/// What the matcher prepares once per pattern and case folding: each node's substring search
-/// and the table of bytes a node can begin with.
+/// What the matcher prepares once per pattern (for the pattern's case folding): each node's
+/// substring search and the table of bytes a node can begin with.
 struct SearchCache {
-  const FoldTable* fold = nullptr;
   std::vector<std::unique_ptr<LiteralSearch>> literals;
   std::vector<std::unique_ptr<ByteTable>> start_tables;
   std::vector<std::unique_ptr<PairSearch>> pairs;  // groups whose pair filter was made

@@ -192,16 +192,17 @@ bool ParsePatternToolArguments(const std::vector<std::string>& arguments,
 
 int RunPatternTool(const PatternToolOptions& options, OperatorOrder configured_order,
                    std::string_view input, std::string* out, std::string* err) {
-  PatternSettings& settings = ProcessPatternSettings();
-  settings.case_sensitive = !options.case_insensitive;
-  settings.repetition_bound = options.repetition_bound.value_or(300);
-  OperatorOrder order = options.postfix ? OperatorOrder::kPostfix : configured_order;
+  PatternOptions pattern_options;
+  pattern_options.case_sensitive = !options.case_insensitive;
+  pattern_options.repetition_bound = options.repetition_bound.value_or(300);
+  pattern_options.operator_order = options.postfix ? OperatorOrder::kPostfix : configured_order;
   std::optional<std::string_view> replace;
   if (options.replacement) replace = *options.replacement;
   SearchPattern pattern(options.pattern, replace,
-                        options.wildcard ? PatternSyntax::kWildcard : PatternSyntax::kRegex, order);
-  if (!settings.error_text.empty()) {
-    *err += "Error parsing: " + settings.error_text + "\n";
+                        options.wildcard ? PatternSyntax::kWildcard : PatternSyntax::kRegex,
+                        pattern_options);
+  if (!pattern.ok()) {
+    *err += "Error parsing: " + pattern.error() + "\n";
     return 2;
   }
   std::vector<PatternHit> hits = ScanWholeText(pattern, input, options.replacement.has_value());

@@ -10,8 +10,6 @@ namespace {
 
 class PatternToolTest : public ::testing::Test {
  protected:
-  void TearDown() override { ProcessPatternSettings() = PatternSettings{}; }
-
   int Run(const std::vector<std::string>& arguments, std::string_view input) {
     out_.clear();
     err_.clear();

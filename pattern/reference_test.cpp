@@ -130,15 +130,21 @@ class Generator {
   std::mt19937 rng_;
 };
 
+PatternOptions Options(bool case_sensitive, int repetition_bound) {
+  PatternOptions options;
+  options.case_sensitive = case_sensitive;
+  options.repetition_bound = repetition_bound;
+  return options;
+}
+
 class ReferenceTest : public ::testing::Test {
  protected:
-  void TearDown() override { ProcessPatternSettings() = PatternSettings{}; }
-
   // Scans the text match by match with both, as one text or as a block that does not end the
   // file, starting at a random offset in the file.
-  void Compare(const std::string& source, const std::string& text, Generator& gen) {
-    SearchPattern fast(source, std::nullopt, PatternSyntax::kRegex);
-    SearchPattern plain(source, std::nullopt, PatternSyntax::kRegex);
+  void Compare(const std::string& source, const PatternOptions& options, const std::string& text,
+               Generator& gen) {
+    SearchPattern fast(source, std::nullopt, PatternSyntax::kRegex, options);
+    SearchPattern plain(source, std::nullopt, PatternSyntax::kRegex, options);
     if (!fast.error().empty()) return;
     const Pos block_bytes = gen.Pick(4) == 0 ? kFullBlockBytes : 0;
     const Pos base = gen.Pick(3) == 0 ? gen.Pick(50) : 0;
@@ -165,13 +171,12 @@ class ReferenceTest : public ::testing::Test {
 TEST_F(ReferenceTest, SkipSearchFindsWhatThePlainWindowFinds) {
   Generator gen(20240601 + kSeed);
   for (int round = 0; round < 6000 * kStress; ++round) {
-    PatternSettings& settings = ProcessPatternSettings();
-    settings.case_sensitive = gen.Pick(3) != 0;
+    const bool case_sensitive = gen.Pick(3) != 0;
     const int bounds[] = {1, 2, 3, 5, 300};
-    settings.repetition_bound = bounds[gen.Pick(5)];
+    const PatternOptions options = Options(case_sensitive, bounds[gen.Pick(5)]);
     std::string pattern = gen.Pattern();
-    std::string text = gen.Text(settings.case_sensitive ? "aabbc \n\r" : "aAbBc \n\r", 60);
-    Compare(pattern, text, gen);
+    std::string text = gen.Text(case_sensitive ? "aabbc \n\r" : "aAbBc \n\r", 60);
+    Compare(pattern, options, text, gen);
     if (HasFatalFailure()) return;
   }
   EXPECT_GT(compared_, 10000);
@@ -181,17 +186,16 @@ TEST_F(ReferenceTest, RepetitiveTexts) {
   // Long runs and repeated chunks: what one attempt learns about a run is used by the next.
   Generator gen(4242 + kSeed);
   for (int round = 0; round < 1500 * kStress; ++round) {
-    PatternSettings& settings = ProcessPatternSettings();
-    settings.case_sensitive = gen.Pick(4) != 0;
+    const bool case_sensitive = gen.Pick(4) != 0;
     const int bounds[] = {2, 7, 40, 300};
-    settings.repetition_bound = bounds[gen.Pick(4)];
+    const PatternOptions options = Options(case_sensitive, bounds[gen.Pick(4)]);
     std::string text;
     while (static_cast<int>(text.size()) < 200 + gen.Pick(200)) {
       std::string chunk = gen.Text("aabc\n", 3);
       int repeats = 1 + gen.Pick(60);
       for (int i = 0; i < repeats; ++i) text += chunk;
     }
-    Compare(gen.Pattern(), text, gen);
+    Compare(gen.Pattern(), options, text, gen);
     if (HasFatalFailure()) return;
   }
 }
@@ -209,9 +213,9 @@ TEST_F(ReferenceTest, LongTextsWithRareLiterals) {
       const char* const kInserts[] = {"abc", "12x", "cat", "dogs", "x y", "\r\n", "123", "abab"};
       text.insert(at, kInserts[gen.Pick(8)]);
     }
-    ProcessPatternSettings().repetition_bound = gen.Pick(2) == 0 ? 300 : 7;
-    ProcessPatternSettings().case_sensitive = gen.Pick(2) == 0;
-    Compare(kPatterns[round % std::size(kPatterns)], text, gen);
+    const int bound = gen.Pick(2) == 0 ? 300 : 7;
+    const PatternOptions options = Options(gen.Pick(2) == 0, bound);
+    Compare(kPatterns[round % std::size(kPatterns)], options, text, gen);
     if (HasFatalFailure()) return;
   }
 }

@@ -11,11 +11,7 @@
 namespace tsl {
 namespace {
 
-class ReplaceTest : public ::testing::Test {
- protected:
-  void SetUp() override { ProcessPatternSettings() = PatternSettings{}; }
-  void TearDown() override { ProcessPatternSettings() = PatternSettings{}; }
-};
+class ReplaceTest : public ::testing::Test {};
 
 /// The replacement of every match of a whole-text scan.
 std::vector<std::string> Replacements(SearchPattern& pattern, const std::string& text) {

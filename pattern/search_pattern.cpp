@@ -1,7 +1,7 @@
 // SearchPattern: building a pattern from its texts (the phases live in compile.cpp, order.cpp,
 // match.cpp and replace.cpp), widening it for UTF-16 text, the per-file reset, and the entry
-// points callers use: Find, MatchedText, BuildReplacement, MatchesWhole. Also the engine's
-// process-wide settings and the code-page tables the phases share.
+// points callers use: Find, MatchedText, BuildReplacement, MatchesWhole. Also the code-page
+// tables the phases share.
 #include "pattern/search_pattern.h"
 
 #include <algorithm>
@@ -15,11 +15,6 @@ namespace tsl {
 
 using pattern_internal::CompileOptions;
 using pattern_internal::Pos;
-
-PatternSettings& ProcessPatternSettings() {
-  static PatternSettings settings;
-  return settings;
-}
 
 namespace pattern_internal {
 
@@ -61,34 +56,32 @@ bool ByteSet::IsNumeric() const {
 
 namespace {
 
-CompileOptions CurrentOptions() {
-  const PatternSettings& settings = ProcessPatternSettings();
-  return {settings.case_sensitive, pattern_internal::EffectiveBound(settings.repetition_bound)};
+CompileOptions CompileOptionsOf(const PatternOptions& options) {
+  return {options.case_sensitive, pattern_internal::EffectiveBound(options.repetition_bound)};
 }
 
 }  // namespace
 
 SearchPattern::SearchPattern(std::string_view search, std::optional<std::string_view> replace,
-                             PatternSyntax syntax, OperatorOrder order) {
-  PatternSettings& settings = ProcessPatternSettings();
-  settings.error_text.clear();
+                             PatternSyntax syntax, const PatternOptions& options)
+    : options_(options) {
   if (syntax == PatternSyntax::kWildcard) {
     source_ = std::string(search);
-    nodes_ = pattern_internal::CompileWildcardChain(search, CurrentOptions());
+    nodes_ = pattern_internal::CompileWildcardChain(search, CompileOptionsOf(options_));
   } else {
-    std::string expression = order == OperatorOrder::kPostfix
+    std::string expression = options_.operator_order == OperatorOrder::kPostfix
                                  ? pattern_internal::ConvertFromPostfix(search)
                                  : std::string(search);
     CompileRegex(expression, 0, &error_);
   }
   if (replace) replace_ = pattern_internal::CompileReplace(*replace, nodes_);
   Prepare();
-  settings.error_text = error_;
 }
 
-SearchPattern::SearchPattern(SideConditionTag, std::string_view expression, bool must_match,
-                             int depth, std::string* error)
-    : must_match_(must_match) {
+SearchPattern::SearchPattern(SideConditionTag, std::string_view expression,
+                             const PatternOptions& options, bool must_match, int depth,
+                             std::string* error)
+    : options_(options), must_match_(must_match) {
   CompileRegex(expression, depth, error);
   Prepare();
 }
@@ -98,7 +91,7 @@ SearchPattern& SearchPattern::operator=(SearchPattern&&) noexcept = default;
 SearchPattern::~SearchPattern() = default;
 
 void SearchPattern::CompileRegex(std::string_view expression, int depth, std::string* error) {
-  const CompileOptions options = CurrentOptions();
+  const CompileOptions options = CompileOptionsOf(options_);
   if (depth > pattern_internal::kMaxSideConditionDepth) {
     if (error->empty()) *error = "side conditions nested too deeply";
     source_ = std::string(expression);
@@ -111,7 +104,7 @@ void SearchPattern::CompileRegex(std::string_view expression, int depth, std::st
   if (nodes_.front().is_line_break()) nodes_.front().max = options.bound;
   for (const pattern_internal::SideConditionText& side : split.side_conditions) {
     side_conditions_.push_back(
-        SearchPattern(SideConditionTag{}, side.text, side.must_match, depth + 1, error));
+        SearchPattern(SideConditionTag{}, side.text, options_, side.must_match, depth + 1, error));
   }
 }
 
@@ -129,7 +122,7 @@ std::vector<int> SearchPattern::MatchingOrder() const { return order_strict_; }
 void SearchPattern::Widen() {
   if (widened_) return;
   widened_ = true;
-  const std::int64_t bound = CurrentOptions().bound;
+  const std::int64_t bound = pattern_internal::EffectiveBound(options_.repetition_bound);
   for (PatternNode& node : nodes_) {
     if (node.mode == NodeMode::kLiteral) {
       node.literal = pattern_internal::WidenText(node.literal);
@@ -244,8 +237,8 @@ bool SearchPattern::MatchesWhole(std::string_view text) {
 
 void SearchPattern::SetFolderPart(std::string_view folder_wildcard, bool any_depth_before,
                                   bool any_depth_below) {
-  folder_pattern_ =
-      std::make_unique<SearchPattern>(folder_wildcard, std::nullopt, PatternSyntax::kWildcard);
+  folder_pattern_ = std::make_unique<SearchPattern>(folder_wildcard, std::nullopt,
+                                                    PatternSyntax::kWildcard, options_);
   any_depth_before_ = any_depth_before;
   any_depth_below_ = any_depth_below;
 }

@@ -20,29 +20,13 @@
 
 namespace tsl {
 
-/// The repetition bound before any engine sets one.
+/// The repetition bound of a pattern made with default options.
 inline constexpr int kDefaultRepetitionBound = 32767;
 /// A caller's block of this many bytes or more may continue after the text; a smaller one ends
 /// where the file ends.
 inline constexpr std::int64_t kFullBlockBytes = 102400;
 /// The span estimate never exceeds this many bytes.
 inline constexpr std::int64_t kSpanEstimateCap = 10240;
-
-/// State the pattern engine shares across the process: one pattern is compiled or searched at a
-/// time, and the engine that runs it sets these first.
-struct PatternSettings {
-  /// Off: literals and sets are upper-cased when compiled, and the searched text is upper-cased
-  /// byte by byte when matched.
-  bool case_sensitive = true;
-  /// The maximum of `*`, of `+` without an upper count and of a leading line-break node; caps
-  /// every count. Values below 1 count as 1.
-  int repetition_bound = kDefaultRepetitionBound;
-  /// Emptied when a pattern is built; holds the fault of the last faulty expression.
-  std::string error_text;
-};
-
-/// The one instance of the engine's process-wide settings.
-PatternSettings& ProcessPatternSettings();
 
 enum class PatternSyntax {
   kRegex,     // the expression syntax
@@ -52,6 +36,19 @@ enum class PatternSyntax {
 enum class OperatorOrder {
   kPrefix,   // operators in front of the group they repeat: `+[0-9]`
   kPostfix,  // operators behind a bracketed group are accepted too: `[0-9]+`
+};
+
+/// How one pattern is compiled and matched. A pattern keeps its options for its whole life, and
+/// so do its side conditions and its folder part.
+struct PatternOptions {
+  /// Off: literals and sets are upper-cased when compiled, and the searched text is upper-cased
+  /// byte by byte when matched.
+  bool case_sensitive = true;
+  /// The maximum of `*`, of `+` without an upper count and of a leading line-break node; caps
+  /// every count. Values below 1 count as 1.
+  int repetition_bound = kDefaultRepetitionBound;
+  /// Where repetition operators may stand in an expression; wildcard patterns ignore it.
+  OperatorOrder operator_order = OperatorOrder::kPrefix;
 };
 
 /// Counts line breaks (an LF, or a CR not directly followed by LF; in UTF-16 text the LF is
@@ -71,17 +68,20 @@ struct SearchCache;
 
 class SearchPattern {
  public:
-  /// Compiles `search` (and `replace`, when given, into the replace chain). The error text of
-  /// the process settings (and `error()`) is empty afterwards unless the expression was faulty.
+  /// Compiles `search` (and `replace`, when given, into the replace chain) with `options`.
+  /// A faulty expression still makes a pattern; `ok()` tells whether it was sound.
   SearchPattern(std::string_view search, std::optional<std::string_view> replace,
-                PatternSyntax syntax, OperatorOrder order = OperatorOrder::kPrefix);
+                PatternSyntax syntax, const PatternOptions& options = {});
 
   SearchPattern(SearchPattern&&) noexcept;
   SearchPattern& operator=(SearchPattern&&) noexcept;
   ~SearchPattern();
 
+  /// False when compiling found a fault in the expression.
+  bool ok() const { return error_.empty(); }
   /// The fault found while compiling; empty for a sound expression.
   const std::string& error() const { return error_; }
+  const PatternOptions& options() const { return options_; }
   /// The main expression after conversions, for display.
   const std::string& source() const { return source_; }
   const std::vector<PatternNode>& nodes() const { return nodes_; }
@@ -127,7 +127,8 @@ class SearchPattern {
   /// For masks: the first match covers the whole text.
   bool MatchesWhole(std::string_view text);
 
-  /// The folder part of a mask: a wildcard pattern and its switches.
+  /// The folder part of a mask: a wildcard pattern (with this pattern's options) and its
+  /// switches.
   void SetFolderPart(std::string_view folder_wildcard, bool any_depth_before, bool any_depth_below);
   bool has_folder_part() const { return folder_pattern_ != nullptr; }
   SearchPattern* folder_pattern() const { return folder_pattern_.get(); }
@@ -137,12 +138,13 @@ class SearchPattern {
  private:
   friend class Matcher;
   struct SideConditionTag {};
-  SearchPattern(SideConditionTag, std::string_view expression, bool must_match, int depth,
-                std::string* error);
+  SearchPattern(SideConditionTag, std::string_view expression, const PatternOptions& options,
+                bool must_match, int depth, std::string* error);
   void CompileRegex(std::string_view expression, int depth, std::string* error);
   void Prepare();
   void ClearMatchState();
 
+  PatternOptions options_;
   std::string source_;
   std::vector<PatternNode> nodes_;
   std::vector<ReplaceNode> replace_;
@@ -162,7 +164,7 @@ class SearchPattern {
   bool any_depth_before_ = false;
   bool any_depth_below_ = false;
 
-  // Substring searches and start tables prepared by the matcher for the case folding in use.
+  // Substring searches and start tables prepared by the matcher for the pattern's case folding.
   std::unique_ptr<pattern_internal::SearchCache> cache_;
 
   bool needs_reset_ = false;
