@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/locale.h"
+#include "services/messages.h"
 
 namespace tsl {
 
@@ -72,6 +73,10 @@ class JobServices {
                                                     const std::string& text) = 0;
   /// The picture and the Cancel switch that progress windows of the job use.
   virtual void SetProgressLook(const std::string& bitmap_file, bool allow_cancel) = 0;
+
+  /// A message box for the job's user; waits for the answer.
+  virtual Answer ShowMessage(const std::string& text,
+                             MessageButtons buttons = MessageButtons::kOk) = 0;
 };
 
 }  // namespace tsl

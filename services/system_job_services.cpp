@@ -96,7 +96,7 @@ std::unique_ptr<ReportOutput> SystemJobServices::OpenOutput(const std::string& n
                                                               bool append) {
   auto destination = std::make_unique<OutputDestination>();
   if (SysError e = destination->Open(name, append); e.failed()) {
-    ShowMessage(StandardFileErrorText(e));
+    tsl::ShowMessage(StandardFileErrorText(e));
     return nullptr;
   }
   return std::make_unique<DestinationOutput>(std::move(destination));
@@ -106,6 +106,10 @@ std::unique_ptr<JobProgress> SystemJobServices::OpenProgress(std::int64_t total,
                                                                bool* cancel_flag,
                                                                const std::string& text) {
   return std::make_unique<WindowProgress>(total, cancel_flag, text, progress_look_);
+}
+
+Answer SystemJobServices::ShowMessage(const std::string& text, MessageButtons buttons) {
+  return tsl::ShowMessage(text, buttons);
 }
 
 void SystemJobServices::SetProgressLook(const std::string& bitmap_file, bool allow_cancel) {

@@ -23,6 +23,7 @@ class SystemJobServices : public JobServices {
   std::unique_ptr<JobProgress> OpenProgress(std::int64_t total, bool* cancel_flag,
                                             const std::string& text) override;
   void SetProgressLook(const std::string& bitmap_file, bool allow_cancel) override;
+  Answer ShowMessage(const std::string& text, MessageButtons buttons) override;
 
  private:
   ProgressLook progress_look_;

@@ -162,6 +162,11 @@ class TestServices : public JobServices {
   void SetProgressLook(const std::string& bitmap_file, bool allow_cancel) override {
     look = bitmap_file + (allow_cancel ? " cancel" : " no cancel");
   }
+  /// The program's message boxes: the tests answer them through scripted answers and read the
+  /// transcript.
+  Answer ShowMessage(const std::string& text, MessageButtons buttons) override {
+    return tsl::ShowMessage(text, buttons);
+  }
 
   std::string picture = "M/d/yyyy";
   CalendarTime now{2024, 5, 6, 1, 14, 30, 15, 0};  // Monday 6 May 2024, 2:30:15 PM

@@ -9,7 +9,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "services/messages.h"
 #include "platform/file_names.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
@@ -193,7 +192,7 @@ bool Operation::CheckFolder(const std::string& folder) {
   Write(text + kLineEnd);
   Close();
   if (settings_.display_error_messages &&
-      ShowMessage(text, MessageButtons::kOkCancel) == Answer::kCancel) {
+      context_.services.ShowMessage(text, MessageButtons::kOkCancel) == Answer::kCancel) {
     *context_.cancel = true;
   }
   return false;
@@ -221,7 +220,7 @@ bool Operation::RefuseNestedFolders() {
   if (context_.lists.relation == FolderRelation::kApart) return false;
   Write(std::string(kNestedFolders) + kLineEnd);
   Close();
-  ShowMessage(kNestedFolders);
+  context_.services.ShowMessage(kNestedFolders);
   return true;
 }
 

@@ -1,7 +1,6 @@
 // Running synchronization scripts and the comparison step of every job.
 #include "synch/synch_job.h"
 
-#include "services/messages.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
@@ -57,7 +56,7 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
   conventions.current_year = LocalNow().year;
   ParsedDate parsed = ParseDateText(text, conventions);
   if (!parsed.date) {
-    ShowMessage(TableText(parsed.error_text_id));
+    services_.ShowMessage(TableText(parsed.error_text_id));
     return std::nullopt;
   }
   CalendarTime date = *parsed.date;
@@ -70,7 +69,7 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
   // them would drop the filter without a word.
   std::optional<FileTime> local = FromCalendar(date);
   if (!local) {
-    ShowMessage(TableText(text_id::kInvalidYear));
+    services_.ShowMessage(TableText(text_id::kInvalidYear));
     return std::nullopt;
   }
   return LocalToUtc(*local);
@@ -78,11 +77,12 @@ std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_
 
 // Loads a script; false when it cannot be read (after saying why) or is empty, with `*unreadable`
 // telling the two apart.
-static bool LoadScript(const std::string& path, ScriptFile* script, bool* unreadable) {
+static bool LoadScript(const std::string& path, ScriptFile* script, bool* unreadable,
+                       JobServices& services) {
   std::string error;
   if (script->Load(path, &error)) return true;
   *unreadable = !error.empty();
-  if (*unreadable) ShowMessage(error);
+  if (*unreadable) services.ShowMessage(error);
   return false;
 }
 
@@ -91,7 +91,7 @@ bool SynchJob::RunSynchronizationScript(const std::string& path) {
   cancel_ = false;
   bool unreadable = false;
   ScriptFile script;
-  if (!LoadScript(path, &script, &unreadable)) return !unreadable;
+  if (!LoadScript(path, &script, &unreadable, services_)) return !unreadable;
   if (ReadDirectoryInfo(script, Readers(), &settings_)) {
     PrepareJob();
     DispatchJob();
@@ -99,7 +99,7 @@ bool SynchJob::RunSynchronizationScript(const std::string& path) {
   }
   // The action layout reads the file again, into a script of its own.
   ScriptFile actions_script;
-  if (!LoadScript(path, &actions_script, &unreadable)) return !unreadable;
+  if (!LoadScript(path, &actions_script, &unreadable, services_)) return !unreadable;
   std::vector<SynchSettings> actions = ReadActionList(actions_script, Readers());
   for (std::size_t i = 0; i < actions.size(); ++i) {
     settings_ = actions[i];
@@ -111,11 +111,11 @@ bool SynchJob::RunSynchronizationScript(const std::string& path) {
     if (remaining == 0 || !settings_.display_error_messages) break;
     std::string question =
         FormatText(TableText(text_id::kCancelRemainingActions), {std::to_string(remaining)});
-    if (ShowMessage(question, MessageButtons::kYesNo) == Answer::kYes) break;
+    if (services_.ShowMessage(question, MessageButtons::kYesNo) == Answer::kYes) break;
     cancel_ = false;
   }
   if (!cancel_ && settings_.display_error_messages) {
-    ShowMessage(
+    services_.ShowMessage(
         FormatText(TableText(text_id::kActionsProcessed), {std::to_string(actions.size()), path}));
   }
   return true;
@@ -155,7 +155,7 @@ void SynchJob::RefuseJob() {
       log->Close();
     }
   }
-  ShowMessage(settings_.refusal);
+  services_.ShowMessage(settings_.refusal);
 }
 
 void SynchJob::RunOperation(const std::string& source, const std::string& target, int code) {
