@@ -1,5 +1,6 @@
 #include "services/folder_walker.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -11,13 +12,6 @@
 
 namespace tsl {
 namespace {
-
-// Listing entries point into their folder's listing while the walk is below it: the frames must
-// move their listings, never copy them, when the stack grows.
-struct MovesListings {
-  std::vector<DirEntry> entries;
-};
-static_assert(std::is_nothrow_move_constructible_v<MovesListings>);
 
 bool HasUnusualByte(std::string_view name) {
   for (char c : name) {
@@ -58,6 +52,9 @@ FolderWalker::FolderWalker(const std::string& root, WalkOptions options)
 
 // Lists the folder named by path_ onto the stack and makes the step a kFolder.
 void FolderWalker::Open(const DirEntry* entry) {
+  // A frame points into its parent's listing: the frames must move their listings, never copy
+  // them, when the stack grows.
+  static_assert(std::is_nothrow_move_constructible_v<Frame>);
   Frame frame;
   frame.length = path_.size();
   frame.entry = entry;
@@ -71,7 +68,6 @@ void FolderWalker::Open(const DirEntry* entry) {
   if (error_.failed()) frame.entries.clear();
   if (feeding_ && !feeding_->Hand(path_, frame.entries, error_)) {
     stack_.clear();  // the helper is told to stop
-    started_ = true;
     return;
   }
   stack_.push_back(std::move(frame));

@@ -8,7 +8,6 @@
 // error, never passed off as empty.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <optional>
