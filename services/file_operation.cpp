@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/shell_file_operation.h"
 #include "resources/string_table.h"
+#include "services/folder_walker.h"
 #include "services/folders.h"
 #include "services/file_operation_prompts.h"
 #include "services/text_format.h"
@@ -160,34 +161,14 @@ void Batch::ListItems() {
 }
 
 // Every file below the folder, at any depth: a folder's files in listing order, a subfolder's
-// at the point where it is met (an explicit stack, no recursion). Links to folders are not
-// followed.
+// at the point where it is met. The walker's rule holds: folders whose names begin with `.` and
+// links to folders are not entered; a folder that cannot be listed adds nothing.
 void Batch::AppendFolderFiles(const Item& folder) {
-  struct Frame {
-    std::string from, to;
-    std::vector<DirEntry> entries;
-    std::size_t next = 0;
-  };
-  PathStyle style = NativePathStyle();
-  std::vector<Frame> stack(1);
-  stack[0].from = WithClosingSeparator(folder.from, style);
-  stack[0].to = WithClosingSeparator(folder.to, style);
-  Files().ListFolder(stack[0].from, &stack[0].entries);
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.next >= top.entries.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const DirEntry& entry = top.entries[top.next++];
-    if (!entry.is_folder()) {
-      items_.push_back(Item{top.from + entry.name, top.to + entry.name});
-    } else if (!(entry.attributes & attr::kReparsePoint)) {
-      Frame child;
-      child.from = top.from + entry.name + SeparatorOf(style);
-      child.to = top.to + entry.name + SeparatorOf(style);
-      Files().ListFolder(child.from, &child.entries);
-      stack.push_back(std::move(child));
+  std::string to = WithClosingSeparator(folder.to, NativePathStyle());
+  FolderWalker walker(folder.from, WalkOptions{});
+  while (walker.Next()) {
+    if (walker.step() == WalkStep::kFile) {
+      items_.push_back(Item{walker.path(), to + std::string(walker.relative())});
     }
   }
 }
@@ -390,7 +371,7 @@ void Batch::Delete(const Item& item) {
     bool failed =
         (source.entry.attributes & attr::kReparsePoint)
             ? Files().RemoveFolder(item.from).failed() && Files().RemoveFile(item.from).failed()
-            : DeleteFolderTree(item.from);
+            : DeleteFolderTree(item.from).failed();
     if (!failed) ++files_done_;
     return;
   }

@@ -228,6 +228,21 @@ TEST_F(FileOperationTest, CopiesKeepTimesAndExpandFolders) {
   EXPECT_TRUE(PathExists(dir_ / "made/here"));
 }
 
+// A folder's expansion walks as the scans and the deletes do: folders whose names begin with `.`
+// are not entered.
+TEST_F(FileOperationTest, FolderExpansionPassesOverDotFolders) {
+  File("src/tree/x.txt", "x");
+  File("src/tree/.git/config", "c");
+  File("src/tree/sub/.cache/y.txt", "y");
+  File("src/tree/sub/.z", "z");
+  std::vector<std::string> log = Run(FileOperationKind::kCopy, {"src/tree"}, {"dst/copy"},
+                                     file_op::kSeveralDestinations | file_op::kSilent);
+  EXPECT_EQ(std::set<std::string>(log.begin(), log.end()),
+            (std::set<std::string>{Copied("src/tree/x.txt", "dst/copy/x.txt"),
+                                   Copied("src/tree/sub/.z", "dst/copy/sub/.z")}));
+  EXPECT_FALSE(PathExists(dir_ / "dst/copy/.git"));
+}
+
 // A failed copy: its line carries the system's text, the old file stays, the error list shows
 // the line unless the batch asked for no confirmation and has a log.
 TEST_F(FileOperationTest, FailuresAreLoggedAndListed) {

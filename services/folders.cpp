@@ -1,12 +1,6 @@
 #include "services/folders.h"
 
-#include <optional>
-
-#include "services/settings.h"
-#include "platform/clock.h"
-#include "platform/locale.h"
-#include "platform/registry.h"
-#include "platform/system_folders.h"
+#include "services/folder_walker.h"
 
 namespace tsl {
 namespace {
@@ -64,87 +58,41 @@ bool EnsureParentFolders(const std::string& file_path, PathStyle style) {
   return true;
 }
 
-// Deleting works through an explicit list of folders, so that a deep tree cannot exhaust the
-// stack: folders are emptied top-down and removed bottom-up.
-bool DeleteFolderTree(const std::string& folder) {
+// Files go as the walk meets them, folders when it is done with them, so each after
+// everything in it.
+SysError DeleteFolderTree(const std::string& folder) {
   FileSystem& fs = Files();
-  std::vector<std::string> to_empty{folder};
-  std::vector<std::string> to_remove;
-  while (!to_empty.empty()) {
-    std::string current = to_empty.back();
-    to_empty.pop_back();
-    to_remove.push_back(current);
-    std::vector<DirEntry> entries;
-    if (fs.ListFolder(current, &entries).failed()) continue;
-    for (const DirEntry& entry : entries) {
-      std::string child = WithClosingSeparator(current, NativePathStyle()) + entry.name;
-      if (!entry.is_folder()) {
-        fs.RemoveFile(child);
-      } else if (entry.attributes & attr::kReparsePoint) {
-        if (fs.RemoveFolder(child).failed()) fs.RemoveFile(child);  // the link, not its target
-      } else if (entry.name[0] != '.') {
-        to_empty.push_back(child);
+  auto without_separator = [](const std::string& path) {
+    return path.substr(0, path.size() - 1);  // a folder's path ends with its separator
+  };
+  FolderWalker walker(folder, WalkOptions{});
+  SysError removed = ErrorOfKind(ErrorKind::kNotFound);
+  while (walker.Next()) {
+    switch (walker.step()) {
+      case WalkStep::kFile:
+        fs.RemoveFile(walker.path());
+        continue;
+      case WalkStep::kFolderDone:
+        if (!walker.entry()) {
+          removed = fs.RemoveFolder(folder);
+        } else {
+          fs.RemoveFolder(without_separator(walker.path()));
+        }
+        continue;
+      case WalkStep::kPassedOver:
+        // A link whose name begins with `.` goes as a link too.
+        if (!IsLinkToFolder(*walker.entry())) continue;
+        [[fallthrough]];
+      case WalkStep::kLinkToFolder: {
+        std::string link = without_separator(walker.path());
+        if (fs.RemoveFolder(link).failed()) fs.RemoveFile(link);  // the link, not its target
+        continue;
       }
+      default:
+        continue;
     }
   }
-  for (auto it = to_remove.rbegin(); it != to_remove.rend(); ++it) {
-    SysError removed = fs.RemoveFolder(*it);
-    if (*it == folder) return removed.failed();
-  }
-  return true;
-}
-
-namespace {
-
-// The plain text value "Work Path" of a key below HKEY_CURRENT_USER, up to its first zero byte.
-std::string WorkPathOfKey(const std::string& key_path) {
-  reg::Key key;
-  if (reg::OpenKey(reg::Key(reg::Root::kCurrentUser), key_path, reg::access::kRead, &key) !=
-      reg::kOk) {
-    return "";
-  }
-  std::uint32_t type = 0;
-  std::string data;
-  if (reg::QueryValue(key, "Work Path", &type, &data) != reg::kOk || type != reg::type::kString) {
-    return "";
-  }
-  return data.substr(0, data.find('\0'));
-}
-
-}  // namespace
-
-std::string WorkFolder(const std::string& settings_key, const std::string& default_folder) {
-  std::string folder = settings_key.empty() ? ReadSettingString("Settings", "Work Path")
-                                            : WorkPathOfKey(settings_key);
-  if (folder.empty()) folder = DefaultWorkFolder(default_folder);
-  PathStyle style = NativePathStyle();
-  if (folder.size() > 3 && EndsWithSeparator(folder, style)) folder.pop_back();
-  if (!PathExists(folder)) EnsureParentFolders(JoinPath(folder, "x", style), style);
-  return WithClosingSeparator(folder, style);
-}
-
-std::string FormatFileTime(FileTime time) {
-  std::optional<CalendarTime> calendar = ToCalendar(time);
-  if (!calendar) return "";
-  return FormatShortDate(*calendar) + " " + FormatTime(*calendar);
-}
-
-std::string FileNameList::ReadNext() {
-  if (next_ >= names_.size()) return "";
-  return names_[next_++].substr(0, kMaxRead);
-}
-
-int FileNameList::Find(const std::string& text) const {
-  for (std::size_t i = 0; i < names_.size(); ++i) {
-    if (names_[i] == text) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-void FileNameList::Clear() {
-  names_.clear();
-  names_.shrink_to_fit();
-  next_ = 0;
+  return removed;
 }
 
 }  // namespace tsl

@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "services/settings.h"
-#include "platform/clock.h"
-#include "platform/environment.h"
-#include "platform/registry.h"
-#include "platform/system_folders.h"
+#include <filesystem>
+#include <system_error>
+
 #include "platform/fault_injection.h"
-#include "platform/locale.h"
-#include "tests/support/registry_support.h"
+#include "tests/support/test_support.h"
 
 namespace tsl {
 namespace {
@@ -57,18 +54,32 @@ TEST(DeleteFolderTreeTest, DeletesEverythingBelowTheFolder) {
   ScopedTempDir dir;
   MakeTree(dir, {"t/", "t/a.txt", "t/sub/", "t/sub/b.txt", "t/sub/deeper/", "t/sub/deeper/c",
                  "keep.txt"});
-  EXPECT_FALSE(DeleteFolderTree(dir / "t"));  // false: no failure
+  EXPECT_TRUE(DeleteFolderTree(dir / "t").ok());
   EXPECT_FALSE(PathExists(dir / "t"));
   EXPECT_TRUE(PathExists(dir / "keep.txt"));
-  EXPECT_TRUE(DeleteFolderTree(dir / "missing"));
+  EXPECT_TRUE(DeleteFolderTree(dir / "missing").failed());
 }
 
 TEST(DeleteFolderTreeTest, FoldersBeginningWithADotAreNotEntered) {
   ScopedTempDir dir;
   MakeTree(dir, {"t/", "t/a.txt", "t/.git/", "t/.git/config"});
-  EXPECT_TRUE(DeleteFolderTree(dir / "t"));  // the folder stays, so this is a failure
+  EXPECT_TRUE(DeleteFolderTree(dir / "t").failed());  // the folder stays
   EXPECT_TRUE(PathExists(dir / "t/.git/config"));
   EXPECT_FALSE(PathExists(dir / "t/a.txt"));
+}
+
+// A link to a folder goes as a link, even one whose name begins with `.`; its target stays whole.
+TEST(DeleteFolderTreeTest, LinksToFoldersGoAsLinks) {
+  ScopedTempDir dir;
+  MakeTree(dir, {"t/", "t/a.txt", "target/", "target/kept.txt"});
+  std::error_code error;
+  std::filesystem::create_directory_symlink(dir / "target", dir / "t/link", error);
+  if (error) GTEST_SKIP() << "no links to folders here";
+  std::filesystem::create_directory_symlink(dir / "target", dir / "t/.dotted", error);
+  ASSERT_FALSE(error);
+  EXPECT_TRUE(DeleteFolderTree(dir / "t").ok());
+  EXPECT_FALSE(PathExists(dir / "t"));
+  EXPECT_TRUE(PathExists(dir / "target/kept.txt"));
 }
 
 TEST(DeleteFolderTreeTest, DeepTreesDoNotExhaustTheStack) {
@@ -80,93 +91,8 @@ TEST(DeleteFolderTreeTest, DeepTreesDoNotExhaustTheStack) {
     ASSERT_TRUE(RealFileSystem().MakeFolder(dir / relative).ok());
   }
   WriteFile(dir / (relative + "/leaf.txt"), "x");
-  EXPECT_FALSE(DeleteFolderTree(dir / "d"));
+  EXPECT_TRUE(DeleteFolderTree(dir / "d").ok());
   EXPECT_FALSE(PathExists(dir / "d"));
-}
-
-TEST(FormatFileTimeTest, ShortDateAndTimeWithoutTimeZoneChange) {
-  CalendarTime t;
-  t.year = 2002;
-  t.month = 5;
-  t.day = 17;
-  t.hour = 14;
-  t.minute = 3;
-  t.second = 59;
-  std::optional<FileTime> time = FromCalendar(t);
-  ASSERT_TRUE(time);
-  EXPECT_EQ(FormatFileTime(*time), FormatShortDate(t) + " " + FormatTime(t));
-  EXPECT_NE(FormatFileTime(*time).find("2002"), std::string::npos);
-  EXPECT_EQ(FormatFileTime(-5), "");
-}
-
-TEST(FileNameListTest, ReadsBackInOrder) {
-  FileNameList list;
-  list.Add("C:\\a.txt");
-  list.Add("C:\\dir\\", "b.txt");
-  list.Add(std::string(2000, 'x'));
-  EXPECT_EQ(list.Find("C:\\dir\\b.txt"), 1);
-  EXPECT_EQ(list.Find("c:\\a.txt"), -1);  // letter case counts
-  list.ResetReading();
-  EXPECT_EQ(list.ReadNext(), "C:\\a.txt");
-  EXPECT_EQ(list.ReadNext(), "C:\\dir\\b.txt");
-  EXPECT_EQ(list.ReadNext().size(), FileNameList::kMaxRead);
-  EXPECT_EQ(list.ReadNext(), "");
-  list.Clear();
-  EXPECT_EQ(list.size(), 0u);
-  EXPECT_EQ(list.ReadNext(), "");
-}
-
-}  // namespace
-}  // namespace tsl
-
-namespace tsl {
-namespace {
-
-// A private registry for the test: on Linux a store file of its own; on Windows a scratch key
-// below HKEY_CURRENT_USER\Software, deleted afterwards (the settings value it touches is put
-// back as it was).
-class WorkFolderTest : public ::testing::Test {
- protected:
-  void SetWorkPath(std::uint32_t type, const std::string& data) {
-    ASSERT_EQ(reg::SetValue(registry_.scratch(), "Work Path", type, data), reg::kOk);
-  }
-  testing::ScopedRegistry registry_;
-  const std::string& key_path_ = registry_.scratch_path();
-  ScopedTempDir dir_;
-  testing::ScopedEnvironment data_{"XDG_DATA_HOME", dir_ / "data"};  // Linux's default folder
-};
-
-TEST_F(WorkFolderTest, TakesTheNamedKeysTextValueAndCreatesTheFolder) {
-  std::string work = dir_ / "work/sub";
-  SetWorkPath(reg::type::kString, work + std::string(1, NativeSeparator()) + std::string(1, '\0'));
-  EXPECT_EQ(WorkFolder(key_path_), work + NativeSeparator());
-  EXPECT_TRUE(PathExists(work));
-}
-
-TEST_F(WorkFolderTest, OnlyPlainTextCountsElseTheSystemDefault) {
-  SetWorkPath(reg::type::kExpandString, dir_ / "expandable");
-  std::string folder = WorkFolder(key_path_);
-  EXPECT_NE(folder, (dir_ / "expandable") + NativeSeparator());
-  EXPECT_EQ(folder.back(), NativeSeparator());
-  EXPECT_EQ(folder, WithClosingSeparator(DefaultWorkFolder(""), NativePathStyle()));
-  EXPECT_TRUE(PathExists(folder));
-}
-
-TEST_F(WorkFolderTest, TheProgramsSettingsServeWhenNoKeyIsNamed) {
-  std::string saved = ReadSettingString("Settings", "Work Path", "\x01");
-  std::string work = dir_ / "from-settings";
-  ASSERT_TRUE(WriteSettingString("Settings", "Work Path", work));
-  EXPECT_EQ(WorkFolder(), work + NativeSeparator());
-  if (saved == "\x01") {
-    reg::Key settings;
-    if (reg::OpenKey(reg::Key(reg::Root::kCurrentUser),
-                     std::string(kSettingsKeyPath) + "\\Settings", reg::access::kAll,
-                     &settings) == reg::kOk) {
-      reg::DeleteValue(settings, "Work Path");
-    }
-  } else {
-    WriteSettingString("Settings", "Work Path", saved);
-  }
 }
 
 }  // namespace

@@ -1,13 +1,8 @@
-// The folder scan: a depth-first walk with an explicit stack (folder trees may be deep), in the
-// order the file system lists entries, a subfolder scanned where it is met.
+// The folder scan: the folder walker's walk (depth first, in listing order, a subfolder scanned
+// where it is met), turned into file records.
 #include "synch/folder_scan.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/code_page.h"
@@ -121,63 +116,13 @@ void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, boo
   }
 }
 
-// One folder being walked. The folder's path is the first `folder_length` characters of the
-// walk's one path text, so deep trees cost memory in proportion to their depth only.
-struct Frame {
-  std::size_t folder_length = 0;
-  std::vector<DirEntry> entries;
-  std::size_t next = 0;
-};
-
-// A folder that is missing is empty; one that exists but cannot be listed is noted, because its
-// files are unknown, not absent.
-Frame OpenFolder(const std::string& folder, const ScanContext& context) {
-  Frame frame;
-  frame.folder_length = folder.size();
-  SysError error;
-  if (!context.prefetch || !context.prefetch->Take(folder, &frame.entries, &error)) {
-    error = Files().ListFolder(folder, &frame.entries);
-  }
-  if (error.failed()) {
-    frame.entries.clear();
-    bool missing = error.kind == ErrorKind::kNotFound || error.kind == ErrorKind::kPathNotFound;
-    if (!missing && context.left_alone) {
-      context.left_alone->push_back(LeftAlone{folder, LeftAloneReason::kUnlisted, error});
-    }
-  }
-  return frame;
-}
-
-// What a walk does with one listing entry. ScanSide and TreePrefetch::Walk both follow it, so
-// that the listings taken ahead are the ones the scan asks for.
-enum class Step { kFile, kEnter, kPassOver, kLinkToFolder, kSpecial, kUnusualName };
-
-// LF and CR would split a log line; bytes 1 to 8 are not names anyone means.
-bool HasUnusualByte(std::string_view name) {
-  for (char c : name) {
-    if (c == '\n' || c == '\r' || (c >= 1 && c <= 8)) return true;
-  }
-  return false;
-}
-
-// Folders whose names begin with `.` are never entered, nor links to folders (no loops, and
-// nothing written through them).
-Step StepFor(const DirEntry& entry, bool subfolders) {
-  if (entry.is_folder()) {
-    if (!subfolders || entry.name.empty() || entry.name[0] == '.') return Step::kPassOver;
-    if (HasUnusualByte(entry.name)) return Step::kUnusualName;
-    if (entry.link || (entry.attributes & attr::kReparsePoint)) return Step::kLinkToFolder;
-    return Step::kEnter;
-  }
-  if (HasUnusualByte(entry.name)) return Step::kUnusualName;
-  if (IsCopyTemporaryName(entry.name)) return Step::kPassOver;
-  if (entry.special) return Step::kSpecial;
-  return Step::kFile;
-}
-
-// Only asked when one side's folder lies inside the other's, so a plain scan pays nothing.
-bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip_folder) {
-  return skip_folder && HasIdentity(folder, *skip_folder);
+// The scan's walk: the walker's rule, with the odd entries set apart.
+WalkOptions ScanWalkOptions(bool subfolders, std::optional<FileIdentity> skip_folder) {
+  WalkOptions options;
+  options.subfolders = subfolders;
+  options.odd_entries_apart = true;
+  options.skip_folder = skip_folder;
+  return options;
 }
 
 void Note(const ScanContext& context, std::string path, LeftAloneReason reason) {
@@ -231,47 +176,44 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   const SynchSettings& s = context.settings;
   bool filters = FiltersApply(s), subfolders = s.search_subfolders != 0;
   LocalTimeConverter local;
-  std::vector<Frame> stack;
-  std::string root = WithClosingSeparator(folder, NativePathStyle());
-  const char separator = NativeSeparator();
-  std::string current = root;  // the folder of the frame on top, then an entry's path
-  stack.push_back(OpenFolder(current, context));
-  int folders = 1;
-  while (!stack.empty() && !(context.cancel && *context.cancel)) {
-    Frame& top = stack.back();
-    if (top.next >= top.entries.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const DirEntry& entry = top.entries[top.next++];
-    current.resize(top.folder_length);
-    current += entry.name;
-    Step step = StepFor(entry, subfolders);
-    if (entry.is_folder() && step != Step::kPassOver) current += separator;
-    switch (step) {
-      case Step::kPassOver:
-        continue;
-      case Step::kEnter:
-        if (IsSkipped(current, context.skip_folder)) continue;
-        stack.push_back(OpenFolder(current, context));
+  WalkOptions options = ScanWalkOptions(subfolders, context.skip_folder);
+  options.selector = &context.selector;
+  options.cancel = context.cancel;
+  options.ahead = context.prefetch;
+  FolderWalker walker(folder, std::move(options));
+  int folders = 0;
+  while (walker.Next()) {
+    const std::string& path = walker.path();
+    switch (walker.step()) {
+      case WalkStep::kFolder: {
         ++folders;
+        // A folder that is missing is empty; one that exists but cannot be listed is noted,
+        // because its files are unknown, not absent.
+        const SysError& error = walker.error();
+        bool missing = error.kind == ErrorKind::kNotFound || error.kind == ErrorKind::kPathNotFound;
+        if (error.failed() && !missing && context.left_alone) {
+          context.left_alone->push_back(LeftAlone{path, LeftAloneReason::kUnlisted, error});
+        }
         continue;
-      case Step::kLinkToFolder:
-        Note(context, current, LeftAloneReason::kLinkToFolder);
+      }
+      case WalkStep::kFolderDone:
+      case WalkStep::kPassedOver:
         continue;
-      case Step::kUnusualName:
-        Note(context, current, LeftAloneReason::kUnusualName);
+      case WalkStep::kLinkToFolder:
+        Note(context, path, LeftAloneReason::kLinkToFolder);
         continue;
-      case Step::kSpecial:
-        if (context.selector.Selects(current))
-          Note(context, current, LeftAloneReason::kSpecialFile);
+      case WalkStep::kUnusualName:
+        Note(context, path, LeftAloneReason::kUnusualName);
         continue;
-      case Step::kFile:
+      case WalkStep::kSpecial:
+        Note(context, path, LeftAloneReason::kSpecialFile);
+        continue;
+      case WalkStep::kFile:
         break;
     }
-    if (!context.selector.Selects(current)) continue;
+    const DirEntry& entry = *walker.entry();
     if (filters && !PassesFilters(entry.modified, entry.size, entry.attributes, s)) continue;
-    FileRecord record = MakeRecord(current, root.size(), entry, local);
+    FileRecord record = MakeRecord(path, walker.root_length(), entry, local);
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));
     ShowScanProgress(context.progress, list->size(), folders, subfolders);
@@ -279,93 +221,9 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   return true;
 }
 
-struct TreePrefetch::Listing {
-  std::string folder;
-  std::vector<DirEntry> entries;
-  SysError error;
-};
-
-struct TreePrefetch::Shared {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Listing> listings;
-  bool done = false;
-  std::atomic<bool> stop{false};
-};
-
 TreePrefetch::TreePrefetch(const std::string& root, bool subfolders,
                            std::optional<FileIdentity> skip_folder)
-    : shared_(std::make_shared<Shared>()) {
-  try {
-    thread_ = std::thread(&TreePrefetch::Walk, this, WithClosingSeparator(root, NativePathStyle()),
-                          subfolders, skip_folder);
-  } catch (const std::system_error&) {
-    shared_->done = true;  // no helper thread: the scan lists every folder itself
-  }
-}
-
-TreePrefetch::~TreePrefetch() {
-  shared_->stop = true;
-  if (thread_.joinable()) thread_.join();
-}
-
-// The same walk as ScanSide's, listing folders only; each listing is handed over as soon as it
-// is taken, and the walk goes on from a copy of its entries.
-void TreePrefetch::Walk(std::string root, bool subfolders,
-                        std::optional<FileIdentity> skip_folder) {
-  Shared& shared = *shared_;
-  struct Folder {
-    std::string path;
-    std::vector<DirEntry> entries;
-    std::size_t next = 0;
-  };
-  auto list = [&shared](std::string path) {
-    Listing listing;
-    listing.folder = std::move(path);
-    listing.error = Files().ListFolder(listing.folder, &listing.entries);
-    Folder folder{listing.folder, listing.entries, 0};
-    std::lock_guard<std::mutex> lock(shared.mutex);
-    shared.listings.push_back(std::move(listing));
-    shared.changed.notify_one();
-    return folder;
-  };
-  std::vector<Folder> stack;
-  stack.push_back(list(std::move(root)));
-  while (!stack.empty() && !shared.stop) {
-    Folder& top = stack.back();
-    if (top.next >= top.entries.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const DirEntry& entry = top.entries[top.next++];
-    if (StepFor(entry, subfolders) != Step::kEnter) continue;
-    std::string child = top.path + entry.name + NativeSeparator();
-    if (IsSkipped(child, skip_folder)) continue;
-    stack.push_back(list(std::move(child)));
-  }
-  std::lock_guard<std::mutex> lock(shared.mutex);
-  shared.done = true;
-  shared.changed.notify_one();
-}
-
-bool TreePrefetch::Take(const std::string& folder, std::vector<DirEntry>* entries,
-                        SysError* error) {
-  Shared& shared = *shared_;
-  std::unique_lock<std::mutex> lock(shared.mutex);
-  shared.changed.wait(lock, [&] { return !shared.listings.empty() || shared.done; });
-  if (shared.listings.empty()) return false;
-  Listing listing = std::move(shared.listings.front());
-  shared.listings.pop_front();
-  if (listing.folder != folder) {
-    // Out of step (should not happen): the scan lists the rest itself.
-    shared.stop = true;
-    shared.listings.clear();
-    return false;
-  }
-  *entries = std::move(listing.entries);
-  *error = listing.error;
-  return true;
-}
+    : WalkAhead(root, ScanWalkOptions(subfolders, skip_folder)) {}
 
 FolderRelation RelateFolders(const std::string& source, const std::string& target,
                              std::optional<FileIdentity>* inner) {

@@ -5,12 +5,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "synch/file_record.h"
 #include "synch/matching.h"
+#include "services/folder_walker.h"
 #include "services/job_services.h"
 #include "synch/synch_settings.h"
 
@@ -31,29 +31,12 @@ class LocalTimeConverter {
 bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
                    const SynchSettings& settings);
 
-/// The listings of a folder tree taken ahead on a helper thread, in the order a scan will ask
-/// for them, so that one tree is listed while the other is scanned. The helper thread only lists
-/// folders (no masks, no records); the scan takes the listings in order and falls back to
-/// listing a folder itself when the next one is not the folder it asks for.
-class TreePrefetch {
+/// The listings of a folder tree taken ahead on a helper thread for a scan of it with these
+/// subfolder setting and folder to skip (see WalkAhead).
+class TreePrefetch : public WalkAhead {
  public:
-  /// `skip_folder`: a folder the walk never enters, as the scan it runs ahead of does not.
   TreePrefetch(const std::string& root, bool subfolders,
                std::optional<FileIdentity> skip_folder = std::nullopt);
-  ~TreePrefetch();  // stops the helper and waits for it
-  TreePrefetch(const TreePrefetch&) = delete;
-  TreePrefetch& operator=(const TreePrefetch&) = delete;
-
-  /// The listing of `folder` when it is the next one taken (`*error` tells whether the listing
-  /// failed); false when it is not: the caller then lists the folder itself.
-  bool Take(const std::string& folder, std::vector<DirEntry>* entries, SysError* error);
-
- private:
-  struct Listing;
-  struct Shared;
-  void Walk(std::string root, bool subfolders, std::optional<FileIdentity> skip_folder);
-  std::shared_ptr<Shared> shared_;
-  std::thread thread_;
 };
 
 /// What a scan needs besides the folder.

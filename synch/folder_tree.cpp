@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "services/folder_walker.h"
 #include "services/folders.h"
 
 namespace tsl {
@@ -24,60 +25,37 @@ struct VisitedFolder {
 /// Called for each folder below the root, deepest first; true when it removed the folder.
 using FolderVisitor = std::function<bool(const VisitedFolder&)>;
 
-bool Enters(const DirEntry& entry) {
-  return entry.is_folder() && !entry.name.empty() && entry.name[0] != '.' &&
-         !(entry.attributes & attr::kReparsePoint);
-}
-
-struct Frame {
-  VisitedFolder folder;
-  std::vector<DirEntry> entries;
-  std::size_t next = 0;
-  bool holds = false;  // something in it stays
-};
-
-Frame OpenFrame(const std::string& root, std::string relative, std::uint32_t attributes) {
-  Frame frame;
-  frame.folder.relative = std::move(relative);
-  frame.folder.attributes = attributes;
-  bool others = false;
-  SysError e = Files().ListSubfolders(root + frame.folder.relative, &frame.entries, &others);
-  frame.holds = e.failed() || others;
-  return frame;
-}
-
-// The inner folder of two nested ones is never walked from the outer one. Only then is a
-// folder's identity looked up.
-bool IsSkipped(const std::string& folder, const std::optional<FileIdentity>& skip) {
-  return skip && HasIdentity(folder, *skip);
-}
-
 // Walks the folders below `root` (with its separator), each after its subfolders. Returns true
-// when the root held nothing that stayed.
+// when the root held nothing that stayed. What the walker leaves alone (a folder whose name
+// begins with `.`, a link to a folder, the folder to skip) stays, and so does a folder that
+// cannot be listed.
 bool WalkDeepestFirst(const std::string& root, const FolderVisitor& visit,
                       const std::optional<FileIdentity>& skip) {
-  const char separator = NativeSeparator();
-  std::vector<Frame> stack;
-  stack.push_back(OpenFrame(root, "", attr::kDirectory));
-  for (;;) {
-    Frame& top = stack.back();
-    if (top.next < top.entries.size()) {
-      const DirEntry& entry = top.entries[top.next++];
-      std::string relative = top.folder.relative + entry.name + separator;
-      if (!Enters(entry) || IsSkipped(root + relative, skip)) {
-        top.holds = true;  // a folder the walk leaves alone
+  WalkOptions options;
+  options.folders_only = true;
+  options.skip_folder = skip;
+  FolderWalker walker(root, std::move(options));
+  std::vector<bool> holds;  // for each folder being walked: something in it stays
+  while (walker.Next()) {
+    switch (walker.step()) {
+      case WalkStep::kFolder:
+        holds.push_back(walker.error().failed() || walker.holds_others());
+        continue;
+      case WalkStep::kFolderDone: {
+        if (holds.size() == 1) return !holds.back();
+        VisitedFolder folder{std::string(walker.relative()), walker.entry()->attributes,
+                             !holds.back()};
+        bool removed = visit(folder);
+        holds.pop_back();
+        if (!removed) holds.back() = true;
         continue;
       }
-      std::uint32_t attributes = entry.attributes;
-      stack.push_back(OpenFrame(root, std::move(relative), attributes));
-      continue;
+      default:  // a folder the walk leaves alone
+        holds.back() = true;
+        continue;
     }
-    if (stack.size() == 1) return !top.holds;
-    top.folder.empty = !top.holds;
-    bool removed = visit(top.folder);
-    stack.pop_back();
-    if (!removed) stack.back().holds = true;
   }
+  return false;
 }
 
 std::string WithoutSeparator(const std::string& folder) {
@@ -131,8 +109,8 @@ FolderPlace FolderPlaces::LookUp(const std::string& relative) const {
   }
   if (e.failed()) return FolderPlace::kBelow;
   if (!entry.is_folder()) return FolderPlace::kFile;
-  if (entry.link || (entry.attributes & attr::kReparsePoint)) return FolderPlace::kLink;
-  if (IsSkipped(root_ + relative, inner_)) return FolderPlace::kInner;
+  if (IsLinkToFolder(entry)) return FolderPlace::kLink;
+  if (inner_ && HasIdentity(root_ + relative, *inner_)) return FolderPlace::kInner;
   return FolderPlace::kFolder;
 }
 

@@ -1,9 +1,9 @@
 // The operations on folder trees of a synchronization job: recreating one tree's folders in
 // another, removing empty folders, and removing the folders that a prune left without a source.
 //
-// The walks follow the scan's rule: folders whose names begin with `.` and links to folders are
-// never entered (nor removed), so that what the job never compared is never touched. They are
-// depth first with an explicit stack, a folder after its subfolders in listing order.
+// The walks are the folder walker's, as the scan's are: folders whose names begin with `.` and
+// links to folders are never entered (nor removed), so that what the job never compared is never
+// touched. Each folder is visited after its subfolders, in listing order.
 #pragma once
 
 #include <optional>
