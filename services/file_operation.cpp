@@ -85,7 +85,7 @@ class Batch {
     }
   }
 
-  int Run(bool* aborted);
+  FileOperationResult Run();
 
  private:
   enum class Decision { kGo, kSkip, kCancel };
@@ -185,13 +185,15 @@ std::unique_ptr<JobProgress> Batch::OpenProgress() {
                                         &progress_cancelled_, text);
 }
 
-int Batch::Run(bool* aborted) {
-  *aborted = false;
+FileOperationResult Batch::Run() {
+  FileOperationResult result;
   ListItems();
   if (is_delete() && !state_.overwrite_all &&
-      ShowMessage(TableText(text_id::kConfirmDelete), MessageButtons::kYesNo) != Answer::kYes) {
-    *aborted = true;
-    return 1;
+      context_.services.ShowMessage(TableText(text_id::kConfirmDelete), MessageButtons::kYesNo) !=
+          Answer::kYes) {
+    result.aborted = true;
+    result.none_done = true;
+    return result;
   }
   date_picture_ = context_.services.ShortDatePicture();
   time_picture_ = context_.services.TimePicture();
@@ -199,7 +201,7 @@ int Batch::Run(bool* aborted) {
   for (std::size_t i = 0; i < items_.size(); ++i) {
     if (progress) progress->SetPosition(100 * static_cast<std::int64_t>(i));
     if (progress_cancelled_ || !RunItem(items_[i])) {
-      *aborted = true;
+      result.aborted = true;
       break;
     }
   }
@@ -207,7 +209,8 @@ int Batch::Run(bool* aborted) {
   if (!errors_.empty() && (!(request_.flags & file_op::kNoConfirmation) || !log_)) {
     ShowErrorList(errors_);
   }
-  return files_done_ == 0 ? 1 : 0;
+  result.none_done = files_done_ == 0;
+  return result;
 }
 
 // One item; false when the user cancelled.
@@ -420,8 +423,7 @@ FileOperationResult RunFileOperation(const FileOperationRequest& request, Report
     return result;
   }
   Batch batch(request, log, context);
-  result.none_done = batch.Run(&result.aborted) != 0;
-  return result;
+  return batch.Run();
 }
 
 }  // namespace tsl

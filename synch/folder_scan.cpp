@@ -174,7 +174,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   list->clear();
   if (folder.empty()) return false;
   const SynchSettings& s = context.settings;
-  bool filters = FiltersApply(s), subfolders = s.search_subfolders != 0;
+  bool filters = FiltersApply(s), subfolders = s.search_subfolders;
   LocalTimeConverter local;
   WalkOptions options = ScanWalkOptions(subfolders, context.skip_folder);
   options.selector = &context.selector;
