@@ -14,7 +14,7 @@ namespace tsl {
 class ScriptDriver {
  public:
   explicit ScriptDriver(ScriptPaths paths)
-      : paths_(std::move(paths)), synch_job_(synch_services_) {}
+      : paths_(std::move(paths)), synch_job_(job_services_) {}
 
   /// Runs the jobs. True when every named script could be read.
   bool Run();
@@ -29,7 +29,7 @@ class ScriptDriver {
 
   ScriptPaths paths_;
   // The synchronization job's state (settings, folder lists, columns) lives for the whole run.
-  SystemJobServices synch_services_;
+  SystemJobServices job_services_;
   SynchJob synch_job_;
 };
 

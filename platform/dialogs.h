@@ -1,5 +1,5 @@
 // The system's own way of showing a message or a question: Windows windows, or on Linux the
-// terminal. Scripted answers and the transcript are handled above this layer (app/messages.h).
+// terminal. Scripted answers and the transcript are handled above this layer (services/messages.h).
 #pragma once
 
 #include <string>
