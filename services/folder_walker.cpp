@@ -66,9 +66,18 @@ void FolderWalker::Open(const DirEntry* entry) {
     error_ = Files().ListFolder(path_, &frame.entries);
   }
   if (error_.failed()) frame.entries.clear();
-  if (feeding_ && !feeding_->Hand(path_, frame.entries, error_)) {
-    stack_.clear();  // the helper is told to stop
-    return;
+  if (feeding_) {
+    // The helper hands the whole listing over and goes on with the folders alone: only they
+    // lead it on, and copying every file's entry would double the work of each listing.
+    std::vector<DirEntry> folders;
+    for (const DirEntry& listed : frame.entries) {
+      if (listed.is_folder()) folders.push_back(listed);
+    }
+    if (!feeding_->Hand(path_, std::move(frame.entries), error_)) {
+      stack_.clear();  // the helper is told to stop
+      return;
+    }
+    frame.entries = std::move(folders);
   }
   stack_.push_back(std::move(frame));
   step_ = WalkStep::kFolder;
@@ -162,7 +171,7 @@ WalkAhead::~WalkAhead() {
 }
 
 // The same walk as the one it runs ahead of; each listing is handed over as soon as it is
-// taken, and the walk goes on from its own copy of the entries.
+// taken, and the walk goes on from its own copy of the folders among the entries.
 void WalkAhead::Walk(std::string root, WalkOptions options) {
   FolderWalker walker(root, std::move(options));
   walker.feeding_ = this;
@@ -173,11 +182,11 @@ void WalkAhead::Walk(std::string root, WalkOptions options) {
   shared_->changed.notify_one();
 }
 
-bool WalkAhead::Hand(const std::string& folder, const std::vector<DirEntry>& entries,
+bool WalkAhead::Hand(const std::string& folder, std::vector<DirEntry> entries,
                      const SysError& error) {
   Shared& shared = *shared_;
   if (shared.stop) return false;
-  Shared::Listing listing{folder, entries, error};
+  Shared::Listing listing{folder, std::move(entries), error};
   std::lock_guard<std::mutex> lock(shared.mutex);
   shared.listings.push_back(std::move(listing));
   shared.changed.notify_one();

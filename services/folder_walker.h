@@ -131,7 +131,7 @@ class WalkAhead {
   struct Shared;
   void Walk(std::string root, WalkOptions options);
   // Hands one listing over; false when the helper is to stop.
-  bool Hand(const std::string& folder, const std::vector<DirEntry>& entries,
+  bool Hand(const std::string& folder, std::vector<DirEntry> entries,
             const SysError& error);
   std::shared_ptr<Shared> shared_;
   std::thread thread_;

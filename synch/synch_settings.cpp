@@ -14,21 +14,15 @@
 namespace tsl {
 namespace {
 
-using IntField = std::int32_t SynchSettings::*;
-using TextField = std::string SynchSettings::*;
-
-struct IntKey {
+// A key of a section and the setting it fills.
+template <typename Value>
+struct Key {
   const char* key;
-  IntField field;
+  Value SynchSettings::*field;
 };
-struct SwitchKey {
-  const char* key;
-  bool SynchSettings::*field;
-};
-struct TextKey {
-  const char* key;
-  TextField field;
-};
+using IntKey = Key<std::int32_t>;
+using SwitchKey = Key<bool>;
+using TextKey = Key<std::string>;
 
 const IntKey kActionInts[] = {
     {"Operation", &SynchSettings::operation},
@@ -104,23 +98,25 @@ const TextKey kOptionsTexts[] = {
     {"Output Columns", &SynchSettings::output_columns},
 };
 
-void ReadInts(const ScriptSection& section, const IntKey* begin, const IntKey* end,
-              SynchSettings* settings) {
-  for (const IntKey* k = begin; k != end; ++k) section.GetInt(k->key, &(settings->*(k->field)));
+bool ReadValue(const ScriptSection& section, const char* key, std::int32_t* value) {
+  return section.GetInt(key, value);
 }
-
+bool ReadValue(const ScriptSection& section, const char* key, std::string* value) {
+  return section.GetString(key, value);
+}
 // A switch is on when its number (read as a 32-bit integer) is not 0.
-void ReadSwitches(const ScriptSection& section, const SwitchKey* begin, const SwitchKey* end,
-                  SynchSettings* settings) {
-  for (const SwitchKey* k = begin; k != end; ++k) {
-    std::int32_t value = 0;
-    if (section.GetInt(k->key, &value)) settings->*(k->field) = value != 0;
-  }
+bool ReadValue(const ScriptSection& section, const char* key, bool* value) {
+  std::int32_t number = 0;
+  if (!section.GetInt(key, &number)) return false;
+  *value = number != 0;
+  return true;
 }
 
-void ReadTexts(const ScriptSection& section, const TextKey* begin, const TextKey* end,
-               SynchSettings* settings) {
-  for (const TextKey* k = begin; k != end; ++k) section.GetString(k->key, &(settings->*(k->field)));
+// Each key present in the section sets its setting; the others are left as they are.
+template <typename Value, std::size_t kCount>
+void ReadKeys(const ScriptSection& section, const Key<Value> (&keys)[kCount],
+              SynchSettings* settings) {
+  for (const Key<Value>& k : keys) ReadValue(section, k.key, &(settings->*(k.field)));
 }
 
 // A number of seconds: whole, not negative, and small enough for the time arithmetic. Anything
@@ -177,10 +173,10 @@ std::string Decoded(const SettingsReaders& readers, const std::string& text) {
 
 void ReadOptionsSection(const ScriptSection& section, const SettingsReaders& readers,
                         SynchSettings* settings) {
-  ReadInts(section, std::begin(kOptionsInts), std::end(kOptionsInts), settings);
-  ReadSwitches(section, std::begin(kOptionsSwitches), std::end(kOptionsSwitches), settings);
+  ReadKeys(section, kOptionsInts, settings);
+  ReadKeys(section, kOptionsSwitches, settings);
   ReadPrecision(section, settings);
-  ReadTexts(section, std::begin(kOptionsTexts), std::end(kOptionsTexts), settings);
+  ReadKeys(section, kOptionsTexts, settings);
   section.GetInt64("Filter Min Size", &settings->min_size);
   section.GetInt64("Filter Max Size", &settings->max_size);
   ReadDate(section, "Filter Min Date", false, readers, &settings->min_date);
@@ -242,10 +238,10 @@ std::optional<int> SynchOptionCode(const std::string& value) {
 
 void ReadActionSection(const ScriptSection& section, const SettingsReaders& readers,
                        SynchSettings* settings) {
-  ReadInts(section, std::begin(kActionInts), std::end(kActionInts), settings);
-  ReadSwitches(section, std::begin(kActionSwitches), std::end(kActionSwitches), settings);
+  ReadKeys(section, kActionInts, settings);
+  ReadKeys(section, kActionSwitches, settings);
   ReadPrecision(section, settings);
-  ReadTexts(section, std::begin(kActionTexts), std::end(kActionTexts), settings);
+  ReadKeys(section, kActionTexts, settings);
   constexpr const char* kOffsetKey = "Add Seconds To Second Dir";
   if (std::string text; section.GetString(kOffsetKey, &text)) {
     std::optional<std::int64_t> offset = SecondsValue(text);

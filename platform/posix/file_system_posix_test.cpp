@@ -14,6 +14,8 @@
 namespace tsl {
 namespace {
 
+using testing::SortedListing;
+
 // A full disk that the buffered writer only meets when it flushes: the failure must reach Close.
 TEST(PosixFileSystemTest, FullDiskIsReportedAtClose) {
   std::unique_ptr<WritableFile> file;
@@ -64,14 +66,6 @@ TEST(PosixFileSystemTest, ListingFollowsLinksAndSkipsBrokenOnes) {
   ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "lonely/broken").c_str()), 0);
   EXPECT_TRUE(RealFileSystem().ListFolder(dir / "lonely", &entries).ok());
   EXPECT_TRUE(entries.empty());
-}
-
-std::vector<DirEntry> SortedListing(const std::string& folder) {
-  std::vector<DirEntry> entries;
-  EXPECT_TRUE(RealFileSystem().ListFolder(folder, &entries).ok()) << folder;
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-  return entries;
 }
 
 // Pipes, sockets and devices, and links to them, are marked special, in listings and for one

@@ -17,6 +17,8 @@
 namespace tsl {
 namespace {
 
+using testing::SortedListing;
+
 using testing::ScopedTempDir;
 using testing::WriteFile;
 
@@ -55,14 +57,6 @@ bool MakeUnixLink(const std::string& target, const std::string& link) {
     Sleep(10);
   }
   return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::vector<DirEntry> SortedListing(const std::string& folder) {
-  std::vector<DirEntry> entries;
-  EXPECT_TRUE(RealFileSystem().ListFolder(folder, &entries).ok()) << folder;
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-  return entries;
 }
 
 TEST(Win32FileSystemTest, UnixLinksUnderWine) {

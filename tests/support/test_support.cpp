@@ -129,6 +129,14 @@ std::vector<std::string> Names(const std::string& folder) {
   return names;
 }
 
+std::vector<DirEntry> SortedListing(const std::string& folder) {
+  std::vector<DirEntry> entries;
+  EXPECT_TRUE(RealFileSystem().ListFolder(folder, &entries).ok()) << folder;
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
 FileTree ReadTree(const std::string& folder) {
   FileTree tree;
   std::vector<std::string> pending{""};

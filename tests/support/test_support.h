@@ -86,6 +86,8 @@ FileTree ReadTree(const std::string& folder);
 
 /// The names in a folder, sorted.
 std::vector<std::string> Names(const std::string& folder);
+/// A folder's listing (which must succeed), sorted by name.
+std::vector<DirEntry> SortedListing(const std::string& folder);
 
 /// Deletes a folder and everything in it.
 void RemoveTree(const std::string& path);
