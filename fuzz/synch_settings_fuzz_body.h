@@ -19,7 +19,7 @@
 #include "script/escapes.h"
 #include "script/script_file.h"
 #include "synch/columns.h"
-#include "synch/date_value.h"
+#include "services/date_value.h"
 #include "synch/synch_settings.h"
 
 namespace tsl::fuzzing {

@@ -8,45 +8,24 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
+#include "services/file_filter.h"
 #include "services/text_format.h"
 
 namespace tsl {
 namespace {
 
 constexpr FileTime kQuarterHour = 15LL * 60 * 10000000;
-constexpr std::uint32_t kFilterBits =
-    attr::kReadOnly | attr::kHidden | attr::kSystem | attr::kDirectory | attr::kArchive;  // 55
-
-// Whether a value lies outside the range of the normal filters (a limit of 0 is not set).
-bool RejectedByRange(std::int64_t value, std::int64_t minimum, std::int64_t maximum,
-                     bool reversed) {
-  if (!reversed) {
-    return (minimum != 0 && value < minimum) || (maximum != 0 && value > maximum);
-  }
-  if (minimum != 0) return value > minimum && (maximum == 0 || value < maximum);
-  return maximum != 0 && value < maximum;
-}
-
-bool RejectedByAttributes(std::uint32_t attributes, const SynchSettings& s) {
-  std::uint32_t ignored = static_cast<std::uint32_t>(s.ignored_attributes);
-  if ((ignored & kFilterBits) == kFilterBits) return false;
-  std::uint32_t a = attributes & ~ignored & kFilterBits;
-  std::uint32_t skip = static_cast<std::uint32_t>(s.skip_attributes);
-  switch (s.reverse_filters) {
-    case 1:
-      return a != skip;
-    case 2:
-      return (a & skip) != 0;
-    case 3:
-      return (a & skip) == 0;
-    default:
-      return a == skip;
-  }
-}
-
-bool FiltersApply(const SynchSettings& s) {
-  return s.min_date != 0 || s.max_date != 0 || s.min_size != 0 || s.max_size != 0 ||
-         s.ignored_attributes != 55;
+// The script's filter in the form both jobs share.
+FileFilter FilterOf(const SynchSettings& s) {
+  FileFilter filter;
+  filter.min_date = s.min_date;
+  filter.max_date = s.max_date;
+  filter.min_size = s.min_size;
+  filter.max_size = s.max_size;
+  filter.reverse = s.reverse_filters;
+  filter.skip_attributes = s.skip_attributes;
+  filter.ignored_attributes = s.ignored_attributes;
+  return filter;
 }
 
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
@@ -162,11 +141,7 @@ FileTime LocalTimeConverter::ToLocal(FileTime utc) {
 
 bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
                    const SynchSettings& s) {
-  bool reversed = s.reverse_filters != 0;
-  if (RejectedByRange(modified_utc, s.min_date, s.max_date, reversed)) return false;
-  std::int64_t signed_size = static_cast<std::int64_t>(size);
-  if (RejectedByRange(signed_size, s.min_size, s.max_size, reversed)) return false;
-  return !RejectedByAttributes(attributes, s);
+  return FilterOf(s).Passes(modified_utc, size, attributes);
 }
 
 bool ScanSide(const std::string& folder, const ScanContext& context,
@@ -174,7 +149,8 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
   list->clear();
   if (folder.empty()) return false;
   const SynchSettings& s = context.settings;
-  bool filters = FiltersApply(s), subfolders = s.search_subfolders;
+  const FileFilter filter = FilterOf(s);
+  bool filters = filter.Applies(), subfolders = s.search_subfolders;
   LocalTimeConverter local;
   WalkOptions options = ScanWalkOptions(subfolders, context.skip_folder);
   options.selector = &context.selector;
@@ -212,7 +188,7 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
         break;
     }
     const DirEntry& entry = *walker.entry();
-    if (filters && !PassesFilters(entry.modified, entry.size, entry.attributes, s)) continue;
+    if (filters && !filter.Passes(entry.modified, entry.size, entry.attributes)) continue;
     FileRecord record = MakeRecord(path, walker.root_length(), entry, local);
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));

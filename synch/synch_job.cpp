@@ -4,7 +4,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
-#include "synch/date_value.h"
+#include "services/date_value.h"
 #include "synch/folder_scan.h"
 #include "synch/operation_choice.h"
 #include "synch/operations.h"
@@ -43,36 +43,7 @@ EscapeCoding SynchJob::Coding() {
 }
 
 std::optional<FileTime> SynchJob::ReadDate(const std::string& text, bool end_of_day) {
-  DateConventions conventions;
-  conventions.picture = services_.ShortDatePicture();
-  for (int m = 1; m <= 12; ++m) {
-    conventions.months[m - 1] = services_.MonthName(m, false);
-    conventions.month_abbreviations[m - 1] = services_.MonthName(m, true);
-  }
-  for (int d = 0; d < 7; ++d) {
-    conventions.days[d] = services_.DayName(d, false);
-    conventions.day_abbreviations[d] = services_.DayName(d, true);
-  }
-  conventions.current_year = LocalNow().year;
-  ParsedDate parsed = ParseDateText(text, conventions);
-  if (!parsed.date) {
-    services_.ShowMessage(TableText(parsed.error_text_id));
-    return std::nullopt;
-  }
-  CalendarTime date = *parsed.date;
-  if (end_of_day) {
-    date.hour = 23;
-    date.minute = 59;
-    date.second = 59;
-  }
-  // The date reader takes years up to 30848, the file time scale ends in 30827: a year between
-  // them would drop the filter without a word.
-  std::optional<FileTime> local = FromCalendar(date);
-  if (!local) {
-    services_.ShowMessage(TableText(text_id::kInvalidYear));
-    return std::nullopt;
-  }
-  return LocalToUtc(*local);
+  return ReadScriptDate(services_, text, end_of_day);
 }
 
 // Loads a script; false when it cannot be read (after saying why) or is empty, with `*unreadable`

@@ -1,8 +1,9 @@
 // Reading a date by the user's short date picture, and the checks of its parts.
-#include "synch/date_value.h"
+#include "services/date_value.h"
 
 #include "platform/code_page.h"
 #include "resources/string_table.h"
+#include "services/job_services.h"
 
 namespace tsl {
 namespace {
@@ -143,6 +144,40 @@ ParsedDate ParseDateText(std::string_view text, const DateConventions& conventio
   date.month = month;
   date.day = day;
   return ParsedDate{date, 0};
+}
+
+std::optional<FileTime> ReadScriptDate(JobServices& services, const std::string& text,
+                                       bool end_of_day) {
+  DateConventions conventions;
+  conventions.picture = services.ShortDatePicture();
+  for (int m = 1; m <= 12; ++m) {
+    conventions.months[m - 1] = services.MonthName(m, false);
+    conventions.month_abbreviations[m - 1] = services.MonthName(m, true);
+  }
+  for (int d = 0; d < 7; ++d) {
+    conventions.days[d] = services.DayName(d, false);
+    conventions.day_abbreviations[d] = services.DayName(d, true);
+  }
+  conventions.current_year = services.LocalNow().year;
+  ParsedDate parsed = ParseDateText(text, conventions);
+  if (!parsed.date) {
+    services.ShowMessage(TableText(parsed.error_text_id));
+    return std::nullopt;
+  }
+  CalendarTime date = *parsed.date;
+  if (end_of_day) {
+    date.hour = 23;
+    date.minute = 59;
+    date.second = 59;
+  }
+  // The date reader takes years up to 30848, the file time scale ends in 30827: a year between
+  // them would drop the filter without a word.
+  std::optional<FileTime> local = FromCalendar(date);
+  if (!local) {
+    services.ShowMessage(TableText(text_id::kInvalidYear));
+    return std::nullopt;
+  }
+  return LocalToUtc(*local);
 }
 
 }  // namespace tsl

@@ -1,4 +1,5 @@
-// Date values of synchronization scripts, written in the user's short date format.
+// Date values of scripts (the date filters of the synchronization and file replace scripts),
+// written in the user's short date format.
 #pragma once
 
 #include <array>
@@ -6,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/locale.h"
 
 namespace tsl {
@@ -30,5 +32,13 @@ struct ParsedDate {
 /// picture character literally. Then checks month, day, year (two-digit years within 51 years
 /// of the current year; 1601..30848) and February days.
 ParsedDate ParseDateText(std::string_view text, const DateConventions& conventions);
+
+class JobServices;
+
+/// A script's date value read with the user's conventions, as a UTC file time: midnight of that
+/// local day, or 23:59:59 with `end_of_day`. A text that is no valid date gives nothing after a
+/// message that says why.
+std::optional<FileTime> ReadScriptDate(JobServices& services, const std::string& text,
+                                       bool end_of_day);
 
 }  // namespace tsl

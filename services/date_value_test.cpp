@@ -1,4 +1,4 @@
-#include "synch/date_value.h"
+#include "services/date_value.h"
 
 #include <gtest/gtest.h>
 
