@@ -1,10 +1,12 @@
 // The order of the jobs and what each job needs from its script.
 //
-// The synchronization job runs in full (SynchJob). The other jobs' own work arrives subsystem by
-// subsystem; until a job is built, its entry point reads its script (so that a missing or
-// unreadable script is reported) and does nothing more.
+// The synchronization and file replace jobs run in full. The shortcut and registry jobs' own
+// work is still to come: their entry points read the script (so that a missing or unreadable
+// script is reported) and do nothing more.
 #include "app/script_driver.h"
 
+#include "filereplace/file_replace_script.h"
+#include "filereplace/search_engine.h"
 #include "services/messages.h"
 #include "platform/file_system.h"
 #include "registry/reg_file_reader.h"
@@ -53,13 +55,28 @@ bool ScriptDriver::RunRegistryJob() {
   return ReadScript(paths_.registry);
 }
 
+// The file replace script, then the scripts it chains, each run by the same engine. A chained
+// script without options runs with those in force before it, but never writes backups into the
+// folder the main script named: that folder is the main script's until the chain has run.
 bool ScriptDriver::RunFileReplaceJob() {
-  std::string content;
-  if (Files().ReadWholeFile(paths_.file_replace, &content).failed()) {
-    ShowMessage("Cannot read script file\n" + paths_.file_replace);
-    return false;
+  FileReplaceEngine engine(job_services_);
+  FileReplaceScript script;
+  if (!script.Load(paths_.file_replace, job_services_)) return false;
+  if (!script.entries().empty()) engine.Run(script);
+  const std::vector<std::string> chained = script.chained_scripts();
+  if (chained.empty()) return true;
+  bool all_read = true;
+  std::string backup_path = std::move(engine.options().backup_path);
+  engine.options().backup_path.clear();
+  for (const std::string& path : chained) {
+    if (!script.Load(path, job_services_)) {
+      all_read = false;
+      continue;
+    }
+    engine.Run(script);
   }
-  return true;
+  engine.options().backup_path = std::move(backup_path);
+  return all_read;
 }
 
 }  // namespace tsl

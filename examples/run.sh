@@ -23,9 +23,10 @@ run() {  # run DESCRIPTION ARGUMENT
 
 echo "TslRun reads the scripts named by its argument and runs their jobs in a fixed order:"
 echo "synchronization, shortcuts, registry, file replace. The synchronization job compares two"
-echo "folders and writes a report, or updates and synchronizes them and logs every file; the"
-echo "other jobs' own work arrives job by job (their scripts are read and the ones that cannot be"
-echo "read are reported)."
+echo "folders and writes a report, or updates and synchronizes them and logs every file. The file"
+echo "replace job searches files and writes its results (replacing arrives next). The shortcut"
+echo "and registry jobs' own work arrives job by job (their scripts are read and the ones that"
+echo "cannot be read are reported)."
 echo
 
 # Lays out the two small folders of examples/synch in a folder of the temporary folder, with
@@ -68,6 +69,23 @@ echo "    synchronize-log.txt:"
 sed -e 's/\r$//' -e "s|$demo/||g" -e 's/^/      /' "$demo/synchronize-log.txt"
 echo "    the folders afterwards:"
 (cd "$demo" && find left right -type f | sort | sed 's/^/      /')
+echo
+
+# The file replace job searching examples/filereplace (a Windows-1252 text, a UTF-16 letter in
+# a subfolder, a binary file), then the HTML script it chains.
+search="$work/search"
+mkdir -p "$search"
+cp -R "$here/filereplace" "$here/scripts/search.txt" "$here/scripts/search-html.txt" "$search/"
+echo "--- The file replace script examples/scripts/search.txt on examples/filereplace"
+echo "    TslRun \"|||search.txt\""
+: >"$TESSALINE_TRANSCRIPT"
+(cd "$search" && "$tslrun" "|||search.txt")
+echo "    exit status $?"
+sed 's/^/    /' "$TESSALINE_TRANSCRIPT"
+for results in search-results.txt search-results.html; do
+  echo "    $results (the first line is the date and time of the run):"
+  sed -e 's/\r$//' -e "s|$search/||g" -e 's/^/      /' "$search/$results"
+done
 echo
 run "All four scripts, in the fixed job order" "sync.ini|links.ini|regfix.ini|text.txt"
 run "A .REG file in the registry slot is taken as a registry file" "||import.reg|"

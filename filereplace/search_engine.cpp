@@ -1,0 +1,478 @@
+#include "filereplace/search_engine.h"
+
+#include <algorithm>
+
+#include "filereplace/entry_preparation.h"
+#include "filereplace/expression.h"
+#include "filereplace/file_list.h"
+#include "filereplace/result_output.h"
+#include "pattern/text_finder.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
+#include "services/job_services.h"
+#include "services/settings.h"
+
+namespace tsl {
+namespace {
+
+constexpr std::int64_t kDetectionBytes = 1024;
+
+bool IsWordByte(unsigned char c) { return c == '_' || cp::IsAlphaNumeric(c); }
+
+std::string Utf16Bytes(std::string_view ansi) {
+  std::u16string wide = cp::ToUtf16(ansi);
+  std::string bytes;
+  bytes.reserve(wide.size() * 2);
+  for (char16_t unit : wide) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string NarrowUtf16(std::string_view bytes) {
+  std::u16string wide;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                  static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return cp::FromUtf16(wide);
+}
+
+// A run that only searches: every replace text just repeats the found text.
+bool OnlySearches(const std::vector<SearchEntry>& entries) {
+  return std::all_of(entries.begin(), entries.end(), [](const SearchEntry& e) {
+    return cp::EqualsIgnoreCase(e.replace_text, kFoundVariable);
+  });
+}
+
+std::string SearchedLine(std::int64_t files, std::int64_t hits, std::int64_t files_with_hits) {
+  return "Searched " + std::to_string(files) + " file(s), found " + std::to_string(hits) +
+         " occurrences in " + std::to_string(files_with_hits) + " file(s)";
+}
+
+// The text an entry is known by in the results: as written, or its binary block.
+const std::string& EntryText(const SearchEntry& entry) {
+  if (!entry.saved_search_text.empty()) return entry.saved_search_text;
+  return entry.search_text == kBinaryModeText ? entry.binary_search_text : entry.search_text;
+}
+
+ResultHeader HeaderFor(const FileReplaceScript& script, const FileReplaceOptions& options) {
+  const SearchEntry& first = script.entries().front();
+  ResultHeader header;
+  header.search = first.search_text == kBinaryModeText ? first.binary_search_text : first.search_text;
+  header.replace =
+      first.replace_text == kBinaryModeText ? first.binary_replace_text : first.replace_text;
+  header.folder = script.paths()[0];
+  header.mask = script.paths()[1];
+  if (options.search_subfolders) header.options.push_back("Search Subdirectories");
+  if (first.case_sensitive) header.options.push_back("Case Sensitive");
+  if (first.whole_word) header.options.push_back("Whole Word Match");
+  if (first.regular_expression) header.options.push_back("Regular Expression");
+  if (first.ignore_whitespace) header.options.push_back("Ignore Whitespace");
+  return header;
+}
+
+}  // namespace
+
+// Where the scan of one entry over one file stands.
+struct FileReplaceEngine::FileScan {
+  const FileListEntry* file = nullptr;
+  VariableFile variables;
+  std::string search;   // the text looked for in this file (UTF-16 bytes in a UTF-16 file)
+  std::string replace;  // the plain entry's replacement with the file's variables filled in
+  SearchPattern* pattern = nullptr;
+  bool utf16 = false;
+  bool binary = false;
+
+  const char* chunk = nullptr;
+  std::int64_t length = 0;  // of the chunk
+  std::int64_t base = 0;    // file offset of chunk[0]
+  bool ends_file = false;
+  // Occurrences starting at or after `limit` are left to the next chunk, which reads them again.
+  std::int64_t limit = 0;
+  std::int64_t resume = 0;  // file offset after the last occurrence
+  // The bytes just before the chunk, for a whole-word test at its start (0: none).
+  unsigned char before[2] = {0, 0};
+
+  std::int64_t counted_to = 0;  // file offset up to which line breaks are counted
+  std::int64_t line_count = 0;
+  std::int64_t last_break = 0;
+  std::int64_t hits = 0;
+  bool stop = false;
+
+  // Counts the line breaks up to chunk position `to`.
+  void CountLinesTo(std::int64_t to) {
+    if (binary || base + to <= counted_to) return;
+    CountLineBreaks(chunk, length, counted_to - base, to, base, utf16, ends_file, &last_break,
+                    &line_count);
+    counted_to = base + to;
+  }
+};
+
+FileReplaceEngine::FileReplaceEngine(JobServices& services)
+    : services_(services), results_(std::make_unique<ResultOutput>(services)) {}
+
+FileReplaceEngine::~FileReplaceEngine() = default;
+
+void FileReplaceEngine::Run(FileReplaceScript& script) {
+  std::vector<SearchEntry>& entries = script.entries();
+  const std::vector<std::string>& pairs = script.paths();
+  if (entries.empty() || pairs.size() < 2) return;
+  cancel_ = false;
+  totals_ = Totals{};
+  bytes_read_ = 0;
+  for (SearchEntry& entry : entries) {
+    entry.file_hits = entry.file_replacements = 0;
+    entry.total_hits = entry.total_replacements = entry.files_with_hits = 0;
+  }
+
+  if (const FileReplaceOptions* options = script.options()) {
+    options_ = *options;
+    repetition_bound_ = options_.max_reg_expr;
+  }
+  replace_run_ = !OnlySearches(entries);
+  expression_.reset();
+  if (!script.expression().empty()) {
+    ParsedExpression parsed = ParseExpression(script.expression());
+    if (parsed.error.empty()) expression_ = std::move(parsed.tree);
+  }
+
+  FileList files(services_);
+  FileListOptions list_options;
+  list_options.subfolders = options_.search_subfolders;
+  list_options.filter = &options_.filter;
+  list_options.sort_key = options_.sort_file_names;
+  list_options.ascending = options_.sort_ascending;
+  list_options.cancel = &cancel_;
+  files.Build(pairs, list_options, nullptr);
+  if (cancel_) return;
+
+  results_ = std::make_unique<ResultOutput>(services_);
+  results_->Open(options_.output_file, options_.append_to_output_file, options_.before_hit,
+                 options_.after_hit);
+  if (pairs.size() == 2) results_->WriteHeader(HeaderFor(script, options_));
+  for (const std::string& note : files.notes()) results_->AddLine(note);
+
+  PatternOptions pattern_options;
+  pattern_options.repetition_bound = repetition_bound_;
+  pattern_options.operator_order = ConfiguredOperatorOrder();
+  for (SearchEntry& entry : entries) {
+    if (!PrepareEntry(entry, pattern_options, services_)) {
+      FinishRun(entries, /*prepared=*/false);
+      return;
+    }
+  }
+  // Replacing is not built yet: a replace run searches and counts occurrences, so its
+  // expression decides on what was found.
+  if (expression_) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      BindVariable(*expression_, static_cast<int>(k + 1), &entries[k].file_hits);
+    }
+  }
+  hold_lines_ = expression_ != nullptr;
+
+  std::int64_t total_bytes = 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    total_bytes += static_cast<std::int64_t>(files[i].size);
+  }
+  total_bytes *= static_cast<std::int64_t>(entries.size());
+  if (options_.show_progress_dialog) {
+    progress_ = services_.OpenProgress(total_bytes, &cancel_, "");
+  }
+  buffer_.resize(static_cast<std::size_t>(kChunkBytes) + 2);
+
+  for (std::size_t i = 0; i < files.size() && !cancel_; ++i) {
+    if (progress_) {
+      std::int64_t left = static_cast<std::int64_t>(files.size() - i);
+      std::int64_t done = static_cast<std::int64_t>(i) * 100 / static_cast<std::int64_t>(files.size());
+      progress_->SetText(std::to_string(left) + " files to process (" + std::to_string(done) +
+                         "% done) - " + files[i].path);
+    }
+    SearchFile(entries, files[i]);
+  }
+  FinishRun(entries, /*prepared=*/true);
+}
+
+void FileReplaceEngine::Line(std::string line) {
+  if (hold_lines_) {
+    held_lines_.push_back(std::move(line));
+  } else {
+    results_->AddLine(line);
+  }
+}
+
+void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const FileListEntry& file) {
+  std::string date_line;
+  if (options_.show_file_date_and_size) {
+    date_line = DateLine(file.modified == 0 ? 0 : UtcToLocal(file.modified), file.size, services_);
+  }
+  results_->BeginFile(file.path, date_line);
+  held_lines_.clear();
+
+  std::int64_t file_hits = 0;
+  bool failed = false;
+  for (SearchEntry& entry : entries) {
+    entry.file_hits = 0;
+    entry.file_replacements = 0;
+  }
+  for (SearchEntry& entry : entries) {
+    if (cancel_) break;
+    std::int64_t hits = SearchEntryInFile(entry, file);
+    if (hits < 0) {
+      failed = true;
+      break;
+    }
+    entry.file_hits = hits;
+    file_hits += hits;
+  }
+  bool counts = !failed && (!expression_ || Evaluate(*expression_) != 0);
+  if (!counts) {
+    file_hits = 0;
+    // A file the expression turns down shows none of its occurrences.
+    if (!failed) held_lines_.clear();
+  }
+  if (counts) {
+    for (SearchEntry& entry : entries) {
+      entry.total_hits += entry.file_hits;
+      if (entry.file_hits > 0) ++entry.files_with_hits;
+    }
+  }
+  ++totals_.files;
+  totals_.hits += file_hits;
+  if (file_hits > 0) ++totals_.files_with_hits;
+
+  if (hold_lines_) {
+    for (const std::string& line : held_lines_) results_->AddLine(line);
+    held_lines_.clear();
+  }
+  if (failed) return;
+  if (file_hits > 0 && options_.display_file_stats) {
+    results_->AddLine(MessageLine("Found " + std::to_string(file_hits) + " occurrences."));
+  } else if (file_hits == 0 && options_.show_files_without_hits) {
+    results_->AddLine(MessageLine("No occurrences found!"));
+  }
+}
+
+std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const FileListEntry& file) {
+  PathStyle style = NativePathStyle();
+  FileScan scan;
+  scan.file = &file;
+  scan.variables = VariableFile{file.path, true, file.modified, file.size};
+  if (entry.regular_expression) {
+    scan.pattern = entry.matcher.get();
+  } else {
+    scan.search = ExpandVariables(entry.search_text, scan.variables, services_);
+    scan.replace = ExpandVariables(entry.replace_text, scan.variables, services_);
+  }
+
+  std::unique_ptr<ReadableFile> input;
+  if (Files().OpenForReading(file.path, &input).failed()) {
+    // The message text, a space and the file's name.
+    Line("Error opening  " + NamePart(file.path, style));
+    return -1;
+  }
+  const std::int64_t file_size = static_cast<std::int64_t>(input->Size());
+  char* buffer = buffer_.data();
+  bool first = true;
+  while (!cancel_) {
+    if (scan.base > 0 && input->Seek(static_cast<std::uint64_t>(scan.base)).failed()) {
+      Line("Error seeking in file " + NamePart(file.path, style));
+      return -1;
+    }
+    std::size_t got = 0;
+    std::size_t want = static_cast<std::size_t>(kChunkBytes);
+    while (got < want) {
+      std::size_t part = 0;
+      if (input->Read(buffer + got, want - got, &part).failed()) {
+        Line("Error reading file " + NamePart(file.path, style));
+        return -1;
+      }
+      if (part == 0) break;
+      got += part;
+    }
+    buffer[got] = 0;
+    buffer[got + 1] = 0;
+    scan.chunk = buffer;
+    scan.length = static_cast<std::int64_t>(got);
+    scan.ends_file = scan.length < kChunkBytes || scan.base + scan.length >= file_size;
+    bytes_read_ += scan.length;
+    if (progress_) progress_->SetPosition(bytes_read_);
+
+    if (first) {
+      first = false;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+      scan.utf16 = scan.length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+      for (std::int64_t i = 0; i < std::min(scan.length, kDetectionBytes); ++i) {
+        if (bytes[i] >= 9) continue;
+        scan.binary = !(bytes[i] == 0 && scan.utf16);
+        break;
+      }
+      if (scan.binary) scan.utf16 = false;
+      if (scan.utf16) {
+        if (entry.regular_expression) {
+          if (!entry.wide_matcher) {
+            entry.wide_matcher = std::make_unique<SearchPattern>(
+                entry.search_text, entry.replace_text, PatternSyntax::kRegex, entry.matcher->options());
+            entry.wide_matcher->Widen();
+          }
+          scan.pattern = entry.wide_matcher.get();
+        } else {
+          scan.search = Utf16Bytes(scan.search);
+        }
+      }
+      if (scan.pattern) scan.pattern->ResetPerFile(false);
+    }
+
+    if (!ScanChunk(entry, scan)) break;
+    scan.CountLinesTo(scan.limit);
+    if (scan.ends_file || scan.stop) break;
+    // The next chunk starts where this one's occurrences were left to it.
+    scan.before[0] = static_cast<unsigned char>(buffer[scan.limit - 1]);
+    scan.before[1] = scan.limit >= 2 ? static_cast<unsigned char>(buffer[scan.limit - 2]) : 0;
+    scan.base += scan.limit;
+  }
+  return scan.hits;
+}
+
+bool FileReplaceEngine::ScanChunk(SearchEntry& entry, FileScan& scan) {
+  // How far back the next chunk starts, so that an occurrence crossing this chunk's end is
+  // found whole in the next one (and one byte more for the whole-word test after it).
+  std::int64_t overlap = 0;
+  if (!scan.ends_file) {
+    if (scan.pattern) {
+      overlap = scan.pattern->SpanEstimate();
+    } else {
+      overlap = static_cast<std::int64_t>(scan.search.size()) - (entry.whole_word ? 0 : 1);
+    }
+    overlap = std::clamp<std::int64_t>(overlap, 0, scan.length / 2);
+  }
+  scan.limit = scan.length - overlap;
+  return scan.pattern ? ScanPattern(entry, scan) : ScanPlain(entry, scan);
+}
+
+bool FileReplaceEngine::ScanPlain(SearchEntry& entry, FileScan& scan) {
+  const std::int64_t length = static_cast<std::int64_t>(scan.search.size());
+  if (length == 0) return true;
+  if (!finder_ || finder_text_ != scan.search || finder_case_sensitive_ != entry.case_sensitive) {
+    finder_ = std::make_unique<TextFinder>(scan.search, entry.case_sensitive);
+    finder_text_ = scan.search;
+    finder_case_sensitive_ = entry.case_sensitive;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(scan.chunk);
+  const std::int64_t step = scan.utf16 ? 2 : 1;
+  const std::int64_t last_start = std::min(scan.limit - 1, scan.length - length);
+  std::int64_t p = std::max<std::int64_t>(0, scan.resume - scan.base);
+  while (p <= last_start && !cancel_) {
+    std::int64_t s = finder_->Find(scan.chunk, scan.length, p, last_start);
+    if (s < 0) break;
+    p = s + 1;
+    // In UTF-16 text a character starts at an even offset.
+    if (scan.utf16 && (scan.base + s) % 2 != 0) continue;
+    if (entry.whole_word) {
+      unsigned char before = 0;
+      if (s >= step) {
+        before = bytes[s - step];
+      } else if (scan.base > 0) {
+        before = scan.before[step - 1 - s];
+      }
+      if (IsWordByte(before)) continue;
+      if (s + length < scan.length && IsWordByte(bytes[s + length])) continue;
+    }
+    ReportOccurrence(entry, scan, s, length, std::string(scan.chunk + s, static_cast<std::size_t>(length)));
+    p = s + length;
+    if (scan.stop) break;
+  }
+  return true;
+}
+
+bool FileReplaceEngine::ScanPattern(SearchEntry& entry, FileScan& scan) {
+  SearchPattern& pattern = *scan.pattern;
+  const bool html = entry.html_text;
+  std::int64_t p = std::max<std::int64_t>(0, scan.resume - scan.base);
+  const std::int64_t block = scan.ends_file ? 0 : kFullBlockBytes;
+  while (p < scan.limit && !cancel_) {
+    // The matcher's own line count is not used: lines are counted up to each occurrence's start,
+    // so that breaks the matcher passes beyond it are not counted twice.
+    std::int64_t last_break = 0, line_count = 0;
+    std::int64_t end = pattern.Find(scan.chunk + p, scan.length - p, block, scan.base, p,
+                                    &last_break, &line_count);
+    if (end < 0) break;
+    std::string found = pattern.MatchedText();
+    std::int64_t length = static_cast<std::int64_t>(found.size());
+    std::int64_t s = p + end - length;
+    if (s >= scan.limit) break;
+    if (length == 0) {
+      p = std::max(p + 1, s + 1);
+      continue;
+    }
+    p = s + length;
+    if (html) {
+      std::string text = DecodeHtmlReferences(scan.utf16 ? NarrowUtf16(found) : found);
+      bool same = entry.case_sensitive ? text == entry.saved_search_text
+                                       : cp::EqualsIgnoreCase(text, entry.saved_search_text);
+      if (!same) continue;
+    }
+    ReportOccurrence(entry, scan, s, length, found);
+    if (scan.stop) break;
+  }
+  return true;
+}
+
+void FileReplaceEngine::ReportOccurrence(SearchEntry& entry, FileScan& scan, std::int64_t start,
+                                         std::int64_t length, const std::string& found) {
+  ++scan.hits;
+  scan.resume = scan.base + start + length;
+  scan.CountLinesTo(start);
+  if (options_.show_files) {
+    HitLineInput hit;
+    hit.chunk = scan.chunk;
+    hit.chunk_length = scan.length;
+    hit.offset_in_chunk = start;
+    hit.found_length = length;
+    hit.binary = scan.binary;
+    hit.utf16 = scan.utf16;
+    hit.file_offset = scan.base + start;
+    unsigned char first = static_cast<unsigned char>(scan.chunk[start]);
+    hit.line_number = scan.line_count + (first == '\r' || first == '\n' ? 2 : 1);
+    hit.max_display_chars = options_.max_display_chars;
+    Line(FormatHitLine(hit));
+  }
+  if (!replace_run_ && options_.display_replace_string) {
+    std::string replacement;
+    std::string found_text = scan.utf16 ? NarrowUtf16(found) : found;
+    if (scan.pattern) {
+      replacement = scan.pattern->BuildReplacement();
+      if (scan.utf16) replacement = NarrowUtf16(replacement);
+      replacement = ExpandVariables(replacement, scan.variables, services_);
+    } else {
+      replacement = scan.replace;
+    }
+    Line(MessageLine(ReplaceFound(replacement, found_text)));
+  }
+  if (!replace_run_ && options_.one_hit) scan.stop = true;
+}
+
+void FileReplaceEngine::FinishRun(const std::vector<SearchEntry>& entries, bool prepared) {
+  if (prepared) {
+    if (progress_) progress_->Close();
+    results_->AddLine(SummaryLine(SearchedLine(totals_.files, totals_.hits, totals_.files_with_hits)));
+  }
+  progress_.reset();
+  if (replace_run_) {
+    results_->AddLine(SummaryLine(
+        "Replacing is not available in this version: this run only searched, and no file was "
+        "changed."));
+  }
+  if (options_.display_file_stats) {
+    for (const SearchEntry& entry : entries) {
+      results_->AddLine(EntryText(entry) + " - " +
+                        SearchedLine(totals_.files, entry.total_hits, entry.files_with_hits));
+    }
+  }
+  if (cancel_) results_->AddLine("Execution interrupted by the user!");
+  results_->Close();
+  hold_lines_ = false;
+}
+
+}  // namespace tsl
