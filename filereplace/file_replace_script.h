@@ -3,13 +3,16 @@
 // and mask pairs, an options record, an expression and a list of chained scripts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "pattern/search_pattern.h"
+#include "platform/paths.h"
 #include "services/file_filter.h"
 
 namespace tsl {
@@ -27,6 +30,13 @@ inline constexpr std::string_view kPrependSearchText =
     "This search string will not be used\r\nThe replace block will be added at the top of the "
     "file.";
 inline constexpr std::string_view kReformatPrefix = "%%FMFORMAT%%=";
+/// Short forms of the append and prepend texts; the loader turns them into those texts.
+inline constexpr std::string_view kAppendMarker = "%%FMAPPEND%%";
+inline constexpr std::string_view kPrependMarker = "%%FMPREPEND%%";
+
+/// The script is read through a window of this many bytes, which moves on from block to block
+/// and grows to hold a block that is larger.
+inline constexpr std::size_t kScriptWindowSize = 32000;
 
 /// One search text with its replacement, flags and run counters.
 struct SearchEntry {
@@ -95,6 +105,10 @@ class FileReplaceScript {
   /// cannot be read: the message "Cannot read script file\n" and the path has been shown and the
   /// script is empty, its path too.
   bool Load(const std::string& path, JobServices& services);
+  /// As Load, with the script's bytes given instead of read from `path`, which is only kept.
+  /// Another window size gives the same result (the fuzz target checks that).
+  void LoadFromMemory(const std::string& path, std::string_view content, JobServices& services,
+                      std::size_t window_size = kScriptWindowSize);
 
   const std::string& path() const { return path_; }
   std::vector<SearchEntry>& entries() { return entries_; }
@@ -109,6 +123,10 @@ class FileReplaceScript {
   const std::vector<std::string>& chained_scripts() const { return chained_scripts_; }
 
  private:
+  class Reader;
+  void Clear();
+  void CheckExpression(JobServices& services);
+
   std::string path_;
   std::vector<SearchEntry> entries_;
   std::vector<std::string> paths_;
@@ -117,5 +135,16 @@ class FileReplaceScript {
   std::string description_;
   std::vector<std::string> chained_scripts_;
 };
+
+/// The folder and the mask list of a [Path block. The folder is completed (a relative one taken
+/// from the current folder and kept only when it is an existing folder, else left empty) and
+/// ends with a separator; the mask has no leading `;`.
+struct PathBlockParts {
+  std::string folder;
+  std::string mask;
+};
+PathBlockParts SplitPathBlock(std::string_view text, PathStyle style,
+                              const std::string& current_folder,
+                              const std::function<bool(const std::string&)>& is_folder);
 
 }  // namespace tsl
