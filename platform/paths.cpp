@@ -18,6 +18,15 @@ std::string WithClosingSeparator(const std::string& path, PathStyle style) {
   return EndsWithSeparator(path, style) ? path : path + SeparatorOf(style);
 }
 
+std::string ServerNameOf(const std::string& text, PathStyle style) {
+  const char separator = SeparatorOf(style);
+  if (text.size() < 3 || text[0] != separator || text[1] != separator) return "";
+  std::string::size_type end = text.size();
+  if (text[end - 1] == separator) --end;
+  if (end <= 2 || text.find(separator, 2) < end) return "";
+  return text.substr(0, end);
+}
+
 std::string FolderPart(const std::string& path, PathStyle style) {
   std::string::size_type last = LastSeparator(path, style);
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);

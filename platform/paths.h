@@ -49,6 +49,11 @@ std::string FolderRoot(const std::string& folder, PathStyle style);
 std::vector<std::string> FolderChain(const std::string& folder, const std::string& current,
                                      PathStyle style);
 
+/// For a text that names a server alone (`\\server` in the Windows style, `//server` in the POSIX
+/// style, with at most one closing separator), the server's name with its two separators and
+/// without the closing one; else empty.
+std::string ServerNameOf(const std::string& text, PathStyle style);
+
 /// `folder` and `name` joined with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style);
 

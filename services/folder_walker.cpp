@@ -1,5 +1,6 @@
 #include "services/folder_walker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -113,7 +114,9 @@ bool FolderWalker::Next() {
         step_ = WalkStep::kPassedOver;
         return true;
       case Rule::kEnter:
-        if (options_.skip_folder && HasIdentity(path_, *options_.skip_folder)) {
+        if ((options_.skip_folder && HasIdentity(path_, *options_.skip_folder)) ||
+            (options_.pass_over && std::binary_search(options_.pass_over->begin(),
+                                                      options_.pass_over->end(), path_))) {
           step_ = WalkStep::kPassedOver;
           return true;
         }

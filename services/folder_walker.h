@@ -52,6 +52,9 @@ struct WalkOptions {
   const FileSelector* selector = nullptr;
   /// A folder never entered, by identity (looked up only for folders that would be entered).
   std::optional<FileIdentity> skip_folder;
+  /// Folders never entered, by path with the closing separator, sorted (the roots of other file
+  /// systems mounted inside a drive that is walked on its own).
+  const std::vector<std::string>* pass_over = nullptr;
   /// Polled before every step after the first: once set, the walk ends.
   const bool* cancel = nullptr;
   /// Listings taken ahead with the same options, when there are.

@@ -127,6 +127,16 @@ TEST_F(FolderWalkerTest, TheFolderToSkipIsPassedOverAndMasksSelectFiles) {
                                       "link link/", "file a.txt", "done "}));
 }
 
+TEST_F(FolderWalkerTest, FoldersToPassOverAreNotEntered) {
+  const std::vector<std::string> pass_over = {Native("/m/r/sub/deep/"), Native("/m/x/")};
+  WalkOptions options;
+  options.pass_over = &pass_over;
+  EXPECT_EQ(Steps(root_, options),
+            (std::vector<std::string>{"folder ", "file b.txt", "folder sub/", "file sub/c.txt",
+                                      "passed sub/deep/", "done sub/", "passed .git/",
+                                      "link link/", "file a.txt", "done "}));
+}
+
 // The listings taken ahead on a helper thread give the walk exactly what it lists itself.
 TEST(WalkAheadTest, TheWalkWithListingsTakenAheadIsTheSame) {
   testing::ScopedTempDir dir;
