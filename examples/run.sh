@@ -84,7 +84,7 @@ echo "    exit status $?"
 sed 's/^/    /' "$TESSALINE_TRANSCRIPT"
 for results in search-results.txt search-results.html; do
   echo "    $results (the first line is the date and time of the run):"
-  sed -e 's/\r$//' -e "s|$search/||g" -e 's/^/      /' "$search/$results"
+  sed -e "s/\r$//" -e "s|$search/||g" -e "s/^/      /" "$search/$results" | iconv -f WINDOWS-1252 -t UTF-8
 done
 echo
 run "All four scripts, in the fixed job order" "sync.ini|links.ini|regfix.ini|text.txt"

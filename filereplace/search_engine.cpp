@@ -135,7 +135,7 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
   expression_.reset();
   if (!script.expression().empty()) {
     ParsedExpression parsed = ParseExpression(script.expression());
-    if (parsed.error.empty()) expression_ = std::move(parsed.tree);
+    if (parsed.ok()) expression_ = std::make_unique<ExpressionTree>(std::move(parsed.tree));
   }
 
   FileList files(services_);
@@ -167,7 +167,7 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
   // expression decides on what was found.
   if (expression_) {
     for (std::size_t k = 0; k < entries.size(); ++k) {
-      BindVariable(*expression_, static_cast<int>(k + 1), &entries[k].file_hits);
+      BindVariable(*expression_, static_cast<std::int64_t>(k + 1), &entries[k].file_hits);
     }
   }
   hold_lines_ = expression_ != nullptr;
@@ -246,12 +246,14 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
     for (const std::string& line : held_lines_) results_->AddLine(line);
     held_lines_.clear();
   }
-  if (failed) return;
-  if (file_hits > 0 && options_.display_file_stats) {
-    results_->AddLine(MessageLine("Found " + std::to_string(file_hits) + " occurrences."));
-  } else if (file_hits == 0 && options_.show_files_without_hits) {
-    results_->AddLine(MessageLine("No occurrences found!"));
+  if (!failed) {
+    if (file_hits > 0 && options_.display_file_stats) {
+      results_->AddLine(MessageLine("Found " + std::to_string(file_hits) + " occurrences."));
+    } else if (file_hits == 0 && options_.show_files_without_hits) {
+      results_->AddLine(MessageLine("No occurrences found!"));
+    }
   }
+  results_->EndFile();
 }
 
 std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const FileListEntry& file) {
@@ -324,7 +326,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
       if (scan.pattern) scan.pattern->ResetPerFile(false);
     }
 
-    if (!ScanChunk(entry, scan)) break;
+    ScanChunk(entry, scan);
     scan.CountLinesTo(scan.limit);
     if (scan.ends_file || scan.stop) break;
     // The next chunk starts where this one's occurrences were left to it.
@@ -335,7 +337,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
   return scan.hits;
 }
 
-bool FileReplaceEngine::ScanChunk(SearchEntry& entry, FileScan& scan) {
+void FileReplaceEngine::ScanChunk(const SearchEntry& entry, FileScan& scan) {
   // How far back the next chunk starts, so that an occurrence crossing this chunk's end is
   // found whole in the next one (and one byte more for the whole-word test after it).
   std::int64_t overlap = 0;
@@ -348,12 +350,16 @@ bool FileReplaceEngine::ScanChunk(SearchEntry& entry, FileScan& scan) {
     overlap = std::clamp<std::int64_t>(overlap, 0, scan.length / 2);
   }
   scan.limit = scan.length - overlap;
-  return scan.pattern ? ScanPattern(entry, scan) : ScanPlain(entry, scan);
+  if (scan.pattern) {
+    ScanPattern(entry, scan);
+  } else {
+    ScanPlain(entry, scan);
+  }
 }
 
-bool FileReplaceEngine::ScanPlain(SearchEntry& entry, FileScan& scan) {
+void FileReplaceEngine::ScanPlain(const SearchEntry& entry, FileScan& scan) {
   const std::int64_t length = static_cast<std::int64_t>(scan.search.size());
-  if (length == 0) return true;
+  if (length == 0) return;
   if (!finder_ || finder_text_ != scan.search || finder_case_sensitive_ != entry.case_sensitive) {
     finder_ = std::make_unique<TextFinder>(scan.search, entry.case_sensitive);
     finder_text_ = scan.search;
@@ -379,14 +385,13 @@ bool FileReplaceEngine::ScanPlain(SearchEntry& entry, FileScan& scan) {
       if (IsWordByte(before)) continue;
       if (s + length < scan.length && IsWordByte(bytes[s + length])) continue;
     }
-    ReportOccurrence(entry, scan, s, length, std::string(scan.chunk + s, static_cast<std::size_t>(length)));
+    ReportOccurrence(scan, s, length, std::string(scan.chunk + s, static_cast<std::size_t>(length)));
     p = s + length;
     if (scan.stop) break;
   }
-  return true;
 }
 
-bool FileReplaceEngine::ScanPattern(SearchEntry& entry, FileScan& scan) {
+void FileReplaceEngine::ScanPattern(const SearchEntry& entry, FileScan& scan) {
   SearchPattern& pattern = *scan.pattern;
   const bool html = entry.html_text;
   std::int64_t p = std::max<std::int64_t>(0, scan.resume - scan.base);
@@ -413,14 +418,13 @@ bool FileReplaceEngine::ScanPattern(SearchEntry& entry, FileScan& scan) {
                                        : cp::EqualsIgnoreCase(text, entry.saved_search_text);
       if (!same) continue;
     }
-    ReportOccurrence(entry, scan, s, length, found);
+    ReportOccurrence(scan, s, length, found);
     if (scan.stop) break;
   }
-  return true;
 }
 
-void FileReplaceEngine::ReportOccurrence(SearchEntry& entry, FileScan& scan, std::int64_t start,
-                                         std::int64_t length, const std::string& found) {
+void FileReplaceEngine::ReportOccurrence(FileScan& scan, std::int64_t start, std::int64_t length,
+                                         const std::string& found) {
   ++scan.hits;
   scan.resume = scan.base + start + length;
   scan.CountLinesTo(start);

@@ -49,11 +49,11 @@ class FileReplaceEngine {
 
   void SearchFile(std::vector<SearchEntry>& entries, const FileListEntry& file);
   std::int64_t SearchEntryInFile(SearchEntry& entry, const FileListEntry& file);
-  bool ScanChunk(SearchEntry& entry, FileScan& scan);
-  bool ScanPlain(SearchEntry& entry, FileScan& scan);
-  bool ScanPattern(SearchEntry& entry, FileScan& scan);
-  void ReportOccurrence(SearchEntry& entry, FileScan& scan, std::int64_t start,
-                        std::int64_t length, const std::string& found);
+  void ScanChunk(const SearchEntry& entry, FileScan& scan);
+  void ScanPlain(const SearchEntry& entry, FileScan& scan);
+  void ScanPattern(const SearchEntry& entry, FileScan& scan);
+  void ReportOccurrence(FileScan& scan, std::int64_t start, std::int64_t length,
+                        const std::string& found);
   void Line(std::string line);
   void FinishRun(const std::vector<SearchEntry>& entries, bool prepared);
 

@@ -36,6 +36,13 @@ class FileReplaceSearchTest : public ::testing::Test {
     return SplitLines(text);
   }
 
+  // The result lines after the header block (its date line, four named values and the options).
+  static std::vector<std::string> AfterHeader(std::vector<std::string> lines) {
+    EXPECT_GE(lines.size(), 6u);
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(6, lines.size())));
+    return lines;
+  }
+
   // A script over one folder and mask, searching every entry without replacing.
   std::string SearchScript(const std::vector<std::pair<std::string, std::string>>& entries,
                            const std::string& folder_and_mask,
@@ -115,10 +122,9 @@ TEST_F(FileReplaceSearchTest, ChunkBoundariesKeepOccurrencesAndLinesExact) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
   };
   std::vector<std::string> results =
-      Search(SearchScript({{"[Search]", "needle"}, {"[Search/W]", "plan"}}, Folder("big") + "*.txt",
+      Search(SearchScript({{"[Search]", "needle"}, {"[Search /W]", "plan"}}, Folder("big") + "*.txt",
                           {"Sort File Names=1", "Display File Stats=0", "Max Display Chars=12"}));
-  results.erase(results.begin(), results.begin() + 6);  // the header block
-  EXPECT_EQ(results, (std::vector<std::string>{
+  EXPECT_EQ(AfterHeader(results), (std::vector<std::string>{
                          "Processing file : " + Native(Here("big/1-split.txt")),
                          "Line " + line_of(split_break, kChunk + 1) + " - near the <needle>",
                          "Processing file : " + Native(Here("big/2-across.txt")),
@@ -139,9 +145,8 @@ TEST_F(FileReplaceSearchTest, WholeWordsAndAccentedLettersIgnoringCase) {
   MakeFolders(Here("w"));
   WriteFile(Here("w/menu.txt"), "CAF\xC9 au lait\r\ncaf\xE9s, caf\xE9_bar, Caf\xE9.\r\n");
   std::vector<std::string> results =
-      Search(SearchScript({{"[Search/IW]", "caf\xE9"}}, Folder("w") + "menu.txt"));
-  results.erase(results.begin(), results.begin() + 6);
-  EXPECT_EQ(results, (std::vector<std::string>{
+      Search(SearchScript({{"[Search /IW]", "caf\xE9"}}, Folder("w") + "menu.txt"));
+  EXPECT_EQ(AfterHeader(results), (std::vector<std::string>{
                          "Processing file : " + Native(Here("w/menu.txt")),
                          "Line   1 - <CAF\xC9> au lait",
                          "Line   2 - caf\xE9s, caf\xE9_bar, <Caf\xE9>.",
@@ -190,13 +195,12 @@ TEST_F(FileReplaceSearchTest, ExpressionAndPatternEntries) {
   WriteFile(Here("e/3.txt"), "no order here\r\n");
   std::string script = Lines({"[Expression test]", "[Expression]", "E1 AND NOT E2", "[Options]",
                               "Output_File=results.txt", "Show Progress Dialog=0",
-                              "Sort File Names=1", "Show Files Without Hits=1", "[Search/X]",
+                              "Sort File Names=1", "Show Files Without Hits=1", "[Search /X]",
                               "order +[0-9]", "[Replace]", "%%FMFOUND%%", "[Search]", "cancelled",
                               "[Replace]", "%%FMFOUND%%", "[Path]", Folder("e") + "*.txt",
                               "[End of Findmend Script]"});
   std::vector<std::string> results = Search(script);
-  results.erase(results.begin(), results.begin() + 6);
-  EXPECT_EQ(results, (std::vector<std::string>{
+  EXPECT_EQ(AfterHeader(results), (std::vector<std::string>{
                          "Processing file : " + Native(Here("e/1.txt")),
                          "Line   1 - <order 1234> shipped",
                          "Found 1 occurrences.",
@@ -234,7 +238,6 @@ TEST_F(FileReplaceSearchTest, HtmlResults) {
                 "<html>",
                 "<head><title>Findmend Search Results</title></head>",
                 "<body vlink=\"#ff0080\">",
-                "",
                 "<BR><NOBR>Processing file : <A HREF=\"file://" + path +
                     "\"><B><FONT COLOR=\"#0000ff\">" + path + "</FONT></B></A></NOBR><BR>",
                 "<NOBR>" + html("Line   1 - Tom & \"") +
