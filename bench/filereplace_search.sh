@@ -70,9 +70,9 @@ script() {  # script NAME PATH-TEXT FLAGS
     "$work/out-$1.txt" "$3" "$literal" "$2" >"$work/$1.fr"
 }
 script big "$work/big.txt" ""
-script big-i "$work/big.txt" "/I"
+script big-i "$work/big.txt" " /I"
 script tree "$work/tree/*.txt" ""
-script tree-i "$work/tree/*.txt" "/I"
+script tree-i "$work/tree/*.txt" " /I"
 
 # Each command is a name and a shell command line.
 declare -A cmd

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -236,22 +237,48 @@ std::string ReplaceFound(std::string_view text, std::string_view found) {
 std::string ExpandVariables(std::string_view text, const VariableFile& file,
                             JobServices& services) {
   if (text.find("%%") == std::string_view::npos) return std::string(text);
-  PathStyle style = NativePathStyle();
   std::string result(text);
-  std::string date, time, size;
-  if (file.data_known) {
-    if (std::optional<CalendarTime> local = ToCalendar(UtcToLocal(file.modified_utc))) {
-      date = FormatDate(*local, services);
-      time = FormatClock(*local, services);
+  // Each value is worked out only when its variable is there: the user's date and time
+  // pictures are settings, read afresh for every file.
+  std::optional<CalendarTime> modified;
+  std::optional<CalendarTime> now;
+  auto file_time = [&]() -> const std::optional<CalendarTime>& {
+    if (!modified && file.data_known) modified = ToCalendar(UtcToLocal(file.modified_utc));
+    return modified;
+  };
+  auto time_now = [&]() -> const CalendarTime& {
+    if (!now) now = services.LocalNow();
+    return *now;
+  };
+  PathStyle style = NativePathStyle();
+  // The found text is filled in per occurrence, later.
+  for (std::size_t i = 0; i + 1 < kVariables.size(); ++i) {
+    if (FindIgnoringCase(result, kVariables[i], 0) == std::string::npos) continue;
+    std::string value;
+    switch (i) {
+      case 0:
+        value = FolderPart(file.path, style);
+        break;
+      case 1:
+        value = NamePart(file.path, style);
+        break;
+      case 2:
+        if (file_time()) value = FormatDate(*file_time(), services);
+        break;
+      case 3:
+        if (file_time()) value = FormatClock(*file_time(), services);
+        break;
+      case 4:
+        if (file.data_known) value = std::to_string(file.size);
+        break;
+      case 5:
+        value = FormatDate(time_now(), services);
+        break;
+      default:
+        value = FormatClock(time_now(), services);
+        break;
     }
-    size = std::to_string(file.size);
-  }
-  CalendarTime now = services.LocalNow();
-  const std::array<std::string, 7> values = {
-      FolderPart(file.path, style), NamePart(file.path, style), date, time, size,
-      FormatDate(now, services), FormatClock(now, services)};
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    result = ReplaceAll(result, kVariables[i], values[i], /*match_case=*/false);
+    result = ReplaceAll(result, kVariables[i], value, /*match_case=*/false);
   }
   return result;
 }

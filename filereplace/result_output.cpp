@@ -228,8 +228,10 @@ void ResultOutput::AddLine(std::string_view line) {
 }
 
 void ResultOutput::Emit(std::string_view line) {
-  lines_.emplace_back(line);
-  if (!output_) return;
+  if (!output_) {
+    lines_.emplace_back(line);
+    return;
+  }
   // A failed write is remembered by the output itself, which writes nothing more and reports
   // the failure when it is closed.
   output_->Write((html_ ? HtmlResultText(line) : PlainResultText(line, before_hit_, after_hit_)) +

@@ -90,7 +90,8 @@ class ResultOutput {
 
   bool is_open() const { return output_ != nullptr; }
   bool html() const { return html_; }
-  /// The result list: every line as added, with its markers.
+  /// The result list of a run without an output (there is nowhere else for them to go): every
+  /// line as added, with its markers. Lines that went to an output are not kept.
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:

@@ -112,8 +112,8 @@ TEST_F(ResultOutputTest, PlainTextFileLinesOnlyBeforeAFilesLinesAndAppend) {
   ResultOutput first(services_);
   Run(first, "out.txt", false);
   EXPECT_EQ(services_.outputs["out.txt"], header + run);
-  ASSERT_EQ(first.lines().size(), 5u);
-  EXPECT_EQ(first.lines()[0], FileLine("/d/x.txt"));
+  // Lines that went out are not also kept: a run with many hits must not grow in memory.
+  EXPECT_TRUE(first.lines().empty());
   ResultOutput second(services_);
   Run(second, "out.txt", true);
   EXPECT_EQ(services_.outputs["out.txt"], header + run + header + run);

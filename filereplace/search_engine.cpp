@@ -1,6 +1,7 @@
 #include "filereplace/search_engine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "filereplace/entry_preparation.h"
 #include "filereplace/expression.h"
@@ -274,31 +275,32 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
     Line("Error opening  " + NamePart(file.path, style));
     return -1;
   }
+  // The size when the file was opened; a file that says 0 (some system files do) is read to its
+  // end.
   const std::int64_t file_size = static_cast<std::int64_t>(input->Size());
   char* buffer = buffer_.data();
   bool first = true;
+  std::int64_t kept = 0;  // bytes at the buffer's start that the last chunk left to this one
   while (!cancel_) {
-    if (scan.base > 0 && input->Seek(static_cast<std::uint64_t>(scan.base)).failed()) {
-      Line("Error seeking in file " + NamePart(file.path, style));
-      return -1;
-    }
-    std::size_t got = 0;
-    std::size_t want = static_cast<std::size_t>(kChunkBytes);
-    while (got < want) {
+    std::int64_t got = kept;
+    while (got < kChunkBytes) {
+      std::int64_t want = kChunkBytes - got;
+      if (file_size > 0) want = std::min(want, file_size - (scan.base + got));
+      if (want <= 0) break;
       std::size_t part = 0;
-      if (input->Read(buffer + got, want - got, &part).failed()) {
+      if (input->Read(buffer + got, static_cast<std::size_t>(want), &part).failed()) {
         Line("Error reading file " + NamePart(file.path, style));
         return -1;
       }
       if (part == 0) break;
-      got += part;
+      got += static_cast<std::int64_t>(part);
     }
     buffer[got] = 0;
     buffer[got + 1] = 0;
     scan.chunk = buffer;
-    scan.length = static_cast<std::int64_t>(got);
-    scan.ends_file = scan.length < kChunkBytes || scan.base + scan.length >= file_size;
-    bytes_read_ += scan.length;
+    scan.length = got;
+    scan.ends_file = got < kChunkBytes || (file_size > 0 && scan.base + got >= file_size);
+    bytes_read_ += got - kept;
     if (progress_) progress_->SetPosition(bytes_read_);
 
     if (first) {
@@ -329,9 +331,12 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
     ScanChunk(entry, scan);
     scan.CountLinesTo(scan.limit);
     if (scan.ends_file || scan.stop) break;
-    // The next chunk starts where this one's occurrences were left to it.
+    // The bytes after the limit begin the next chunk, so that an occurrence that crosses this
+    // chunk's end is found whole there.
     scan.before[0] = static_cast<unsigned char>(buffer[scan.limit - 1]);
     scan.before[1] = scan.limit >= 2 ? static_cast<unsigned char>(buffer[scan.limit - 2]) : 0;
+    kept = scan.length - scan.limit;
+    std::memmove(buffer, buffer + scan.limit, static_cast<std::size_t>(kept));
     scan.base += scan.limit;
   }
   return scan.hits;
