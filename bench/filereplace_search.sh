@@ -65,14 +65,14 @@ for i in range(files):
 PY
 
 literal=haystack-needle
-script() {  # script NAME PATH-TEXT FLAGS
-  printf '[Benchmark]\r\n[Options]\r\nSearch_subdir=1\r\nOutput_File=%s\r\nShow Progress Dialog=0\r\nDisplay File Stats=0\r\n[Search%s]\r\n%s\r\n[Replace]\r\n%%%%FMFOUND%%%%\r\n[Path]\r\n%s\r\n[End of Findmend Script]\r\n' \
-    "$work/out-$1.txt" "$3" "$literal" "$2" >"$work/$1.fr"
+script() {  # script NAME PATH-TEXT FLAGS SUBFOLDERS
+  printf '[Benchmark]\r\n[Options]\r\nSearch_subdir=%s\r\nOutput_File=%s\r\nShow Progress Dialog=0\r\nDisplay File Stats=0\r\n[Search%s]\r\n%s\r\n[Replace]\r\n%%%%FMFOUND%%%%\r\n[Path]\r\n%s\r\n[End of Findmend Script]\r\n' \
+    "$4" "$work/out-$1.txt" "$3" "$literal" "$2" >"$work/$1.fr"
 }
-script big "$work/big.txt" ""
-script big-i "$work/big.txt" " /I"
-script tree "$work/tree/*.txt" ""
-script tree-i "$work/tree/*.txt" " /I"
+script big "$work/big.txt" "" 0
+script big-i "$work/big.txt" " /I" 0
+script tree "$work/tree/*.txt" "" 1
+script tree-i "$work/tree/*.txt" " /I" 1
 
 # Each command is a name and a shell command line.
 declare -A cmd

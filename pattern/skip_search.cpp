@@ -231,46 +231,11 @@ bool IsLineBreakAt(const unsigned char* text, Pos length, Pos p, bool utf16, boo
 
 namespace {
 
-/// Line feeds in text[from, to), 64 bytes at a time, with the position of the last one.
-BreakScan CountLineFeeds(const unsigned char* text, Pos from, Pos to) {
-  BreakScan scan;
-  const Bytes16 lf = Splat('\n');
-  Pos p = from;
-  while (p + 4 * kLanes <= to) {
-    // Per-lane counters: at most 4 per round, added up before they can overflow.
-    Bytes16 counts{};
-    for (int round = 0; round < 63 && p + 4 * kLanes <= to; ++round, p += 4 * kLanes) {
-      counts -= Equal(Load(text + p), lf);  // a matching lane is 0xFF, that is -1
-      counts -= Equal(Load(text + p + kLanes), lf);
-      counts -= Equal(Load(text + p + 2 * kLanes), lf);
-      counts -= Equal(Load(text + p + 3 * kLanes), lf);
-    }
-    for (int lane = 0; lane < kLanes; ++lane) scan.count += counts[lane];
-  }
-  for (; p < to; ++p) scan.count += text[p] == '\n';
-  // The last one, looked for backwards.
-  Pos q = to;
-  while (q - kLanes >= from) {
-    unsigned mask = MoveMask(Equal(Load(text + q - kLanes), lf));
-    if (mask != 0) {
-      scan.last = q - kLanes + (31 - std::countl_zero(mask));
-      return scan;
-    }
-    q -= kLanes;
-  }
-  for (--q; q >= from; --q) {
-    if (text[q] == '\n') {
-      scan.last = q;
-      break;
-    }
-  }
-  return scan;
-}
-
-/// CRs not followed by LF (in UTF-16 text, by an LF code unit) in text[from, to), 64 bytes at a
-/// time: in CR LF text every line has a CR, so they cannot be taken one by one.
-BreakScan CountLoneCarriageReturns(const unsigned char* text, Pos length, Pos from, Pos to,
-                                   bool utf16, bool text_ends_file) {
+/// Line feeds and lone CRs (a CR whose next code unit is not LF) in text[from, to), counted in one
+/// pass 64 bytes at a time: in CR LF text every line has a CR, so CRs cannot be taken one by
+/// one. The last break is looked for backwards afterwards.
+BreakScan CountBreaks(const unsigned char* text, Pos length, Pos from, Pos to, bool utf16,
+                      bool text_ends_file) {
   BreakScan scan;
   const Pos step = utf16 ? 2 : 1;
   const Bytes16 cr = Splat('\r');
@@ -279,21 +244,37 @@ BreakScan CountLoneCarriageReturns(const unsigned char* text, Pos length, Pos fr
   const Pos vector_end = std::min(to, length - step);
   Pos p = from;
   while (p + 4 * kLanes <= vector_end) {
-    Bytes16 counts{};
+    // Per-lane counters: at most 4 per round each, added up before they can overflow.
+    Bytes16 feeds{};
+    Bytes16 lone{};
     for (int round = 0; round < 63 && p + 4 * kLanes <= vector_end; ++round, p += 4 * kLanes) {
       for (int k = 0; k < 4; ++k) {
         const unsigned char* at = text + p + k * kLanes;
-        counts -= Equal(Load(at), cr) & ~Equal(Load(at + step), lf);
+        Bytes16 bytes = Load(at);
+        feeds -= Equal(bytes, lf);  // a matching lane is 0xFF, that is -1
+        lone -= Equal(bytes, cr) & ~Equal(Load(at + step), lf);
       }
     }
-    for (int lane = 0; lane < kLanes; ++lane) scan.count += counts[lane];
+    for (int lane = 0; lane < kLanes; ++lane) scan.count += feeds[lane] + lone[lane];
   }
-  for (; p < to; ++p) {
-    if (text[p] == '\r' && IsLineBreakAt(text, length, p, utf16, text_ends_file)) ++scan.count;
-  }
+  for (; p < to; ++p) scan.count += IsLineBreakAt(text, length, p, utf16, text_ends_file);
   if (scan.count > 0) {
-    for (Pos q = to - 1; q >= from; --q) {
-      if (text[q] == '\r' && IsLineBreakAt(text, length, q, utf16, text_ends_file)) {
+    // Backwards: line feeds 16 at a time, a CR checked where one is met.
+    Pos q = to;
+    while (q - kLanes >= from) {
+      Bytes16 bytes = Load(text + q - kLanes);
+      unsigned mask = MoveMask(Equal(bytes, lf) | Equal(bytes, cr));
+      for (; mask != 0; mask &= ~(1u << (31 - std::countl_zero(mask)))) {
+        Pos at = q - kLanes + (31 - std::countl_zero(mask));
+        if (IsLineBreakAt(text, length, at, utf16, text_ends_file)) {
+          scan.last = at;
+          return scan;
+        }
+      }
+      q -= kLanes;
+    }
+    for (--q; q >= from; --q) {
+      if (IsLineBreakAt(text, length, q, utf16, text_ends_file)) {
         scan.last = q;
         break;
       }
@@ -319,11 +300,7 @@ BreakScan ScanLineBreaks(const unsigned char* text, Pos length, Pos from, Pos to
     }
     return scan;
   }
-  BreakScan scan = CountLineFeeds(text, from, to);
-  BreakScan lone = CountLoneCarriageReturns(text, length, from, to, utf16, text_ends_file);
-  scan.count += lone.count;
-  scan.last = std::max(scan.last, lone.last);
-  return scan;
+  return CountBreaks(text, length, from, to, utf16, text_ends_file);
 }
 
 }  // namespace tsl::pattern_internal
