@@ -189,6 +189,7 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
       std::int64_t done = static_cast<std::int64_t>(i) * 100 / static_cast<std::int64_t>(files.size());
       progress_->SetText(std::to_string(left) + " files to process (" + std::to_string(done) +
                          "% done) - " + files[i].path);
+      if (cancel_) break;
     }
     SearchFile(entries, files[i]);
   }
