@@ -74,16 +74,6 @@ Expansion Expand(const std::string& text) {
   return expansion;
 }
 
-int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = cp::ToUpper(static_cast<unsigned char>(a[i]));
-    unsigned char y = cp::ToUpper(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
 template <typename T>
 int CompareValues(T a, T b) {
   return a < b ? -1 : a > b ? 1 : 0;
@@ -100,7 +90,7 @@ int CompareExtensions(std::string_view a, std::string_view b) {
   if (da == std::string_view::npos || db == std::string_view::npos) {
     return CompareValues(da != std::string_view::npos, db != std::string_view::npos);
   }
-  return CompareIgnoringCase(a.substr(da), b.substr(db));
+  return cp::CompareIgnoringCase(a.substr(da), b.substr(db));
 }
 
 // Part by part: where one path goes on into a subfolder and the other has reached its file's
@@ -112,8 +102,8 @@ int CompareFolderOrder(std::string_view a, std::string_view b) {
     std::size_t ea = a.find(separator, ia), eb = b.find(separator, ib);
     bool folder_a = ea != std::string_view::npos, folder_b = eb != std::string_view::npos;
     if (folder_a != folder_b) return folder_a ? -1 : 1;
-    if (!folder_a) return CompareIgnoringCase(a.substr(ia), b.substr(ib));
-    if (int c = CompareIgnoringCase(a.substr(ia, ea - ia), b.substr(ib, eb - ib)); c != 0) {
+    if (!folder_a) return cp::CompareIgnoringCase(a.substr(ia), b.substr(ib));
+    if (int c = cp::CompareIgnoringCase(a.substr(ia, ea - ia), b.substr(ib, eb - ib)); c != 0) {
       return c;
     }
     ia = ea + 1;
@@ -124,7 +114,7 @@ int CompareFolderOrder(std::string_view a, std::string_view b) {
 int CompareAscending(const FileListEntry& a, const FileListEntry& b, int sort_key) {
   switch (sort_key) {
     case kSortName:
-      return CompareIgnoringCase(NameOf(a.path), NameOf(b.path));
+      return cp::CompareIgnoringCase(NameOf(a.path), NameOf(b.path));
     case kSortExtension:
       return CompareExtensions(NameOf(a.path), NameOf(b.path));
     case kSortModified:

@@ -1,6 +1,8 @@
 // Text-level operations of the code page, built on the per-byte ones of each platform.
 #include "platform/code_page.h"
 
+#include <algorithm>
+
 namespace tsl::cp {
 
 std::string ToUpper(std::string_view text) {
@@ -17,6 +19,16 @@ std::string ToLower(std::string_view text) {
 
 void ToUpperInPlace(std::string& text) {
   for (char& c : text) c = static_cast<char>(ToUpper(static_cast<unsigned char>(c)));
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = ToUpper(static_cast<unsigned char>(a[i]));
+    unsigned char y = ToUpper(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {

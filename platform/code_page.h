@@ -37,5 +37,8 @@ void AppendUtf8(char32_t code_point, std::string* out);
 
 /// Equality ignoring letter case, both sides upper-cased as above.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+/// Order ignoring letter case, both sides upper-cased as above, byte by byte (a text before any
+/// longer one it begins): -1, 0 or 1.
+int CompareIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace tsl::cp

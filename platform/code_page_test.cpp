@@ -28,6 +28,9 @@ TEST(CodePageTest, CaseMappingOfWesternLetters) {
   EXPECT_TRUE(EqualsIgnoreCase("Caf\xE9", "CAF\xC9"));
   EXPECT_FALSE(EqualsIgnoreCase("Cafe", "Caf\xE9"));
   EXPECT_FALSE(EqualsIgnoreCase("abc", "abcd"));
+  EXPECT_EQ(CompareIgnoringCase("caf\xE9", "CAF\xC9"), 0);
+  EXPECT_EQ(CompareIgnoringCase("abc", "ABCD"), -1);
+  EXPECT_EQ(CompareIgnoringCase("b", "A"), 1);
 }
 
 TEST(CodePageTest, Classes) {

@@ -28,16 +28,6 @@ FileFilter FilterOf(const SynchSettings& s) {
   return filter;
 }
 
-int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = cp::ToUpper(static_cast<unsigned char>(a[i]));
-    unsigned char y = cp::ToUpper(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
 template <typename T>
 int CompareValues(T a, T b) {
   return a < b ? -1 : a > b ? 1 : 0;
@@ -49,7 +39,7 @@ int CompareExtensions(std::string_view a, std::string_view b) {
   if (da == std::string_view::npos || db == std::string_view::npos) {
     return CompareValues(da != std::string_view::npos, db != std::string_view::npos);
   }
-  return CompareIgnoringCase(a.substr(da), b.substr(db));
+  return cp::CompareIgnoringCase(a.substr(da), b.substr(db));
 }
 
 int CompareRelativeFolders(const FileRecord& a, const FileRecord& b) {
@@ -59,14 +49,14 @@ int CompareRelativeFolders(const FileRecord& a, const FileRecord& b) {
   std::string_view::size_type sb = LastSeparator(std::string(rb), style);
   std::string_view fa = sa == std::string::npos ? std::string_view() : ra.substr(0, sa + 1);
   std::string_view fb = sb == std::string::npos ? std::string_view() : rb.substr(0, sb + 1);
-  if (int c = CompareIgnoringCase(fa, fb); c != 0) return c;
-  return CompareIgnoringCase(a.path, b.path);
+  if (int c = cp::CompareIgnoringCase(fa, fb); c != 0) return c;
+  return cp::CompareIgnoringCase(a.path, b.path);
 }
 
 int CompareAscending(const FileRecord& a, const FileRecord& b, int sort_key) {
   switch (sort_key) {
     case 0:
-      return CompareIgnoringCase(a.Name(), b.Name());
+      return cp::CompareIgnoringCase(a.Name(), b.Name());
     case 1:
       return CompareExtensions(a.Name(), b.Name());
     case 2:
