@@ -97,8 +97,8 @@ std::int64_t LeadingNumber(std::string_view text) {
   std::uint64_t value = 0;
   constexpr std::uint64_t kLimit = std::numeric_limits<std::int64_t>::max();
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    if (value > kLimit) value = kLimit;
+    const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+    value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
   }
   const auto signed_value = static_cast<std::int64_t>(value);
   return negative ? -signed_value : signed_value;

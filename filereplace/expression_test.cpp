@@ -82,7 +82,7 @@ TEST(ExpressionTest, ErrorsNameTheOperatorOrLeaf) {
 TEST(ExpressionTest, LargestVariable) {
   EXPECT_EQ(ParseExpression("E1 AND e12 OR E3").largest_variable, 12);
   EXPECT_EQ(ParseExpression("2 > 1").largest_variable, 0);
-  EXPECT_EQ(ParseExpression("E99999999999999999999999").largest_variable,
+  EXPECT_EQ(ParseExpression("E5555555515555555555555").largest_variable,
             std::numeric_limits<std::int64_t>::max());
 }
 

@@ -153,7 +153,8 @@ TEST(FileReplaceScriptTest, EveryTruncationReadsSafely) {
 
 TEST(FileReplaceScriptTest, BlocksLargerThanTheWindowAreReadWhole) {
   const std::string big(3 * kScriptWindowSize + 17, 'x');
-  std::string text = std::string(kTitle) + "[Search]\r\nsmall\r\n[Path]\r\n/tmp/" + big +
+  const std::string folder = testing::Native("/tmp/");
+  std::string text = std::string(kTitle) + "[Search]\r\nsmall\r\n[Path]\r\n" + folder + big +
                      "\r\n[Search]\r\n" + big + "\r\n[Replace]\r\nr\r\n";
   for (int i = 0; i < 2000; ++i) text += "[Search]\r\nentry " + std::to_string(i) + "\r\n";
   text += kEnd;

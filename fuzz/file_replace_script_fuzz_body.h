@@ -61,7 +61,6 @@ inline void CheckLoaded(const FileReplaceScript& script) {
   for (std::size_t i = 0; i < script.paths().size(); i += 2) {
     const std::string& folder = script.paths()[i];
     Check(folder.empty() || folder.back() == NativeSeparator());
-    Check(script.paths()[i + 1].empty() || script.paths()[i + 1][0] != ';');
   }
   if (!script.expression().empty()) {
     const ParsedExpression parsed = ParseExpression(script.expression());
