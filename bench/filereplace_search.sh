@@ -3,7 +3,7 @@
 # and prints the median times, the ratios and the peak memory of each command:
 #
 #   1. a text file of SIZE_MIB MiB (default 1024);
-#   2. a tree of FILES files (default 50,000) of the same text, 200 per folder.
+#   2. a tree of FILES files (default 50,000) holding as much of the same text, 200 per folder.
 #
 # Each search runs plain and ignoring letter case: TslRun writes its hit lines to a results
 # file, `grep -n -F` (`-i`) and `rg -n --no-mmap -j1 -F` (`-i`) write theirs to a file. Every
@@ -53,8 +53,8 @@ with open(os.path.join(root, "big.txt"), "wb") as f:
     while written < size_mib << 20:
         f.write(block)
         written += len(block)
-# The tree: FILES slices of the same text, 200 per folder.
-per_file = max(1, len(block) // 8)
+# The tree: FILES slices of the same text, 200 per folder, as much text in all as the file.
+per_file = max(1, min(len(block) - 1, (size_mib << 20) // files))
 for i in range(files):
     folder = os.path.join(root, "tree", "d%04d" % (i // 200))
     os.makedirs(folder, exist_ok=True)
