@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/std_streams.h"
 #include "services/settings.h"
+#include "tessaline_version.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     tsl::WriteStandardOutput(tsl::PatternToolUsage());
+    return 0;
+  }
+  if (options.version) {
+    tsl::WriteStandardOutput("TslPattern " TSL_VERSION_STRING "\n");
     return 0;
   }
   if (options.mask_mode) {

@@ -4,6 +4,7 @@
 
 #include "pattern/search_pattern.h"
 #include "services/settings.h"
+#include "tessaline_version.h"
 #include "tests/support/registry_support.h"
 #include "tests/support/test_support.h"
 
@@ -67,6 +68,14 @@ TEST(TslPatternProgramTest, FaultsAndHelp) {
 
   result = RunTslPattern({});
   EXPECT_EQ(result.exit_code, 2);
+}
+
+TEST(TslPatternProgramTest, VersionShowsTheProjectVersion) {
+  ProcessResult result = RunTslPattern({"--version"});
+  ASSERT_TRUE(result.error.ok());
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output, "TslPattern " TSL_VERSION_STRING "\n");
+  EXPECT_EQ(result.errors, "");
 }
 
 TEST(TslPatternProgramTest, TheSettingChoosesTheOperatorOrder) {

@@ -80,6 +80,7 @@ std::string PatternToolUsage() {
          "  -r REPLACE  also print the replacement built from REPLACE (%1, %1>, %1<...)\n"
          "  -W          PATTERN is a wildcard pattern (* and ? only)\n"
          "  --          what follows is PATTERN [FILE], even when it begins with -\n"
+         "  --version   print the program's name and version (TslPattern X.Y.Z)\n"
          "\n"
          "\n"
          "--mask checks which files a mask list takes (masks separated by ;, ~ excludes,\n"
@@ -153,6 +154,8 @@ bool ParsePatternToolArguments(const std::vector<std::string>& arguments,
       positional.push_back(arg);
     } else if (arg == "--help" || arg == "-h") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "-i") {
       options->case_insensitive = true;
     } else if (arg == "-u") {
@@ -180,7 +183,7 @@ bool ParsePatternToolArguments(const std::vector<std::string>& arguments,
       return false;
     }
   }
-  if (options->help) return true;
+  if (options->help || options->version) return true;
   if (positional.empty() || positional.size() > 2) {
     *error = positional.empty() ? "no pattern given" : "too many arguments";
     return false;

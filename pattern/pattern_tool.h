@@ -34,6 +34,7 @@ std::string EscapeForDisplay(std::string_view bytes);
 
 struct PatternToolOptions {
   bool help = false;
+  bool version = false;                    // --version
   bool case_insensitive = false;           // -i
   bool postfix = false;                    // -u
   bool wildcard = false;                   // -W

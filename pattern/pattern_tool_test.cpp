@@ -85,6 +85,19 @@ TEST_F(PatternToolTest, CommandLineFaults) {
   EXPECT_EQ(options.file, "file.txt");
 }
 
+TEST_F(PatternToolTest, VersionNeedsNoPattern) {
+  PatternToolOptions options;
+  std::string error;
+  ASSERT_TRUE(ParsePatternToolArguments({"--version"}, &options, &error));
+  EXPECT_TRUE(options.version);
+  EXPECT_FALSE(options.help);
+  // After a pattern it is the file's name, as every argument there is.
+  options = PatternToolOptions();
+  ASSERT_TRUE(ParsePatternToolArguments({"abc", "--version"}, &options, &error));
+  EXPECT_FALSE(options.version);
+  EXPECT_EQ(options.file, "--version");
+}
+
 TEST_F(PatternToolTest, EscapeForDisplay) {
   EXPECT_EQ(EscapeForDisplay("a\\b"), "a\\\\b");
   EXPECT_EQ(EscapeForDisplay("\n\r\t"), "\\n\\r\\t");

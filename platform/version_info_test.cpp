@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "tessaline_version.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -155,10 +156,10 @@ TEST(VersionInfoTest, FilesOnDisk) {
   std::string image = testing::ReadFile(program);
   std::optional<std::string> version = FileVersionText(program);
   // The portable reader and the platform agree on the program itself: Windows' TslRun.exe
-  // carries version 0.1.0, the Linux program none.
+  // carries the project's version, the Linux program none.
   EXPECT_EQ(PeFileVersion(image), version);
   if (testing::Separator() == '\\') {
-    EXPECT_EQ(version, std::optional<std::string>("0.1.0"));
+    EXPECT_EQ(version, std::optional<std::string>(TSL_VERSION_STRING));
   } else {
     EXPECT_EQ(version, std::nullopt);
     testing::WriteFile(dir / "lib.dll", PeImage(VersionInfo("040904E4", 0x409, 0x4E4, "2.5")));

@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ pkg-config libsqlite3-dev zlib1g-dev)
 if [ "$mode" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev libre2-dev clang
              g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
-             xvfb xclip e2fsprogs util-linux rsync python3-minimal)
+             xvfb xclip e2fsprogs util-linux rsync python3-minimal
+             dpkg-dev man-db unzip binutils-mingw-w64-x86-64)  # the last line: the packages' test
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything from scratch and runs every test:
 # the Linux suite, the same suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# and the Windows build (cross-compiled with mingw-w64) under Wine.
+# and the Windows build (cross-compiled with mingw-w64) under Wine; then makes the packages of
+# both systems and tries them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -42,5 +43,10 @@ for _ in $(seq 50); do [ -s "$root/display" ] && break; sleep 0.1; done
 if [ -s "$root/display" ]; then export TSL_WINE_DISPLAY=":$(cat "$root/display")"; fi
 trap 'WINEPREFIX="$TSL_WINEPREFIX" wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 stage windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+# The Debian package and the Windows zip, made from the Linux and Windows builds and tried as a
+# user would (see tools/test-packages.sh).
+echo "=== packages: make and try"
+tools/test-packages.sh "$root/linux" "$root/windows"
 
 echo "=== all tests passed in $((SECONDS - start)) s"
