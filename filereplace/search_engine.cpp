@@ -271,13 +271,13 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
   }
 
   std::unique_ptr<ReadableFile> input;
-  if (Files().OpenForReading(file.path, &input).failed()) {
+  if (Files().OpenListedForReading(file.path, file.size, &input).failed()) {
     // The message text, a space and the file's name.
     Line("Error opening  " + NamePart(file.path, style));
     return -1;
   }
-  // The size when the file was opened; a file that says 0 (some system files do) is read to its
-  // end.
+  // The size the listing gave (or, on some systems, the size when the file was opened); a file
+  // that says 0 (some system files do) is read to its end.
   const std::int64_t file_size = static_cast<std::int64_t>(input->Size());
   char* buffer = buffer_.data();
   bool first = true;

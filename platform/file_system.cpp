@@ -49,6 +49,11 @@ class FileSystemWithContext : public FileSystem {
   SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
     return InContext(system_.OpenForReading(path, file), "OpenForReading", path);
   }
+  SysError OpenListedForReading(const std::string& path, std::uint64_t listed_size,
+                                std::unique_ptr<ReadableFile>* file) override {
+    return InContext(system_.OpenListedForReading(path, listed_size, file), "OpenForReading",
+                     path);
+  }
   SysError OpenForWriting(const std::string& path, WriteMode mode,
                           std::unique_ptr<WritableFile>* file) override {
     return InContext(system_.OpenForWriting(path, mode, file), "OpenForWriting", path);

@@ -110,6 +110,13 @@ class FileSystem {
   virtual SysError ReadWholeFile(const std::string& path, std::string* content);
   /// Opened with sharing denied to nobody.
   virtual SysError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
+  /// As OpenForReading, for a file whose size a listing has just given: a file service may skip
+  /// asking for its status again, and Size() may then give `listed_size`.
+  virtual SysError OpenListedForReading(const std::string& path, std::uint64_t listed_size,
+                                        std::unique_ptr<ReadableFile>* file) {
+    (void)listed_size;
+    return OpenForReading(path, file);
+  }
   /// Opened binary and not shared with other writers.
   virtual SysError OpenForWriting(const std::string& path, WriteMode mode,
                                   std::unique_ptr<WritableFile>* file) = 0;

@@ -254,3 +254,27 @@ TEST(PosixFileSystemTest, FolderAncestryGoesUpPhysically) {
 
 }  // namespace
 }  // namespace tsl
+
+namespace tsl {
+namespace {
+
+// A file opened with its listed size reads as it is; a folder given by mistake fails at its
+// first read instead of being taken for an empty file.
+TEST(PosixFileSystemTest, OpeningAListedFile) {
+  testing::ScopedTempDir dir;
+  testing::WriteFile(dir / "a.txt", "content");
+  std::unique_ptr<ReadableFile> file;
+  ASSERT_TRUE(Files().OpenListedForReading(dir / "a.txt", 7, &file).ok());
+  EXPECT_EQ(file->Size(), 7u);
+  char buffer[16];
+  std::size_t got = 0;
+  ASSERT_TRUE(file->Read(buffer, sizeof buffer, &got).ok());
+  EXPECT_EQ(std::string(buffer, got), "content");
+
+  ASSERT_TRUE(Files().OpenListedForReading(dir.path(), 0, &file).ok());
+  EXPECT_TRUE(file->Read(buffer, sizeof buffer, &got).failed());
+  EXPECT_FALSE(Files().OpenListedForReading(dir / "missing", 0, &file).ok());
+}
+
+}  // namespace
+}  // namespace tsl
