@@ -1,3 +1,9 @@
+// How a file is read: one 102,400-byte buffer, filled chunk by chunk. A chunk that does not end
+// the file reports only the occurrences that start before its last bytes (as many as the longest
+// occurrence needs, one more for a whole-word test); those bytes are moved to the front of the
+// buffer and begin the next chunk, so an occurrence that crosses a chunk's end is found whole,
+// and once. Line breaks are counted exactly once each, up to every occurrence's start and up to
+// where the next chunk begins.
 #include "filereplace/search_engine.h"
 
 #include <algorithm>
