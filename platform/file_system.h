@@ -195,6 +195,11 @@ class ScopedFileSystem {
 /// True when the path names an existing file or folder.
 bool PathExists(const std::string& path);
 
+/// Lets a file be run as a program: on POSIX its mode becomes 0755 (rwxr-xr-x); on Windows,
+/// where a file's extension says whether it runs, nothing is done and the call succeeds. Works
+/// on the real file system, not through the file service in force.
+SysError MakeExecutable(const std::string& path);
+
 /// The identities of a folder and of every folder above it as the system resolves them (links
 /// followed), the folder's own first and the root's last.
 SysError FolderAncestry(const std::string& folder, std::vector<FileIdentity>* ancestry);

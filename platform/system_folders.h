@@ -16,7 +16,8 @@ std::string UserDataFolder();
 /// The work folder when no "Work Path" is set, starting from `default_folder` (empty: the
 /// program's own file). Windows: the text before the last `\` when the path lies on a fixed disk
 /// (it does not begin with `\` and its drive is fixed), else the temporary folder. Linux has no
-/// fixed disks and the program's folder is not the user's to write: the user's data folder.
+/// fixed disks and the program's folder is not the user's to write: $XDG_STATE_HOME/tessaline,
+/// else ~/.local/state/tessaline, which may not exist yet.
 std::string DefaultWorkFolder(const std::string& default_folder);
 
 }  // namespace tsl

@@ -405,4 +405,9 @@ FileSystem& SystemFileSystem() {
   return instance;
 }
 
+SysError MakeExecutable(const std::string& path) {
+  if (::chmod(path.c_str(), 0755) != 0) return InContext(LastError(), "MakeExecutable", path);
+  return {};
+}
+
 }  // namespace tsl

@@ -34,6 +34,16 @@ TEST(PosixFileSystemTest, AttributesFollowPermissionsAndNames) {
   EXPECT_EQ(attributes, attr::kDirectory);
 }
 
+TEST(PosixFileSystemTest, MakeExecutableSetsMode0755WhateverTheUmaskMade) {
+  testing::ScopedTempDir dir;
+  testing::WriteFile(dir / "run.sh", "");
+  ASSERT_TRUE(MakeExecutable(dir / "run.sh").ok());
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "run.sh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  EXPECT_EQ(MakeExecutable(dir / "gone").kind, ErrorKind::kNotFound);
+}
+
 // Links: one to a file is listed as that file, one to a folder as a folder marked as a link,
 // a broken one not at all; and a broken link is no failure of the listing.
 TEST(PosixFileSystemTest, ListingFollowsLinksAndSkipsBrokenOnes) {

@@ -32,6 +32,14 @@ std::string UserDataFolder() {
   return home + "/.local/share/tessaline";
 }
 
-std::string DefaultWorkFolder(const std::string&) { return UserDataFolder(); }
+// What a run leaves for later (the undo script of file replace) is state in the XDG sense: kept
+// between runs, not worth a backup. A relative XDG_STATE_HOME is ignored, as the XDG rules ask.
+std::string DefaultWorkFolder(const std::string&) {
+  std::optional<std::string> state = GetEnvironmentValue("XDG_STATE_HOME");
+  if (state && !state->empty() && (*state)[0] == '/') return *state + "/tessaline";
+  std::string home = HomeFolder();
+  if (home.empty()) return "";
+  return home + "/.local/state/tessaline";
+}
 
 }  // namespace tsl

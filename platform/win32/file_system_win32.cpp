@@ -464,4 +464,6 @@ FileSystem& SystemFileSystem() {
   return instance;
 }
 
+SysError MakeExecutable(const std::string&) { return {}; }
+
 }  // namespace tsl
