@@ -33,7 +33,8 @@ std::string PathWithoutRoot(const std::string& path, PathStyle style);
 /// The work folder, with a closing separator: the `Work Path` value of the program's `Settings`
 /// section when it is set; otherwise on Windows the folder of the program file when it lies on a
 /// fixed drive, else the system's temporary folder; on Linux `$XDG_STATE_HOME/tessaline/`, with
-/// `~/.local/state/tessaline/` when XDG_STATE_HOME is unset or empty (HOME from the environment).
+/// `~/.local/state/tessaline/` when XDG_STATE_HOME is unset, empty or not an absolute path (HOME
+/// from the environment).
 /// The folder is created (every missing level) when needed. Empty when it cannot be created.
 std::string WorkFolder();
 
@@ -53,7 +54,7 @@ std::string UndoScriptLine(const std::string& from, const std::string& to, PathS
 /// The undo script of file replace runs: "fmundo.sh" (Linux) or "FMUNDO.BAT" (Windows) in a folder.
 class UndoScript {
  public:
-  explicit UndoScript(std::string folder);  // folder with closing separator
+  explicit UndoScript(std::string folder);  // folder with closing separator (added when missing)
   const std::string& path() const { return path_; }
   /// Adds a line that copies `from` over `to`. The first line added by this process to a given
   /// undo script path empties the file first (creates it); later lines in the same process, even
