@@ -45,7 +45,10 @@ struct Expansion {
 
 Expansion Expand(const std::string& text) {
   Expansion expansion;
-  if (cp::EqualsIgnoreCase(text, kLocalHardDrives)) {
+  // A script's folder text comes with its closing separator.
+  std::string_view bare = text;
+  if (!bare.empty() && SeparatorOf(NativePathStyle()) == bare.back()) bare.remove_suffix(1);
+  if (cp::EqualsIgnoreCase(bare, kLocalHardDrives)) {
     expansion.single = false;
     expansion.hard_drives = true;
     expansion.folders = LocalHardDriveRoots();

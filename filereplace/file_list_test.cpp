@@ -138,6 +138,8 @@ TEST(FolderTextTest, ExpansionAndFolderIndex) {
     drives.insert(drives.end(), {root, "*.*"});
   }
   EXPECT_EQ(ExpandFolders("local HARD drives"), drives);
+  // As a script's [Path block gives it, with a closing separator.
+  EXPECT_EQ(ExpandFolders(std::string("Local Hard Drives") + s), drives);
 
   std::vector<std::string> list = {Native("/Data/dir"), "*.txt", Native("/data/directory/"),
                                    "*.*", Native("/data/"), "*.*"};
