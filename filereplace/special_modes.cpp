@@ -18,15 +18,20 @@ Reformatter::Reformatter(int width, ByteSink sink)
     : width_(static_cast<std::size_t>(std::max(width, 0))), sink_(std::move(sink)) {}
 
 bool Reformatter::Feed(const char* data, std::size_t size) {
-  for (std::size_t i = 0; i < size && !failed_; ++i) {
+  std::size_t i = 0;
+  while (i < size && !failed_) {
     const char c = data[i];
     if (after_cr_) {
       after_cr_ = false;
-      if (c == '\n') continue;
+      if (c == '\n') {
+        ++i;
+        continue;
+      }
     }
     if (c == '\r' || c == '\n') {
       EndLine();
       after_cr_ = c == '\r';
+      ++i;
       continue;
     }
     line_has_bytes_ = true;
@@ -36,6 +41,7 @@ bool Reformatter::Feed(const char* data, std::size_t size) {
       } else if (!in_paragraph_) {
         lead_ += c;  // the indent, should a word follow on this line
       }
+      ++i;
       continue;
     }
     if (line_is_blank_) {
@@ -46,14 +52,21 @@ bool Reformatter::Feed(const char* data, std::size_t size) {
         room_ = width_ > indent_.size() ? width_ - indent_.size() : 0;
       }
     }
-    if (long_word_) {
-      out_ += c;
-      ++line_length_;
+    // The word's bytes up to the next blank or line end, all at once.
+    std::size_t end = i + 1;
+    while (end < size && !IsBlank(data[end]) && data[end] != '\r' && data[end] != '\n') ++end;
+    if (end < size && word_.empty() && !long_word_ && end - i <= room_) {
+      PlaceWord(std::string_view(data + i, end - i));  // whole in this piece: no copy to hold it
+    } else if (long_word_) {
+      out_.append(data + i, end - i);
+      line_length_ += end - i;
       PassOnFull();
+    } else if (word_.size() + (end - i) > room_) {
+      StartLongWord(std::string_view(data + i, end - i));
     } else {
-      word_ += c;
-      if (word_.size() > room_) StartLongWord();
+      word_.append(data + i, end - i);
     }
+    i = end;
   }
   return !failed_;
 }
@@ -79,7 +92,7 @@ void Reformatter::EndLine() {
   PassOnFull();
 }
 
-// Places the finished word: on the current output line when it fits there, else on a new one.
+// Places the finished word.
 void Reformatter::EndWord() {
   if (long_word_) {
     // The line now holds more than the width, so the next word starts a new one.
@@ -87,16 +100,21 @@ void Reformatter::EndWord() {
     return;
   }
   if (word_.empty()) return;
-  if (line_length_ != 0 && line_length_ + 1 + word_.size() <= width_) {
+  PlaceWord(word_);
+  word_.clear();
+}
+
+// A whole word: on the current output line when it fits there, else on a new one.
+void Reformatter::PlaceWord(std::string_view word) {
+  if (line_length_ != 0 && line_length_ + 1 + word.size() <= width_) {
     out_ += ' ';
-    line_length_ += 1 + word_.size();
+    line_length_ += 1 + word.size();
   } else {
     if (line_length_ != 0) out_ += kLineEnd;
     out_ += indent_;
-    line_length_ = indent_.size() + word_.size();
+    line_length_ = indent_.size() + word.size();
   }
-  out_ += word_;
-  word_.clear();
+  out_ += word;
   PassOnFull();
 }
 
@@ -108,13 +126,14 @@ void Reformatter::EndParagraph() {
   indent_.clear();
 }
 
-// The word has outgrown a line of its own: it goes on a new line now, the rest of it as it
-// comes, so that a long word is never held whole.
-void Reformatter::StartLongWord() {
+// The word, with `more` of it, has outgrown a line of its own: it goes on a new line now, the
+// rest of it as it comes, so that a long word is never held whole.
+void Reformatter::StartLongWord(std::string_view more) {
   if (line_length_ != 0) out_ += kLineEnd;
   out_ += indent_;
   out_ += word_;
-  line_length_ = indent_.size() + word_.size();
+  out_ += more;
+  line_length_ = indent_.size() + word_.size() + more.size();
   word_.clear();
   long_word_ = true;
   PassOnFull();
@@ -145,6 +164,17 @@ CharacterMap::CharacterMap(const std::vector<std::pair<unsigned char, std::strin
       single_bytes_ = false;
     }
   }
+  for (int b = 0; b < 256; ++b) {
+    if (!mapped_[b]) {
+      short_texts_[b][0] = static_cast<char>(b);
+      short_lengths_[b] = 1;
+    } else if (texts_[b].size() <= kShortText) {
+      std::copy(texts_[b].begin(), texts_[b].end(), short_texts_[b].begin());
+      short_lengths_[b] = static_cast<unsigned char>(texts_[b].size());
+    } else {
+      short_texts_only_ = false;
+    }
+  }
 }
 
 std::int64_t CharacterMap::Convert(const char* data, std::size_t size, std::string* out) const {
@@ -167,22 +197,37 @@ std::int64_t CharacterMap::Convert(const char* data, std::size_t size, std::stri
     *growth = 0;
     return mapped;
   }
-  // Texts of other lengths: the output's size first, so that it is reserved once, then the runs
-  // of unmapped bytes copied whole and each mapped byte's text appended.
+  // Texts of other lengths: the output's size first, then each byte or text written in place.
   std::int64_t change = 0;
   for (std::size_t i = 0; i < size; ++i) {
     mapped += mapped_[in[i]];
     change += growth_[in[i]];
   }
-  out->reserve(start + static_cast<std::size_t>(static_cast<std::int64_t>(size) + change));
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (!mapped_[in[i]]) continue;
-    out->append(data + run, i - run);
-    out->append(texts_[in[i]]);
-    run = i + 1;
+  const auto new_size = static_cast<std::size_t>(static_cast<std::int64_t>(size) + change);
+  if (short_texts_only_) {
+    // Each byte's output is copied as a block of fixed size, whose bytes past the output's end
+    // the next one overwrites; the string holds a block's worth more until the end.
+    out->resize(start + new_size + kShortText);
+    char* to = out->data() + start;
+    for (std::size_t i = 0; i < size; ++i) {
+      std::memcpy(to, short_texts_[in[i]].data(), kShortText);
+      to += short_lengths_[in[i]];
+    }
+    out->resize(start + new_size);
+    *growth = change;
+    return mapped;
   }
-  out->append(data + run, size - run);
+  out->resize(start + new_size);
+  char* to = out->data() + start;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!mapped_[in[i]]) {
+      *to++ = data[i];
+    } else {
+      const std::string& text = texts_[in[i]];
+      std::memcpy(to, text.data(), text.size());
+      to += text.size();
+    }
+  }
   *growth = change;
   return mapped;
 }

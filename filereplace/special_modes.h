@@ -34,8 +34,8 @@ using ByteSink = std::function<bool(const char* data, std::size_t size)>;
 /// the indent), longer than the width. A width below 1 thus puts each word on its own line.
 ///
 /// Memory holds the indent, at most a line's worth of the current word (a longer word is written
-/// out as it comes) and the output not yet passed on, which goes to the sink in pieces of about
-/// 64 KiB and when Finish is called.
+/// out as it comes) and the output not yet passed on: that goes to the sink once 64 KiB have
+/// gathered (more only when one piece fed holds more of a long word), and when Finish is called.
 class Reformatter {
  public:
   Reformatter(int width, ByteSink sink);
@@ -47,8 +47,9 @@ class Reformatter {
  private:
   void EndLine();
   void EndWord();
+  void PlaceWord(std::string_view word);
   void EndParagraph();
-  void StartLongWord();
+  void StartLongWord(std::string_view more);
   void PassOnFull();
   void PassOn();
 
@@ -88,6 +89,11 @@ class CharacterMap {
   std::array<unsigned char, 256> table_{};   // the single-byte conversion
   std::array<std::int64_t, 256> growth_{};   // each byte's text length less one
   bool single_bytes_ = true;
+  /// Every byte's output (its text, or the byte itself) when none is longer than kShortText.
+  static constexpr std::size_t kShortText = 8;
+  std::array<std::array<char, kShortText>, 256> short_texts_{};
+  std::array<unsigned char, 256> short_lengths_{};
+  bool short_texts_only_ = true;
 };
 
 /// The pairs of a character conversion made from search entries: the byte is the first byte of

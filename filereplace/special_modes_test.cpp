@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "filereplace/entry_preparation.h"
@@ -120,6 +121,33 @@ TEST(CharacterMapTest, SingleAndMultiByteTexts) {
   EXPECT_EQ(growth, 1);
   EXPECT_EQ(multi.Convert("bb", 2, &out), 0);
   EXPECT_EQ(out, "<xyzb\r\nQbb");
+}
+
+// Random maps, with texts up to and past the length copied as a fixed block, against a byte-by-
+// byte expansion.
+TEST(CharacterMapTest, AnyTextLengths) {
+  std::mt19937 random(77);
+  for (std::size_t longest : {1, 8, 9, 40}) {
+    std::vector<std::pair<unsigned char, std::string>> pairs;
+    for (int k = 0; k < 60; ++k) {
+      pairs.emplace_back(random() % 256, std::string(random() % (longest + 1), 'a' + k % 26));
+    }
+    std::string in(5000, '\0'), expected = "x";
+    for (char& c : in) c = static_cast<char>(random() % 256);
+    std::map<unsigned char, std::string> map(pairs.begin(), pairs.end());
+    for (auto& [byte, text] : pairs) map[byte] = text;  // the last pair counts
+    std::int64_t mapped = 0;
+    for (char c : in) {
+      const auto found = map.find(static_cast<unsigned char>(c));
+      mapped += found != map.end();
+      expected += found != map.end() ? found->second : std::string(1, c);
+    }
+    std::string out = "x";
+    std::int64_t growth = 0;
+    EXPECT_EQ(CharacterMap(pairs).Convert(in.data(), in.size(), &out, &growth), mapped);
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(growth, static_cast<std::int64_t>(expected.size() - 1 - in.size()));
+  }
 }
 
 TEST(CharacterMapTest, PairsFromEntries) {
