@@ -39,6 +39,10 @@ tree=$(realpath -m "$tree")
 # not even inside another word, so that counting them counts the occurrences.
 stamp="files=$files version=1"
 if [ "$(cat "$tree/.made" 2>/dev/null)" != "$stamp" ]; then
+  if [ -e "$tree" ] && [ ! -f "$tree/.made" ] && [ -n "$(ls -A "$tree")" ]; then
+    echo "$tree holds files this script did not make: give an empty or new folder" >&2
+    exit 2
+  fi
   rm -rf "$tree"
   python3 - "$tree" "$files" <<'PY'
 import os, random, sys
