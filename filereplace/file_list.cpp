@@ -235,6 +235,11 @@ void FileList::Walk(const std::string& folder, const std::string& mask,
   while (walker.Next()) {
     switch (walker.step()) {
       case WalkStep::kFolder:
+        // A folder that is there but cannot be listed is never taken for an empty one.
+        if (walker.error().failed() && walker.error().kind != ErrorKind::kNotFound &&
+            walker.error().kind != ErrorKind::kPathNotFound) {
+          notes_.push_back("Error listing folder " + walker.path());
+        }
         if (!open.empty()) ++folders_walked_;
         open.push_back(by_folder.size());
         by_folder.emplace_back();

@@ -72,7 +72,7 @@ class FileList {
   /// The subfolders walked below the folders given.
   std::int64_t folders_walked() const { return folders_walked_; }
   /// Lines for the results about folder texts that stood for folders and expanded to none (a
-  /// server name where shares cannot be listed).
+  /// server name where shares cannot be listed), and about folders that could not be listed.
   const std::vector<std::string>& notes() const { return notes_; }
 
  private:

@@ -13,6 +13,8 @@
 #include "filereplace/expression.h"
 #include "filereplace/file_list.h"
 #include "filereplace/result_output.h"
+#include "filereplace/special_modes.h"
+#include "filereplace/backup_and_undo.h"
 #include "pattern/text_finder.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
@@ -107,6 +109,17 @@ struct FileReplaceEngine::FileScan {
   std::int64_t last_break = 0;
   std::int64_t hits = 0;
   bool stop = false;
+  bool failed = false;
+
+  // Replacing: the pass's output and the file offset up to which the input has gone to it.
+  WritableFile* output = nullptr;
+  std::int64_t written = 0;
+  std::int64_t replacements = 0;
+  // How the chunks of a replace pass are handled: scanned for occurrences, or passed on whole,
+  // as they are or through a special mode.
+  enum class Mode { kScan, kCopy, kReformat, kConvert } mode = Mode::kScan;
+  std::unique_ptr<Reformatter> reformatter;
+  std::string converted;
 
   // Counts the line breaks up to chunk position `to`.
   void CountLinesTo(std::int64_t to) {
@@ -120,15 +133,21 @@ struct FileReplaceEngine::FileScan {
 FileReplaceEngine::FileReplaceEngine(JobServices& services)
     : services_(services), results_(std::make_unique<ResultOutput>(services)) {}
 
-FileReplaceEngine::~FileReplaceEngine() = default;
+FileReplaceEngine::~FileReplaceEngine() { RemoveTemporaryFiles(); }
 
 void FileReplaceEngine::Run(FileReplaceScript& script) {
   std::vector<SearchEntry>& entries = script.entries();
   const std::vector<std::string>& pairs = script.paths();
   if (entries.empty() || pairs.size() < 2) return;
+  pairs_ = &pairs;
   cancel_ = false;
   totals_ = Totals{};
   bytes_read_ = 0;
+  answers_ = Answers{};
+  backed_up_.clear();
+  replaced_.clear();
+  undo_lines_.clear();
+  replacements_ = 0;
   for (SearchEntry& entry : entries) {
     entry.file_hits = entry.file_replacements = 0;
     entry.total_hits = entry.total_replacements = entry.files_with_hits = 0;
@@ -144,6 +163,15 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
     ParsedExpression parsed = ParseExpression(script.expression());
     if (parsed.ok()) expression_ = std::make_unique<ExpressionTree>(std::move(parsed.tree));
   }
+  constexpr std::string_view kConversion = "Character conversion";
+  conversion_run_ = replace_run_ && cp::EqualsIgnoreCase(
+                                        std::string_view(script.description()).substr(0, kConversion.size()),
+                                        kConversion);
+  conversion_.reset();
+  if (conversion_run_) {
+    conversion_ = std::make_unique<CharacterMap>(CharacterMapPairs(
+        entries, [this](std::string_view text) { return services_.DecodeEscapes(text); }));
+  }
 
   FileList files(services_);
   FileListOptions list_options;
@@ -152,7 +180,7 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
   list_options.sort_key = options_.sort_file_names;
   list_options.ascending = options_.sort_ascending;
   list_options.cancel = &cancel_;
-  files.Build(pairs, list_options, nullptr);
+  files.Build(pairs, list_options, &pair_ends_);
   if (cancel_) return;
 
   results_ = std::make_unique<ResultOutput>(services_);
@@ -160,6 +188,12 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
                  options_.after_hit);
   if (pairs.size() == 2) results_->WriteHeader(HeaderFor(script, options_));
   for (const std::string& note : files.notes()) results_->AddLine(note);
+
+  if (replace_run_ && !CreateTemporaryFiles(entries.size())) {
+    services_.ShowMessage("Error opening temp file");
+    results_->Close();
+    return;
+  }
 
   PatternOptions pattern_options;
   pattern_options.repetition_bound = repetition_bound_;
@@ -170,14 +204,19 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
       return;
     }
   }
-  // Replacing is not built yet: a replace run searches and counts occurrences, so its
-  // expression decides on what was found.
+  // A search run's expression weighs occurrences; a replace run's weighs replacements.
   if (expression_) {
     for (std::size_t k = 0; k < entries.size(); ++k) {
-      BindVariable(*expression_, static_cast<std::int64_t>(k + 1), &entries[k].file_hits);
+      std::int64_t* count = replace_run_ ? &entries[k].file_replacements : &entries[k].file_hits;
+      BindVariable(*expression_, static_cast<std::int64_t>(k + 1), count);
     }
   }
   hold_lines_ = expression_ != nullptr;
+  undo_.reset();
+  if (replace_run_ && !options_.backup_path.empty()) {
+    std::string folder = WorkFolder();
+    if (!folder.empty()) undo_ = std::make_unique<UndoScript>(folder);
+  }
 
   std::int64_t total_bytes = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -189,17 +228,40 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
   }
   buffer_.resize(static_cast<std::size_t>(kChunkBytes) + 2);
 
-  for (std::size_t i = 0; i < files.size() && !cancel_; ++i) {
-    if (progress_) {
-      std::int64_t left = static_cast<std::int64_t>(files.size() - i);
-      std::int64_t done = static_cast<std::int64_t>(i) * 100 / static_cast<std::int64_t>(files.size());
-      progress_->SetText(std::to_string(left) + " files to process (" + std::to_string(done) +
-                         "% done) - " + files[i].path);
-      if (cancel_) break;
-    }
-    SearchFile(entries, files[i]);
-  }
+  RunPasses(entries, files);
   FinishRun(entries, /*prepared=*/true);
+}
+
+// One pass over the list; a replace run whose pass replaced something goes over it again, up to
+// Script Loop passes (-1: as long as a pass replaces).
+void FileReplaceEngine::RunPasses(std::vector<SearchEntry>& entries, const FileList& files) {
+  for (int pass = 1;; ++pass) {
+    pass_replacements_ = 0;
+    std::size_t pair = 0;
+    for (std::size_t i = 0; i < files.size() && !cancel_; ++i) {
+      while (pair + 1 < pair_ends_.size() && i >= pair_ends_[pair]) ++pair;
+      if (progress_) {
+        std::int64_t left = static_cast<std::int64_t>(files.size() - i);
+        std::int64_t done =
+            static_cast<std::int64_t>(i) * 100 / static_cast<std::int64_t>(files.size());
+        progress_->SetText(std::to_string(left) + " files to process (" + std::to_string(done) +
+                           "% done) - " + files[i].path);
+        if (cancel_) break;
+      }
+      SearchFile(entries, files[i], pair);
+    }
+    bool again = replace_run_ && !cancel_ && pass_replacements_ > 0 &&
+                 (options_.script_loop < 0 || pass < options_.script_loop);
+    if (!again) return;
+    totals_ = Totals{};
+    bytes_read_ = 0;
+    for (SearchEntry& entry : entries) {
+      entry.total_hits = entry.files_with_hits = 0;
+      if (entry.matcher) entry.matcher->ResetPerFile(false);
+      if (entry.wide_matcher) entry.wide_matcher->ResetPerFile(false);
+    }
+    if (progress_) progress_->SetPosition(0);
+  }
 }
 
 void FileReplaceEngine::Line(std::string line) {
@@ -210,13 +272,20 @@ void FileReplaceEngine::Line(std::string line) {
   }
 }
 
-void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const FileListEntry& file) {
+void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const FileListEntry& file,
+                                   std::size_t pair_index) {
+  if (replace_run_) {
+    StartFileAnswers(file.path);
+    if (answers_.folder == Answers::Folder::kSkip) return;
+  }
   std::string date_line;
   if (options_.show_file_date_and_size) {
     date_line = DateLine(file.modified == 0 ? 0 : UtcToLocal(file.modified), file.size, services_);
   }
   results_->BeginFile(file.path, date_line);
   held_lines_.clear();
+  change_ = FileChange{};
+  change_.original_size = static_cast<std::int64_t>(file.size);
 
   std::int64_t file_hits = 0;
   bool failed = false;
@@ -224,9 +293,12 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
     entry.file_hits = 0;
     entry.file_replacements = 0;
   }
-  for (SearchEntry& entry : entries) {
+  // A character conversion handles every entry in its one pass.
+  std::size_t passes = conversion_run_ ? 1 : entries.size();
+  for (std::size_t k = 0; k < passes; ++k) {
     if (cancel_) break;
-    std::int64_t hits = SearchEntryInFile(entry, file);
+    SearchEntry& entry = entries[k];
+    std::int64_t hits = SearchEntryInFile(entry, file, k);
     if (hits < 0) {
       failed = true;
       break;
@@ -234,6 +306,8 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
     entry.file_hits = hits;
     file_hits += hits;
   }
+  // A cancelled replace run leaves the file it was in unchanged.
+  if (replace_run_ && cancel_) failed = true;
   bool counts = !failed && (!expression_ || Evaluate(*expression_) != 0);
   if (!counts) {
     file_hits = 0;
@@ -254,6 +328,13 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
     for (const std::string& line : held_lines_) results_->AddLine(line);
     held_lines_.clear();
   }
+  if (counts && replace_run_ && change_.replacements > 0) {
+    std::int64_t before = replacements_;
+    CommitFile(file, pair_index);
+    if (replacements_ > before) {
+      for (SearchEntry& entry : entries) entry.total_replacements += entry.file_replacements;
+    }
+  }
   if (!failed) {
     if (file_hits > 0 && options_.display_file_stats) {
       results_->AddLine(MessageLine("Found " + std::to_string(file_hits) + " occurrences."));
@@ -264,8 +345,10 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
   results_->EndFile();
 }
 
-std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const FileListEntry& file) {
+std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const FileListEntry& file,
+                                                  std::size_t pass) {
   PathStyle style = NativePathStyle();
+  const std::string name = NamePart(file.path, style);
   FileScan scan;
   scan.file = &file;
   scan.variables = VariableFile{file.path, true, file.modified, file.size};
@@ -276,15 +359,30 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
     scan.replace = ExpandVariables(entry.replace_text, scan.variables, services_);
   }
 
+  // Every entry of a search, and the first pass of a replace run, read the searched file; a
+  // later pass reads the output of the pass before.
+  const bool reads_file = pass == 0 || !replace_run_;
   std::unique_ptr<ReadableFile> input;
-  if (Files().OpenListedForReading(file.path, file.size, &input).failed()) {
+  SysError opened = reads_file ? Files().OpenListedForReading(file.path, file.size, &input)
+                               : Files().OpenForReading(temporary_[(pass - 1) % 2], &input);
+  if (opened.failed()) {
     // The message text, a space and the file's name.
-    Line("Error opening  " + NamePart(file.path, style));
+    Line(reads_file ? "Error opening  " + name : "Error seeking in file " + name);
     return -1;
+  }
+  std::unique_ptr<WritableFile> output;
+  if (replace_run_) {
+    if (Files().OpenForWriting(temporary_[pass % 2], WriteMode::kReplace, &output).failed()) {
+      Line("Error writing to temp file " + name);
+      return -1;
+    }
+    scan.output = output.get();
+    change_.last_output = static_cast<int>(pass % 2);
   }
   // The size the listing gave (or, on some systems, the size when the file was opened); a file
   // that says 0 (some system files do) is read to its end.
   const std::int64_t file_size = static_cast<std::int64_t>(input->Size());
+  if (pass == 0) change_.original_size = file_size;
   char* buffer = buffer_.data();
   bool first = true;
   std::int64_t kept = 0;  // bytes at the buffer's start that the last chunk left to this one
@@ -296,7 +394,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
       if (want <= 0) break;
       std::size_t part = 0;
       if (input->Read(buffer + got, static_cast<std::size_t>(want), &part).failed()) {
-        Line("Error reading file " + NamePart(file.path, style));
+        Line("Error reading file " + name);
         return -1;
       }
       if (part == 0) break;
@@ -320,6 +418,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
         break;
       }
       if (scan.binary) scan.utf16 = false;
+      if (pass == 0) change_.binary = scan.binary;
       if (scan.utf16) {
         if (entry.regular_expression) {
           if (!entry.wide_matcher) {
@@ -333,11 +432,20 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
         }
       }
       if (scan.pattern) scan.pattern->ResetPerFile(false);
+      if (replace_run_ && !StartSpecialMode(entry, scan)) return -1;
     }
 
-    ScanChunk(entry, scan);
-    scan.CountLinesTo(scan.limit);
-    if (scan.ends_file || scan.stop) break;
+    if (scan.mode == FileScan::Mode::kScan) {
+      ScanChunk(entry, scan);
+      scan.CountLinesTo(scan.limit);
+    } else if (!TransformChunk(scan)) {
+      return -1;
+    }
+    if (scan.output && !WritePending(scan, scan.base + (scan.ends_file ? scan.length : scan.limit))) {
+      return -1;
+    }
+    // A replace pass reads on to the end, to pass the rest of the file on.
+    if (scan.ends_file || scan.failed || (scan.stop && !scan.output)) break;
     // The bytes after the limit begin the next chunk, so that an occurrence that crosses this
     // chunk's end is found whole there.
     scan.before[0] = static_cast<unsigned char>(buffer[scan.limit - 1]);
@@ -346,6 +454,15 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
     std::memmove(buffer, buffer + scan.limit, static_cast<std::size_t>(kept));
     scan.base += scan.limit;
   }
+  if (scan.output) {
+    if (cancel_ || scan.failed) return -1;
+    if (!FinishSpecialMode(entry, scan)) return -1;
+    if (output->Close().failed()) {
+      Line("Error writing to temp file " + name);
+      return -1;
+    }
+  }
+  entry.file_replacements = scan.replacements;
   return scan.hits;
 }
 
@@ -440,7 +557,8 @@ void FileReplaceEngine::ReportOccurrence(FileScan& scan, std::int64_t start, std
   ++scan.hits;
   scan.resume = scan.base + start + length;
   scan.CountLinesTo(start);
-  if (options_.show_files) {
+  std::string hit_line;
+  if (options_.show_files || (replace_run_ && options_.prompt == 0)) {
     HitLineInput hit;
     hit.chunk = scan.chunk;
     hit.chunk_length = scan.length;
@@ -452,34 +570,191 @@ void FileReplaceEngine::ReportOccurrence(FileScan& scan, std::int64_t start, std
     unsigned char first = static_cast<unsigned char>(scan.chunk[start]);
     hit.line_number = scan.line_count + (first == '\r' || first == '\n' ? 2 : 1);
     hit.max_display_chars = options_.max_display_chars;
-    Line(FormatHitLine(hit));
+    hit_line = FormatHitLine(hit);
+    if (options_.show_files) Line(hit_line);
   }
-  if (!replace_run_ && options_.display_replace_string) {
-    std::string replacement;
-    std::string found_text = scan.utf16 ? NarrowUtf16(found) : found;
-    if (scan.pattern) {
-      replacement = scan.pattern->BuildReplacement();
-      if (scan.utf16) replacement = NarrowUtf16(replacement);
-      replacement = ExpandVariables(replacement, scan.variables, services_);
+  if (!replace_run_ && !options_.display_replace_string) {
+    if (options_.one_hit) scan.stop = true;
+    return;
+  }
+  std::string replacement;
+  std::string found_text = scan.utf16 ? NarrowUtf16(found) : found;
+  if (scan.pattern) {
+    replacement = scan.pattern->BuildReplacement();
+    if (scan.utf16) replacement = NarrowUtf16(replacement);
+    replacement = ExpandVariables(replacement, scan.variables, services_);
+  } else {
+    replacement = scan.replace;
+  }
+  replacement = ReplaceFound(replacement, found_text);
+  if (!replace_run_) {
+    Line(MessageLine(replacement));
+    if (options_.one_hit) scan.stop = true;
+    return;
+  }
+  if (!DecideOccurrence(scan.file->path, hit_line)) return;
+  if (!WriteReplacement(scan, start, length, scan.utf16 ? Utf16Bytes(replacement) : replacement)) {
+    scan.stop = true;
+    return;
+  }
+  // One hit: the first replacement is the file's last; the rest of it passes on unchanged.
+  if (options_.one_hit) {
+    scan.stop = true;
+    scan.mode = FileScan::Mode::kCopy;
+  }
+}
+
+// The input up to file offset `to` goes to the output, from where the last write ended.
+bool FileReplaceEngine::WritePending(FileScan& scan, std::int64_t to) {
+  if (to <= scan.written) return true;
+  const char* from = scan.chunk + (scan.written - scan.base);
+  if (scan.output->Write(from, static_cast<std::size_t>(to - scan.written)).failed()) {
+    Line("Error writing to temp file " + NamePart(scan.file->path, NativePathStyle()));
+    scan.failed = true;
+    return false;
+  }
+  scan.written = to;
+  return true;
+}
+
+bool FileReplaceEngine::WriteReplacement(FileScan& scan, std::int64_t start, std::int64_t length,
+                                         const std::string& replacement) {
+  if (!WritePending(scan, scan.base + start)) return false;
+  if (!replacement.empty() &&
+      scan.output->Write(replacement.data(), replacement.size()).failed()) {
+    Line("Error writing replace string to temp file " +
+         NamePart(scan.file->path, NativePathStyle()));
+    scan.failed = true;
+    return false;
+  }
+  scan.written = scan.base + start + length;
+  change_.size_change += length - static_cast<std::int64_t>(replacement.size());
+  ++change_.replacements;
+  ++scan.replacements;
+  return true;
+}
+
+// The special modes act when the first chunk of a replace pass has been read: prepend writes its
+// text, reformat and conversion take over the whole file; each asks first.
+bool FileReplaceEngine::StartSpecialMode(const SearchEntry& entry, FileScan& scan) {
+  if (conversion_run_) {
+    if (AskSpecialMode("Do you want to convert the characters using the script?")) {
+      scan.mode = FileScan::Mode::kConvert;
     } else {
-      replacement = scan.replace;
+      scan.mode = FileScan::Mode::kCopy;
     }
-    Line(MessageLine(ReplaceFound(replacement, found_text)));
+    return !cancel_;
   }
-  if (!replace_run_ && options_.one_hit) scan.stop = true;
+  if (entry.prepend_mode) {
+    scan.mode = FileScan::Mode::kCopy;
+    if (!AskSpecialMode("Prepend the replace string to file?")) return !cancel_;
+    std::string text = ReplaceFound(scan.replace, "");
+    if (scan.utf16) {
+      // The new text goes after the byte order mark, which stays first.
+      if (!WritePending(scan, 2)) return false;
+      text = Utf16Bytes(text);
+    }
+    if (!WriteReplacement(scan, scan.written - scan.base, 0, text)) return false;
+    ++scan.hits;
+    Line(MessageLine("Replace string prepended to beginning of the file"));
+    return true;
+  }
+  if (entry.append_mode) {
+    scan.mode = FileScan::Mode::kCopy;
+    return true;
+  }
+  if (entry.reformat_width != 0) {
+    scan.mode = FileScan::Mode::kCopy;
+    std::string question = "Reformat to " + std::to_string(entry.reformat_width) + " columns in file?";
+    if (!AskSpecialMode(question)) return !cancel_;
+    scan.mode = FileScan::Mode::kReformat;
+    WritableFile* output = scan.output;
+    bool* failed = &scan.failed;
+    scan.reformatter = std::make_unique<Reformatter>(
+        entry.reformat_width, [output, failed](const char* data, std::size_t size) {
+          if (output->Write(data, size).failed()) *failed = true;
+          return !*failed;
+        });
+    change_.reformatted = true;
+  }
+  return true;
+}
+
+// A chunk of a pass that does not scan: passed on whole (no overlap), as it is, reformatted or
+// converted.
+bool FileReplaceEngine::TransformChunk(FileScan& scan) {
+  scan.limit = scan.length;
+  const std::string name = NamePart(scan.file->path, NativePathStyle());
+  switch (scan.mode) {
+    case FileScan::Mode::kScan:
+    case FileScan::Mode::kCopy:
+      return true;  // WritePending passes the chunk on
+    case FileScan::Mode::kReformat:
+      if (!scan.reformatter->Feed(scan.chunk + (scan.written - scan.base),
+                                  static_cast<std::size_t>(scan.base + scan.length - scan.written))) {
+        Line("Error writing to temp file " + name);
+        return false;
+      }
+      break;
+    case FileScan::Mode::kConvert: {
+      // Every mapped byte counts as an occurrence replaced, and its size change is expected.
+      scan.converted.clear();
+      std::int64_t growth = 0;
+      const char* from = scan.chunk + (scan.written - scan.base);
+      auto size = static_cast<std::size_t>(scan.base + scan.length - scan.written);
+      std::int64_t mapped = conversion_->Convert(from, size, &scan.converted, &growth);
+      if (scan.output->Write(scan.converted.data(), scan.converted.size()).failed()) {
+        Line("Error writing to temp file " + name);
+        return false;
+      }
+      scan.hits += mapped;
+      scan.replacements += mapped;
+      change_.replacements += mapped;
+      change_.size_change -= growth;
+      break;
+    }
+  }
+  scan.written = scan.base + scan.length;
+  return true;
+}
+
+// What a special mode does after the file's last chunk: append writes its text, reformat writes
+// its last paragraph, and each says what it did.
+bool FileReplaceEngine::FinishSpecialMode(const SearchEntry& entry, FileScan& scan) {
+  if (scan.mode == FileScan::Mode::kReformat) {
+    if (!scan.reformatter->Finish()) {
+      Line("Error writing to temp file " + NamePart(scan.file->path, NativePathStyle()));
+      return false;
+    }
+    ++scan.hits;
+    ++scan.replacements;
+    ++change_.replacements;
+    Line(MessageLine("File was reformatted to a maximum of " +
+                     std::to_string(entry.reformat_width) + " columns"));
+  } else if (scan.mode == FileScan::Mode::kConvert) {
+    if (scan.replacements > 0) Line(MessageLine("File was converted!"));
+  } else if (entry.append_mode && !conversion_run_) {
+    if (!AskSpecialMode("Append the replace string to file?")) return !cancel_;
+    std::string text = ReplaceFound(scan.replace, "");
+    if (scan.utf16) text = Utf16Bytes(text);
+    if (!WriteReplacement(scan, scan.written - scan.base, 0, text)) return false;
+    ++scan.hits;
+    Line(MessageLine("Replace string appended to end of the file"));
+  }
+  return true;
 }
 
 void FileReplaceEngine::FinishRun(const std::vector<SearchEntry>& entries, bool prepared) {
   if (prepared) {
     if (progress_) progress_->Close();
     results_->AddLine(SummaryLine(SearchedLine(totals_.files, totals_.hits, totals_.files_with_hits)));
+    if (replace_run_) {
+      results_->AddLine(SummaryLine("Replaced " + std::to_string(replacements_) +
+                                    " occurrences in " + std::to_string(replaced_.size()) +
+                                    " file(s)"));
+    }
   }
   progress_.reset();
-  if (replace_run_) {
-    results_->AddLine(SummaryLine(
-        "Replacing is not available in this version: this run only searched, and no file was "
-        "changed."));
-  }
   if (options_.display_file_stats) {
     for (const SearchEntry& entry : entries) {
       results_->AddLine(EntryText(entry) + " - " +
@@ -489,6 +764,8 @@ void FileReplaceEngine::FinishRun(const std::vector<SearchEntry>& entries, bool 
   if (cancel_) results_->AddLine("Execution interrupted by the user!");
   results_->Close();
   hold_lines_ = false;
+  undo_.reset();
+  RemoveTemporaryFiles();
 }
 
 }  // namespace tsl

@@ -78,7 +78,14 @@ class WritableFile {
 };
 
 /// Whether a copy may replace a file that is already at its target path.
-enum class CopyMode { kReplace, kFailIfExists };
+enum class CopyMode {
+  kReplace,
+  kFailIfExists,
+  /// Gives an existing target new content: as kReplace, but the new file keeps the target's own
+  /// permission bits on POSIX instead of taking the source's (on Windows it takes the source's
+  /// attributes, as with kReplace; the caller sets them back).
+  kReplaceContent,
+};
 
 /// The steps of CopyFileKeepingTimes, each of which can fail on its own. A system copy that does
 /// several of them in one call goes through kCopyData only.

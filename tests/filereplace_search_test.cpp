@@ -256,7 +256,7 @@ TEST_F(FileReplaceSearchTest, ChainedScriptsAndReplaceRuns) {
   WriteFile(Here("a.txt"), "alpha beta\r\n");
   auto script = [&](const std::string& output, const std::string& replace) {
     return Lines({"[Chained]", "[Options]", "Output_File=" + output, "Show Progress Dialog=0",
-                  "Display File Stats=0", "[Search]", "beta", "[Replace]", replace, "[Path]",
+                  "Display File Stats=0", "Prompt_flag=2", "[Search]", "beta", "[Replace]", replace, "[Path]",
                   dir_.path() + Separator() + "a.txt", "[Path]", dir_.path() + Separator() + "none*.zzz",
                   "[End of Findmend Script]"});
   };
@@ -274,10 +274,8 @@ TEST_F(FileReplaceSearchTest, ChainedScriptsAndReplaceRuns) {
   std::vector<std::string> second = SplitLines(ReadFile(Here("second-results.txt")));
   ASSERT_GE(second.size(), 2u);
   EXPECT_EQ(second[second.size() - 2], "Searched 1 file(s), found 1 occurrences in 1 file(s)");
-  EXPECT_EQ(second.back(),
-            "Replacing is not available in this version: this run only searched, and no file "
-            "was changed.");
-  EXPECT_EQ(ReadFile(Here("a.txt")), "alpha beta\r\n");
+  EXPECT_EQ(second.back(), "Replaced 1 occurrences in 1 file(s)");
+  EXPECT_EQ(ReadFile(Here("a.txt")), "alpha gamma\r\n");
 }
 
 }  // namespace

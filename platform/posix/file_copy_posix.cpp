@@ -223,12 +223,12 @@ SysError PlaceUnnamed(Descriptor& fd, const std::string& folder, const std::stri
 
 SysError PlaceNamed(Descriptor& fd, NamedTemporary& temporary, const std::string& to, CopyMode mode,
                     const CopyStepCheck& check) {
-  if (mode == CopyMode::kReplace && Exists(to)) {
+  if (mode != CopyMode::kFailIfExists && Exists(to)) {
     if (SysError e = Check(check, CopyStep::kSync); e.failed()) return e;
     if (::fdatasync(fd.get()) != 0) return LastError();
   }
   if (SysError e = fd.Close(); e.failed()) return e;
-  if (mode == CopyMode::kReplace) {
+  if (mode != CopyMode::kFailIfExists) {
     if (::rename(temporary.path.c_str(), to.c_str()) != 0) return LastError();
   } else if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, to.c_str(),
                          RENAME_NOREPLACE) != 0) {
@@ -297,7 +297,13 @@ SysError CopyKeepingTimes(const std::string& from, const std::string& to, CopyMo
   std::uint64_t size = static_cast<std::uint64_t>(source.st_size);
   if (SysError e = CopyData(in.get(), out.get(), size, check); e.failed()) return e;
   if (SysError e = Check(check, CopyStep::kKeepAttributes); e.failed()) return e;
-  if (::fchmod(out.get(), source.st_mode & 07777) != 0) return LastError();
+  mode_t permissions = source.st_mode & 07777;
+  if (mode == CopyMode::kReplaceContent) {
+    struct stat target;
+    if (::stat(to.c_str(), &target) != 0) return LastError();
+    permissions = target.st_mode & 07777;
+  }
+  if (::fchmod(out.get(), permissions) != 0) return LastError();
   if (SysError e = Check(check, CopyStep::kKeepTimes); e.failed()) return e;
   struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
   if (::futimens(out.get(), times) != 0) return LastError();

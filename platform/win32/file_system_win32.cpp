@@ -449,7 +449,7 @@ class Win32FileSystem : public FileSystem {
     if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
     if (!CopyFileA(from.c_str(), temporary.path.c_str(), TRUE)) return LastError();
     if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
-    DWORD flags = mode == CopyMode::kReplace ? MOVEFILE_REPLACE_EXISTING : 0;
+    DWORD flags = mode != CopyMode::kFailIfExists ? MOVEFILE_REPLACE_EXISTING : 0;
     if (exists) flags |= MOVEFILE_WRITE_THROUGH;
     if (!MoveFileExA(temporary.path.c_str(), to.c_str(), flags)) return LastError();
     temporary.placed = true;
