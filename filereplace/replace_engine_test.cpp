@@ -8,8 +8,10 @@
 #include "filereplace/search_engine.h"
 #include "platform/fault_injection.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "services/settings.h"
 #include "services/test_job_services.h"
+#include "tests/support/registry_support.h"
 #include "tests/support/test_support.h"
 
 namespace tsl::testing {
@@ -74,6 +76,7 @@ class ReplaceEngineTest : public ::testing::Test {
   }
   std::string UndoScriptPath() { return dir_ / ("work/" + std::string(UndoScriptName(NativePathStyle()))); }
 
+  ScopedRegistry registry_;  // the settings of Linux runs; on Windows the Work Path is put back
   ScopedTempDir dir_;
   TestServices services_;
   ScriptedQuestions questions_{dir_ / "transcript.txt"};
@@ -124,7 +127,8 @@ TEST_F(ReplaceEngineTest, ConfirmationAnswers) {
   std::vector<std::string> transcript = questions_.TakeTranscript();
   ASSERT_EQ(transcript.size(), 8u) << Lines(transcript);
   EXPECT_EQ(transcript[0], "Question: Replace - " + (dir_ / "q/1.txt") + ": Line   1 - <x> x x -> Replace This");
-  EXPECT_EQ(transcript[3], "MessageBox: Replace 2 occurences in file " + (dir_ / "q/1.txt") + "? -> Yes");
+  EXPECT_EQ(transcript[3], "MessageBox: Replace 2 occurences in file " + TranscriptText(dir_ / "q/1.txt") +
+                               "? -> Yes");
   EXPECT_EQ(transcript[7], "Question: Replace - " + (dir_ / "q2/4.txt") +
                                ": Line   1 - x <x> x -> Repl. All Remaining");
 
@@ -208,15 +212,18 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
   std::vector<std::string> undo = SplitLines(ReadFile(UndoScriptPath()));
   if (NativePathStyle() == PathStyle::kPosix) {
     ASSERT_EQ(undo.size(), 5u) << Lines(undo);  // the shell line and one line per file
-    ASSERT_EQ(std::system(("sh '" + UndoScriptPath() + "'").c_str()), 0);
-    for (const char* folder : {"p1", "p2/sub"}) {
-      for (const std::string& name : names) {
-        EXPECT_EQ(ReadFile(dir_ / (std::string(folder) + "/" + name)), "aa\r\n") << name;
-      }
-    }
   } else {
     ASSERT_EQ(undo.size(), 4u) << Lines(undo);
-    EXPECT_NE(undo[1].find("100%% $HOME"), std::string::npos) << undo[1];
+    EXPECT_TRUE(Contains(undo, "\\p1\\it's 100%% $HOME; done.txt\"")) << Lines(undo);
+  }
+  ProcessResult undone = NativePathStyle() == PathStyle::kPosix
+                             ? RunProcess("sh", {UndoScriptPath()})
+                             : RunProcess("cmd.exe", {"/c", UndoScriptPath()});
+  EXPECT_EQ(undone.exit_code, 0) << undone.output << undone.errors;
+  for (const char* folder : {"p1", "p2/sub"}) {
+    for (const std::string& name : names) {
+      EXPECT_EQ(ReadFile(dir_ / (std::string(folder) + "/" + name)), "aa\r\n") << name;
+    }
   }
 
   // Written to the backup folder: the searched files stay, the undo line copies them back.
