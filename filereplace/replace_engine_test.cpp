@@ -164,6 +164,27 @@ TEST_F(ReplaceEngineTest, ReadOnlyAndBinaryFilesAsk) {
   Files().SetAttributes(dir_ / "r/locked.txt", 0);
 }
 
+// UTF-16 text gets UTF-16 replacements, a pattern's replacement uses what it found, and the
+// last-write time stays when asked.
+TEST_F(ReplaceEngineTest, Utf16PatternsAndTimeStamp) {
+  MakeFolders(dir_ / "u");
+  const FileTime noon = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
+  WriteFileAt(dir_ / "u/w.txt", std::string("\xFF\xFEi\0d\0""7\0 \0", 10), noon);
+  WriteFileAt(dir_ / "u/n.txt", "id42 id7", noon);
+  Run("[Search /X]\r\nid+[0-9]\r\n[Replace]\r\n<%%FMFOUND%%>\r\n", {Pair("u", "*.txt")},
+      {"Keep file time stamp=1"});
+  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0""7\0>\0 \0", 14));
+  EXPECT_EQ(ReadFile(dir_ / "u/n.txt"), "<id42> <id7>");
+  DirEntry entry;
+  ASSERT_TRUE(Files().GetEntry(dir_ / "u/n.txt", &entry).ok());
+  EXPECT_EQ(entry.modified, noon);
+  // A UTF-16 file is not reformatted: it is left as it was.
+  std::vector<std::string> results =
+      Run("[Search /B]\r\n%%FMFORMAT%%=10\r\n[Replace]\r\n\r\n", {Pair("u", "w.txt")});
+  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0""7\0>\0 \0", 14));
+  EXPECT_TRUE(Contains(results, "Error reading file")) << Lines(results);
+}
+
 // The special modes: prepend (after a UTF-16 file's byte order mark), append, reformat, and a
 // character conversion whose texts change the size.
 TEST_F(ReplaceEngineTest, SpecialModes) {

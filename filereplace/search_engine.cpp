@@ -665,6 +665,11 @@ bool FileReplaceEngine::StartSpecialMode(const SearchEntry& entry, FileScan& sca
   }
   if (entry.reformat_width != 0) {
     scan.mode = FileScan::Mode::kCopy;
+    // The reformatter reads single-byte text lines: a UTF-16 file would come out broken.
+    if (scan.utf16) {
+      Line("Error reading file " + scan.file->path);
+      return true;
+    }
     std::string question = "Reformat to " + std::to_string(entry.reformat_width) + " columns in file?";
     if (!AskSpecialMode(question)) return !cancel_;
     scan.mode = FileScan::Mode::kReformat;
