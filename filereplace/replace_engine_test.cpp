@@ -110,26 +110,33 @@ TEST_F(ReplaceEngineTest, PassesGrowAndShrinkAcrossChunksAndChain) {
 
 // Each answer of the Replace Confirmation window, with the file question after it.
 TEST_F(ReplaceEngineTest, ConfirmationAnswers) {
-  MakeFolders(dir_ / "q");
-  MakeFolders(dir_ / "q2");
-  for (const char* name : {"q/1.txt", "q/2.txt", "q/3.txt", "q2/4.txt"}) WriteFile(dir_ / name, "x x x\r\n");
+  const std::vector<std::string> files = {"q/1.txt",  "q/2.txt",  "q/3.txt", "q2/4.txt",
+                                          "q2/5.txt", "q3/6.txt", "q3/7.txt", "q4/8.txt"};
+  for (const std::string& name : files) {
+    MakeFolders(dir_ / name.substr(0, name.find('/')));
+    WriteFile(dir_ / name, "x x x\r\n");
+  }
   questions_.Answers(
       "Replace This;Skip This;Replace This;Yes;"  // 1.txt: the first and the last
-      "Skip Rest of File;"                        // 2.txt: nothing, and no file question
-      "Repl. Rest In Dir;"                        // 3.txt: all, without a file question
-      "Skip This;Repl. All Remaining");           // q2/4.txt: all but the first
-  Run("[Search]\r\nx\r\n[Replace]\r\ny\r\n", {Pair("q", "*.txt"), Pair("q2", "*.txt")},
+      "Repl. Rest In File;"                       // 2.txt: all, without a file question
+      "Skip Rest of File;"                        // 3.txt: none, and no file question
+      "Skip Rest in Dir.;"                        // q2: no file replaced, 5.txt not asked for
+      "Repl. Rest In Dir;"                        // q3: everything, without questions
+      "Skip This;Repl. All Remaining");           // q4/8.txt: all but the first
+  Run("[Search]\r\nx\r\n[Replace]\r\ny\r\n",
+      {Pair("q", "*.txt"), Pair("q2", "*.txt"), Pair("q3", "*.txt"), Pair("q4", "*.txt")},
       {"Prompt_flag=0", "Show_Files=1"});
-  EXPECT_EQ(ReadFile(dir_ / "q/1.txt"), "y x y\r\n");
-  EXPECT_EQ(ReadFile(dir_ / "q/2.txt"), "x x x\r\n");
-  EXPECT_EQ(ReadFile(dir_ / "q/3.txt"), "y y y\r\n");
-  EXPECT_EQ(ReadFile(dir_ / "q2/4.txt"), "x y y\r\n");
+  const std::vector<std::string> expected = {"y x y", "y y y", "x x x", "x x x",
+                                             "x x x", "y y y", "y y y", "x y y"};
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(ReadFile(dir_ / files[i]), expected[i] + "\r\n") << files[i];
+  }
   std::vector<std::string> transcript = questions_.TakeTranscript();
-  ASSERT_EQ(transcript.size(), 8u) << Lines(transcript);
+  ASSERT_EQ(transcript.size(), 10u) << Lines(transcript);
   EXPECT_EQ(transcript[0], "Question: Replace - " + (dir_ / "q/1.txt") + ": Line   1 - <x> x x -> Replace This");
   EXPECT_EQ(transcript[3], "MessageBox: Replace 2 occurences in file " + TranscriptText(dir_ / "q/1.txt") +
                                "? -> Yes");
-  EXPECT_EQ(transcript[7], "Question: Replace - " + (dir_ / "q2/4.txt") +
+  EXPECT_EQ(transcript[9], "Question: Replace - " + (dir_ / "q4/8.txt") +
                                ": Line   1 - x <x> x -> Repl. All Remaining");
 
   // Cancel Remaining, and a closed window, leave the file as it was.
