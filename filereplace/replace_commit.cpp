@@ -136,7 +136,11 @@ bool FileReplaceEngine::AskSpecialMode(const std::string& question) {
 bool FileReplaceEngine::MakeBackup(const FileListEntry& file, const std::string& backup,
                                    const std::string& new_content) {
   const std::string& from = new_content.empty() ? file.path : new_content;
-  bool ok = EnsureParentFolders(backup);
+  // A backup folder that is the searched folder (or leads to it) would make the file its own
+  // backup, and the undo line would copy the new content over itself.
+  FileIdentity searched;
+  bool ok = Files().GetIdentity(file.path, &searched).ok() && !HasIdentity(backup, searched);
+  if (ok) ok = EnsureParentFolders(backup);
   std::uint32_t attributes = 0;
   if (ok && Files().GetAttributes(backup, &attributes).ok() &&
       (attributes & kProtectingAttributes) != 0) {

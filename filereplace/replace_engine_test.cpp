@@ -254,6 +254,12 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
     }
   }
 
+  // A backup folder that is the searched folder itself backs nothing up, so nothing is replaced.
+  results = Run("[Search]\r\na\r\n[Replace]\r\nc\r\n", {Pair("p1", "one.txt")},
+                {"Backup Path=" + (dir_ / "p1")});
+  EXPECT_EQ(ReadFile(dir_ / "p1/one.txt"), "aa\r\n");
+  EXPECT_TRUE(Contains(results, "Error creating/writing file to backup directory")) << Lines(results);
+
   // Written to the backup folder: the searched files stay, the undo line copies them back.
   ForgetEmptiedUndoScripts();
   WriteFile(dir_ / "p1/one.txt", "aa\r\n");
