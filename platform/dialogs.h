@@ -10,11 +10,25 @@ namespace tsl {
 enum class DialogStyle {
   kMessageBox,  // a standard message box: OK, OK/Cancel, Yes/No or Yes/No/Cancel
   kQuestion,    // a window of its own with named buttons
+  // The question asked before one occurrence is replaced. `caption` is "Replace - " followed
+  // by the file's path, `text` the occurrence's result line; the window shows the line in a
+  // list and the path (the caption after "Replace - ") below it. Eight buttons: Replace This,
+  // Skip This, Repl. Rest In File, Skip Rest of File, Repl. Rest In Dir, Skip Rest in Dir.,
+  // Repl. All Remaining, Cancel Remaining (the last is also what closing the window gives).
+  kReplaceConfirmation,
+  // A question about one file that is to be replaced ("Confirmation Required"): `text` is the
+  // question, up to three lines split by `\n`. Four buttons: Yes, Yes to All, No, Cancel (the
+  // last is also what closing the window gives).
+  kConfirmationRequired,
 };
 
 /// Shows `text` with the buttons (labels may carry `&` before their mnemonic letter) and waits
 /// for the user. Returns the index of the button chosen, or -1 when nothing could be shown or
 /// the window was closed (no display, no terminal): the caller then applies the closing answer.
+/// On Windows the two windows of the file replacement come from the program's resources, with
+/// the labels of `buttons` on their buttons; when `buttons` has not the number of buttons the
+/// window has, the question gets a window of its own as for kQuestion. The terminal asks every
+/// style alike.
 int SystemAsk(DialogStyle style, const std::string& caption, const std::string& text,
               const std::vector<std::string>& buttons);
 

@@ -19,3 +19,14 @@
 #define TSL_ERRORS_LABEL 1030
 #define TSL_ERRORS_LIST 1031
 #define TSL_ERRORS_HELP 1032
+
+// The file replacement's question before one occurrence is replaced.
+#define TSL_DIALOG_REPLACE_CONFIRMATION 131
+#define TSL_REPLACE_CONFIRMATION_LINE 1040
+#define TSL_REPLACE_CONFIRMATION_PATH 1041
+#define TSL_REPLACE_CONFIRMATION_FIRST_BUTTON 1042  // seven buttons in a row, then IDCANCEL
+
+// The file replacement's question about a whole file.
+#define TSL_DIALOG_CONFIRMATION_REQUIRED 133
+#define TSL_CONFIRMATION_QUESTION 1050
+#define TSL_CONFIRMATION_YES_TO_ALL 1051

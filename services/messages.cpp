@@ -65,9 +65,10 @@ int IndexOfLabel(const std::vector<std::string>& buttons, const std::string& pla
   return -1;
 }
 
-// Asks in the way in force (scripted or the system's), records the answer, returns its index.
+// Asks in the way in force (scripted or the system's), records the answer (as a question, with
+// its caption, or as a message box), returns its index.
 int Present(DialogStyle style, const std::string& caption, const std::string& text,
-            const std::vector<std::string>& buttons) {
+            const std::vector<std::string>& buttons, bool question) {
   int closing = ClosingAnswer(buttons);
   int chosen = -1;
   if (AnswersAreScripted()) {
@@ -78,7 +79,7 @@ int Present(DialogStyle style, const std::string& caption, const std::string& te
     chosen = SystemAsk(style, caption, text, buttons);
   }
   if (chosen < 0 || chosen >= static_cast<int>(buttons.size())) chosen = closing;
-  if (style == DialogStyle::kMessageBox) {
+  if (!question) {
     RecordTranscript("MessageBox", "", text, PlainLabel(buttons[chosen]));
   } else {
     RecordTranscript("Question", caption, text, PlainLabel(buttons[chosen]));
@@ -107,18 +108,19 @@ int ClosingAnswer(const std::vector<std::string>& buttons) {
 Answer ShowMessage(const std::string& text, MessageButtons buttons) {
   switch (buttons) {
     case MessageButtons::kOk:
-      Present(DialogStyle::kMessageBox, kProductName, text, {"OK"});
+      Present(DialogStyle::kMessageBox, kProductName, text, {"OK"}, false);
       return Answer::kOk;
     case MessageButtons::kOkCancel:
-      return Present(DialogStyle::kMessageBox, kProductName, text, {"OK", "Cancel"}) == 0
+      return Present(DialogStyle::kMessageBox, kProductName, text, {"OK", "Cancel"}, false) == 0
                  ? Answer::kOk
                  : Answer::kCancel;
     case MessageButtons::kYesNo:
-      return Present(DialogStyle::kMessageBox, kProductName, text, {"&Yes", "&No"}) == 0
+      return Present(DialogStyle::kMessageBox, kProductName, text, {"&Yes", "&No"}, false) == 0
                  ? Answer::kYes
                  : Answer::kNo;
     case MessageButtons::kYesNoCancel: {
-      int chosen = Present(DialogStyle::kMessageBox, kProductName, text, {"&Yes", "&No", "Cancel"});
+      int chosen = Present(DialogStyle::kMessageBox, kProductName, text,
+                           {"&Yes", "&No", "Cancel"}, false);
       return chosen == 0 ? Answer::kYes : chosen == 1 ? Answer::kNo : Answer::kCancel;
     }
   }
@@ -126,8 +128,8 @@ Answer ShowMessage(const std::string& text, MessageButtons buttons) {
 }
 
 int AskQuestion(const std::string& caption, const std::string& text,
-                const std::vector<std::string>& buttons) {
-  return Present(DialogStyle::kQuestion, caption, text, buttons);
+                const std::vector<std::string>& buttons, DialogStyle style) {
+  return Present(style, caption, text, buttons, /*question=*/true);
 }
 
 bool AnswersAreScripted() { return Settings().scripted; }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialogs.h"
+
 namespace tsl {
 
 inline constexpr const char* kProductName = "Tessaline";
@@ -25,9 +27,11 @@ enum class Answer { kOk, kCancel, kYes, kNo };
 Answer ShowMessage(const std::string& text, MessageButtons buttons = MessageButtons::kOk);
 
 /// A question in a window of its own, with named buttons such as "&Yes", "Yes to &All",
-/// "Cancel". Returns the index of the chosen button.
+/// "Cancel". Returns the index of the chosen button. `style` names the window that asks (see
+/// platform/dialogs.h); whatever it is, the transcript line is "Question: <caption>: <text>".
 int AskQuestion(const std::string& caption, const std::string& text,
-                const std::vector<std::string>& buttons);
+                const std::vector<std::string>& buttons,
+                DialogStyle style = DialogStyle::kQuestion);
 
 /// The button that closing the window chooses: Cancel where there is one, else No, else OK,
 /// else the last button.

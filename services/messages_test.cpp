@@ -53,6 +53,29 @@ TEST_F(MessagesTest, ScriptedAnswersAreTakenInOrder) {
                           }));
 }
 
+TEST_F(MessagesTest, TheFileReplacementsWindowsAreRecordedAsQuestions) {
+  Use("Repl. Rest In Dir;yes to all");
+  const std::vector<std::string> replace_buttons = {
+      "&Replace This",      "S&kip This",         "Repl. Re&st In File",  "Skip Rest of &File",
+      "Repl. Rest In &Dir", "Skip Res&t in Dir.", "Repl. &All Remaining", "&Cancel Remaining"};
+  EXPECT_EQ(AskQuestion("Replace - /d/a.txt", "a.txt(3): x", replace_buttons,
+                        DialogStyle::kReplaceConfirmation),
+            4);
+  EXPECT_EQ(AskQuestion("Confirmation Required", "a.txt\nhidden",
+                        {"&Yes", "Yes to &All", "&No", "Cancel"},
+                        DialogStyle::kConfirmationRequired),
+            1);
+  // Used up: closing either window cancels.
+  EXPECT_EQ(AskQuestion("Replace - /d/a.txt", "y", replace_buttons,
+                        DialogStyle::kReplaceConfirmation),
+            7);
+  EXPECT_EQ(Transcript(), (std::vector<std::string>{
+                              "Question: Replace - /d/a.txt: a.txt(3): x -> Repl. Rest In Dir",
+                              "Question: Confirmation Required: a.txt\\nhidden -> Yes to All",
+                              "Question: Replace - /d/a.txt: y -> Cancel Remaining",
+                          }));
+}
+
 TEST_F(MessagesTest, TranscriptEscapesControlCharacters) {
   Use("");
   ShowMessage("C:\\dir\r\n\tx");

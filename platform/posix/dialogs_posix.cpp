@@ -53,7 +53,7 @@ int ButtonFor(const std::string& answer, const std::vector<std::string>& buttons
 
 int SystemAsk(DialogStyle style, const std::string& caption, const std::string& text,
               const std::vector<std::string>& buttons) {
-  (void)style;  // the terminal shows both kinds alike
+  (void)style;  // the terminal asks every kind alike, the file replacement's windows too
   EndProgressLineForMessage();
   std::cerr << caption << ": " << text << "\n";
   if (buttons.size() == 1) return 0;  // a message, not a question: nothing to wait for

@@ -1,12 +1,15 @@
-// Messages and questions in Windows windows. Message boxes are the system's own; a question
-// with named buttons gets a small dialog built in memory. When no window can be shown (no
-// display, as under Wine without X), the call returns -1 at once instead of waiting.
+// Messages and questions in Windows windows. Message boxes are the system's own; the file
+// replacement's two questions are dialogs of the program's resources; any other question with
+// named buttons gets a small dialog built in memory. When no window can be shown (no display,
+// as under Wine without X), the call returns -1 at once instead of waiting.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "resources/dialog_ids.h"
 
 namespace tsl {
 namespace {
@@ -110,6 +113,115 @@ INT_PTR CALLBACK QuestionProc(HWND window, UINT message, WPARAM wparam, LPARAM) 
   return FALSE;
 }
 
+// A question window of the resources: its number, its buttons' control numbers in the order of
+// the answers (the last one IDCANCEL, which Esc and closing the window give too), and the static
+// control that shows the text (or 0 when the text goes into the list).
+struct ResourceQuestion {
+  int dialog;
+  std::vector<int> button_ids;
+  int text_id;
+};
+
+const ResourceQuestion* ResourceQuestionFor(DialogStyle style) {
+  static const ResourceQuestion kReplace{
+      TSL_DIALOG_REPLACE_CONFIRMATION,
+      {TSL_REPLACE_CONFIRMATION_FIRST_BUTTON, TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 1,
+       TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 2, TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 3,
+       TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 4, TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 5,
+       TSL_REPLACE_CONFIRMATION_FIRST_BUTTON + 6, IDCANCEL},
+      0};
+  static const ResourceQuestion kConfirmation{
+      TSL_DIALOG_CONFIRMATION_REQUIRED,
+      {IDYES, TSL_CONFIRMATION_YES_TO_ALL, IDNO, IDCANCEL},
+      TSL_CONFIRMATION_QUESTION};
+  switch (style) {
+    case DialogStyle::kReplaceConfirmation: return &kReplace;
+    case DialogStyle::kConfirmationRequired: return &kConfirmation;
+    default: return nullptr;
+  }
+}
+
+struct ResourceQuestionState {
+  const ResourceQuestion* question;
+  const std::string* caption;
+  const std::string* text;
+  const std::vector<std::string>* buttons;
+};
+
+// Fills the list of the Replace Confirmation window: one row per line of the text, wide enough
+// to scroll to the end of the longest.
+void FillLineList(HWND list, const std::string& text) {
+  HDC dc = GetDC(list);
+  HGDIOBJ old_font =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+  LONG widest = 0;
+  std::string::size_type start = 0;
+  for (;;) {
+    std::string::size_type end = text.find('\n', start);
+    std::string row =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!row.empty() && row.back() == '\r') row.pop_back();
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+    SIZE size{};
+    if (GetTextExtentPoint32A(dc, row.c_str(), static_cast<int>(row.size()), &size)) {
+      widest = std::max(widest, size.cx);
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  SelectObject(dc, old_font);
+  ReleaseDC(list, dc);
+  SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+}
+
+// The path a Replace Confirmation caption names.
+std::string PathOfCaption(const std::string& caption) {
+  static const std::string kPrefix = "Replace - ";
+  return caption.compare(0, kPrefix.size(), kPrefix) == 0 ? caption.substr(kPrefix.size())
+                                                          : caption;
+}
+
+// Ends the dialog with the index of the answer plus one (0 stays "not shown").
+void EndWithAnswer(HWND window, const ResourceQuestion& question, int control) {
+  for (std::size_t i = 0; i < question.button_ids.size(); ++i) {
+    if (question.button_ids[i] == control) EndDialog(window, static_cast<INT_PTR>(i + 1));
+  }
+}
+
+INT_PTR CALLBACK ResourceQuestionProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<ResourceQuestionState*>(GetWindowLongPtrA(window, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(window, DWLP_USER, lparam);
+      state = reinterpret_cast<ResourceQuestionState*>(lparam);
+      const ResourceQuestion& question = *state->question;
+      SetWindowTextA(window, state->caption->c_str());
+      for (std::size_t i = 0; i < question.button_ids.size(); ++i) {
+        SetDlgItemTextA(window, question.button_ids[i], (*state->buttons)[i].c_str());
+      }
+      if (question.text_id != 0) {
+        SetDlgItemTextA(window, question.text_id, state->text->c_str());
+      } else {
+        FillLineList(GetDlgItem(window, TSL_REPLACE_CONFIRMATION_LINE), *state->text);
+        SetDlgItemTextA(window, TSL_REPLACE_CONFIRMATION_PATH,
+                        PathOfCaption(*state->caption).c_str());
+      }
+      SetForegroundWindow(window);
+      SetFocus(GetDlgItem(window, question.button_ids.front()));  // not the list: the answer
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      if (state && HIWORD(wparam) == BN_CLICKED) {
+        EndWithAnswer(window, *state->question, LOWORD(wparam));
+      }
+      return TRUE;
+    case WM_CLOSE:
+      if (state) EndWithAnswer(window, *state->question, IDCANCEL);
+      return TRUE;
+  }
+  return FALSE;
+}
+
 }  // namespace
 
 int SystemAsk(DialogStyle style, const std::string& caption, const std::string& text,
@@ -123,6 +235,15 @@ int SystemAsk(DialogStyle style, const std::string& caption, const std::string& 
       if (ids[i] == result) return static_cast<int>(i);
     }
     return -1;  // no window could be shown
+  }
+  const ResourceQuestion* question = ResourceQuestionFor(style);
+  if (question && question->button_ids.size() == buttons.size()) {
+    ResourceQuestionState state{question, &caption, &text, &buttons};
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(question->dialog),
+                                     nullptr, ResourceQuestionProc,
+                                     reinterpret_cast<LPARAM>(&state));
+    if (result <= 0) return -1;
+    return static_cast<int>(result - 1);
   }
   DialogTemplate dialog(caption, text, buttons);
   INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.get(), nullptr,
