@@ -85,7 +85,8 @@ bool FileReplaceEngine::DecideOccurrence(const std::string& path, const std::str
   if (answers_.skip_rest_of_file || cancel_) return false;
   if (options_.prompt != 0 || answers_.replace_rest_in_file || answers_.replace_all) return true;
   std::string shown = PlainResultText(hit_line, options_.before_hit, options_.after_hit);
-  switch (AskQuestion("Replace - " + path, shown, ReplaceButtons())) {
+  switch (AskQuestion("Replace - " + path, shown, ReplaceButtons(),
+                      DialogStyle::kReplaceConfirmation)) {
     case kReplaceThis:
       return true;
     case kSkipThis:
@@ -116,7 +117,9 @@ bool FileReplaceEngine::DecideOccurrence(const std::string& path, const std::str
 }
 
 int FileReplaceEngine::AskConfirmation(const std::string& question) {
-  int answer = AskQuestion("Confirmation Required", question, {"&Yes", "Yes to &All", "&No", "Cancel"});
+  int answer = AskQuestion("Confirmation Required", question,
+                           {"&Yes", "Yes to &All", "&No", "Cancel"},
+                           DialogStyle::kConfirmationRequired);
   if (answer == kYesToAll) answers_.yes_to_all = true;
   if (answer != kYes && answer != kYesToAll && answer != kNo) {
     cancel_ = true;
