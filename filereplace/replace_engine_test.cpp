@@ -204,6 +204,13 @@ TEST_F(ReplaceEngineTest, SpecialModes) {
 
   Run("[Search /B]\r\n%%FMAPPEND%%\r\n[Replace]\r\n!\r\n", {Pair("s", "a.txt")});
   EXPECT_EQ(ReadFile(dir_ / "s/a.txt"), "topbody\r\n!");
+  // "No" to the append question counts nothing: the entry before it still replaces.
+  questions_.Answers("Replace This;No;Yes");
+  Run("[Search]\r\nbody\r\n[Replace]\r\nBODY\r\n[Search /B]\r\n%%FMAPPEND%%\r\n[Replace]\r\n?\r\n",
+      {Pair("s", "a.txt")}, {"Prompt_flag=0"});
+  EXPECT_EQ(ReadFile(dir_ / "s/a.txt"), "topBODY\r\n!");
+  EXPECT_EQ(questions_.TakeTranscript().back(),
+            "MessageBox: Replace 1 occurences in file " + TranscriptText(dir_ / "s/a.txt") + "? -> Yes");
 
   WriteFile(dir_ / "s/p.txt", "  one two three\r\nfour\r\n\r\nfive six\r\n");
   std::vector<std::string> results =
