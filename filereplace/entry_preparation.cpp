@@ -82,7 +82,7 @@ std::string EscapedVariable(std::string_view name) {
   return out;
 }
 
-// Takes in the binary search text and decides the special modes from it.
+// Takes in the binary search text and decides the whole-file modes from it.
 void TakeBinarySearchText(SearchEntry& entry) {
   entry.search_text = entry.binary_search_text;
   const std::string& text = entry.search_text;

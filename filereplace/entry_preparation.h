@@ -21,7 +21,7 @@ class JobServices;
 inline constexpr std::string_view kSearchPatternSpecials = "\\+*?[]()!|-$^";
 inline constexpr std::string_view kReplacePatternSpecials = "\\%<>";
 
-/// Makes an entry ready for a run: special modes decided, escapes decoded, environment markers
+/// Makes an entry ready for a run: whole-file modes decided, escapes decoded, environment markers
 /// expanded, `H` and `T` turned into patterns, a pattern compiled with `options` (its case
 /// switch from the entry). False when the pattern does not compile, after the message
 /// "Error parsing: " and the compiler's text.

@@ -148,9 +148,9 @@ void ApplyFlags(const HeaderFlags& flags, SearchEntry* entry) {
   if (flags.regular_expression) entry->regular_expression = true;
 }
 
-// The special modes of a binary search text; the short markers become the texts they stand for,
+// The whole-file modes of a binary search text; the short markers become the texts they stand for,
 // so that the preparation of the run, which looks at the texts alone, selects the same modes.
-void NoteSpecialModes(SearchEntry* entry) {
+void NoteWholeFileModes(SearchEntry* entry) {
   std::string& text = entry->binary_search_text;
   if (cp::EqualsIgnoreCase(text, kAppendMarker)) text = kAppendSearchText;
   if (cp::EqualsIgnoreCase(text, kPrependMarker)) text = kPrependSearchText;
@@ -435,7 +435,7 @@ class FileReplaceScript::Reader {
         if (header.flags.binary) {
           pending_->search_text = kBinaryModeText;
           pending_->binary_search_text = std::move(text);
-          NoteSpecialModes(&*pending_);
+          NoteWholeFileModes(&*pending_);
         } else {
           pending_->search_text = std::move(text);
         }

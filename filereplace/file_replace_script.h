@@ -23,7 +23,7 @@ class JobServices;
 inline constexpr std::string_view kBinaryModeText = "Binary mode -->>";
 /// A replace text that only repeats the found text: a script whose every entry has it searches.
 inline constexpr std::string_view kFoundVariable = "%%FMFOUND%%";
-/// Binary search texts that select the special modes.
+/// Binary search texts that select the whole-file modes.
 inline constexpr std::string_view kAppendSearchText =
     "This search string will not be used\r\nThe replace block will be appended to the file.";
 inline constexpr std::string_view kPrependSearchText =

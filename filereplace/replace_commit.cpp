@@ -128,7 +128,7 @@ int FileReplaceEngine::AskConfirmation(const std::string& question) {
   return answer;
 }
 
-bool FileReplaceEngine::AskSpecialMode(const std::string& question) {
+bool FileReplaceEngine::AskWholeFileMode(const std::string& question) {
   if (options_.prompt != 0 || answers_.replace_rest_in_file || answers_.replace_all) return true;
   int answer = AskConfirmation(question);
   if (answer == kYesToAll) answers_.replace_all = true;

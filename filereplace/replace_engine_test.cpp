@@ -192,9 +192,9 @@ TEST_F(ReplaceEngineTest, Utf16PatternsAndTimeStamp) {
   EXPECT_TRUE(Contains(results, "Error reading file")) << Lines(results);
 }
 
-// The special modes: prepend (after a UTF-16 file's byte order mark), append, reformat, and a
+// The whole-file modes: prepend (after a UTF-16 file's byte order mark), append, reformat, and a
 // character conversion whose texts change the size.
-TEST_F(ReplaceEngineTest, SpecialModes) {
+TEST_F(ReplaceEngineTest, WholeFileModes) {
   MakeFolders(dir_ / "s");
   WriteFile(dir_ / "s/a.txt", "body\r\n");
   WriteFile(dir_ / "s/w.txt", std::string("\xFF\xFEh\0i\0", 6));

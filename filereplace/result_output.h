@@ -19,7 +19,7 @@ namespace result_marker {
 inline constexpr std::string_view kSummary = "\x01\x01";
 inline constexpr std::string_view kHitStart = "\x01\x02";
 inline constexpr std::string_view kHitEnd = "\x01\x03";
-/// A message line (special modes, counts, the date line).
+/// A message line (whole-file modes, counts, the date line).
 inline constexpr std::string_view kMessage = "\x01\x02\x01\x03";
 }  // namespace result_marker
 

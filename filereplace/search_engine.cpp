@@ -13,7 +13,7 @@
 #include "filereplace/expression.h"
 #include "filereplace/file_list.h"
 #include "filereplace/result_output.h"
-#include "filereplace/special_modes.h"
+#include "filereplace/file_transforms.h"
 #include "filereplace/backup_and_undo.h"
 #include "pattern/text_finder.h"
 #include "platform/code_page.h"
@@ -116,7 +116,7 @@ struct FileReplaceEngine::FileScan {
   std::int64_t written = 0;
   std::int64_t replacements = 0;
   // How the chunks of a replace pass are handled: scanned for occurrences, or passed on whole,
-  // as they are or through a special mode.
+  // as they are or through a whole-file mode.
   enum class Mode { kScan, kCopy, kReformat, kConvert } mode = Mode::kScan;
   std::unique_ptr<Reformatter> reformatter;
   std::string converted;
@@ -432,7 +432,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
         }
       }
       if (scan.pattern) scan.pattern->ResetPerFile(false);
-      if (replace_run_ && !StartSpecialMode(entry, scan)) return -1;
+      if (replace_run_ && !StartWholeFileMode(entry, scan)) return -1;
     }
 
     if (scan.mode == FileScan::Mode::kScan) {
@@ -456,7 +456,7 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
   }
   if (scan.output) {
     if (cancel_ || scan.failed) return -1;
-    if (!FinishSpecialMode(entry, scan)) return -1;
+    if (!FinishWholeFileMode(entry, scan)) return -1;
     if (output->Close().failed()) {
       Line("Error writing to temp file " + name);
       return -1;
@@ -634,11 +634,11 @@ bool FileReplaceEngine::WriteReplacement(FileScan& scan, std::int64_t start, std
   return true;
 }
 
-// The special modes act when the first chunk of a replace pass has been read: prepend writes its
+// The whole-file modes act when the first chunk of a replace pass has been read: prepend writes its
 // text, reformat and conversion take over the whole file; each asks first.
-bool FileReplaceEngine::StartSpecialMode(const SearchEntry& entry, FileScan& scan) {
+bool FileReplaceEngine::StartWholeFileMode(const SearchEntry& entry, FileScan& scan) {
   if (conversion_run_) {
-    if (AskSpecialMode("Do you want to convert the characters using the script?")) {
+    if (AskWholeFileMode("Do you want to convert the characters using the script?")) {
       scan.mode = FileScan::Mode::kConvert;
     } else {
       scan.mode = FileScan::Mode::kCopy;
@@ -647,7 +647,7 @@ bool FileReplaceEngine::StartSpecialMode(const SearchEntry& entry, FileScan& sca
   }
   if (entry.prepend_mode) {
     scan.mode = FileScan::Mode::kCopy;
-    if (!AskSpecialMode("Prepend the replace string to file?")) return !cancel_;
+    if (!AskWholeFileMode("Prepend the replace string to file?")) return !cancel_;
     std::string text = ReplaceFound(scan.replace, "");
     if (scan.utf16) {
       // The new text goes after the byte order mark, which stays first.
@@ -671,7 +671,7 @@ bool FileReplaceEngine::StartSpecialMode(const SearchEntry& entry, FileScan& sca
       return true;
     }
     std::string question = "Reformat to " + std::to_string(entry.reformat_width) + " columns in file?";
-    if (!AskSpecialMode(question)) return !cancel_;
+    if (!AskWholeFileMode(question)) return !cancel_;
     scan.mode = FileScan::Mode::kReformat;
     WritableFile* output = scan.output;
     bool* failed = &scan.failed;
@@ -723,9 +723,9 @@ bool FileReplaceEngine::TransformChunk(FileScan& scan) {
   return true;
 }
 
-// What a special mode does after the file's last chunk: append writes its text, reformat writes
+// What a whole-file mode does after the file's last chunk: append writes its text, reformat writes
 // its last paragraph, and each says what it did.
-bool FileReplaceEngine::FinishSpecialMode(const SearchEntry& entry, FileScan& scan) {
+bool FileReplaceEngine::FinishWholeFileMode(const SearchEntry& entry, FileScan& scan) {
   if (scan.mode == FileScan::Mode::kReformat) {
     if (!scan.reformatter->Finish()) {
       Line("Error writing to temp file " + NamePart(scan.file->path, NativePathStyle()));
@@ -739,7 +739,7 @@ bool FileReplaceEngine::FinishSpecialMode(const SearchEntry& entry, FileScan& sc
   } else if (scan.mode == FileScan::Mode::kConvert) {
     if (scan.replacements > 0) Line(MessageLine("File was converted!"));
   } else if (entry.append_mode && !conversion_run_) {
-    if (!AskSpecialMode("Append the replace string to file?")) return !cancel_;
+    if (!AskWholeFileMode("Append the replace string to file?")) return !cancel_;
     std::string text = ReplaceFound(scan.replace, "");
     if (scan.utf16) text = Utf16Bytes(text);
     if (!WriteReplacement(scan, scan.written - scan.base, 0, text)) return false;

@@ -56,7 +56,7 @@ class FileReplaceEngine {
   struct Answers {
     bool replace_rest_in_file = false;
     bool skip_rest_of_file = false;
-    bool replace_all = false;  // "Repl. All Remaining", or "Yes to All" to a special mode
+    bool replace_all = false;  // "Repl. All Remaining", or "Yes to All" to a whole-file mode
     bool yes_to_all = false;   // to the read-only and binary questions
     enum class Folder { kNone, kReplace, kSkip } folder = Folder::kNone;
     std::string folder_path;  // the folder a folder-wide answer holds for
@@ -87,12 +87,12 @@ class FileReplaceEngine {
   bool CreateTemporaryFiles(std::size_t entries);
   void RemoveTemporaryFiles();
   bool DecideOccurrence(const std::string& path, const std::string& hit_line);
-  bool AskSpecialMode(const std::string& question);
+  bool AskWholeFileMode(const std::string& question);
   int AskConfirmation(const std::string& question);
   bool WritePending(FileScan& scan, std::int64_t to);
-  bool StartSpecialMode(const SearchEntry& entry, FileScan& scan);
+  bool StartWholeFileMode(const SearchEntry& entry, FileScan& scan);
   bool TransformChunk(FileScan& scan);
-  bool FinishSpecialMode(const SearchEntry& entry, FileScan& scan);
+  bool FinishWholeFileMode(const SearchEntry& entry, FileScan& scan);
   bool WriteReplacement(FileScan& scan, std::int64_t start, std::int64_t length,
                         const std::string& replacement);
   void StartFileAnswers(const std::string& path);

@@ -1,4 +1,4 @@
-#include "filereplace/special_modes.h"
+#include "filereplace/file_transforms.h"
 
 #include <gtest/gtest.h>
 
