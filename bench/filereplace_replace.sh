@@ -20,15 +20,7 @@ files=${2:-50000}
 runs=${3:-5}
 tree_folder=${4:-}
 
-need=()
-command -v bc >/dev/null || need+=(bc)
-[ -x /usr/bin/time ] || need+=(time)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+"$(dirname "$0")/../tools/install-deps.sh" bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -17,16 +17,7 @@ size_mib=${2:-1024}
 files=${3:-50000}
 runs=${4:-5}
 
-need=()
-command -v rg >/dev/null || need+=(ripgrep)
-command -v bc >/dev/null || need+=(bc)
-[ -x /usr/bin/time ] || need+=(time)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+"$(dirname "$0")/../tools/install-deps.sh" bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

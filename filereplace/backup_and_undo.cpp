@@ -1,6 +1,5 @@
 #include "filereplace/backup_and_undo.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,14 +16,6 @@
 
 namespace tsl {
 namespace {
-
-// A folder as the file list walks it, so that the paths it lists begin with it: on Windows
-// forward slashes become backslashes; a closing separator.
-std::string WalkedFolder(const std::string& folder, PathStyle style) {
-  std::string walked = folder;
-  if (style == PathStyle::kWindows) std::replace(walked.begin(), walked.end(), '/', '\\');
-  return WithClosingSeparator(walked, style);
-}
 
 bool BeginsWithFolder(const std::string& path, const std::string& folder, PathStyle style) {
   if (path.size() < folder.size()) return false;
@@ -44,28 +35,39 @@ std::set<std::string>& EmptiedUndoScripts() {
 
 }  // namespace
 
-std::string BackupPathFor(const std::string& backup_root, const std::vector<std::string>& pairs,
-                          std::size_t pair_index, const std::string& file_path) {
+BackupPaths::BackupPaths(const std::string& backup_root, const std::vector<std::string>& pairs)
+    : root_(WithClosingSeparator(backup_root, NativePathStyle())),
+      several_pairs_(pairs.size() > 2) {
+  for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+    std::optional<std::vector<std::string>> list = ExpandFolders(pairs[i]);
+    folders_.push_back(list || pairs[i].empty() ? std::string() : WalkedFolder(pairs[i]));
+    lists_.push_back(std::move(list));
+  }
+}
+
+std::string BackupPaths::For(std::size_t pair_index, const std::string& file_path) const {
   const PathStyle style = NativePathStyle();
   const char separator = SeparatorOf(style);
-  std::string backup = WithClosingSeparator(backup_root, style);
-  if (pairs.size() > 2) backup += PathPart(pair_index + 1, separator);
-  if (pair_index >= pairs.size() / 2 || pairs[2 * pair_index].empty()) {
-    return backup + PathWithoutRoot(file_path, style);
-  }
-  const std::string& folder_text = pairs[2 * pair_index];
-  if (std::optional<std::vector<std::string>> list = ExpandFolders(folder_text)) {
+  std::string backup = root_;
+  if (several_pairs_) backup += PathPart(pair_index + 1, separator);
+  if (pair_index >= folders_.size()) return backup + PathWithoutRoot(file_path, style);
+  if (const std::optional<std::vector<std::string>>& list = lists_[pair_index]) {
     int index = FindFolderIndex(file_path, *list, 0);
     if (index < 0) return backup + PathWithoutRoot(file_path, style);
     const std::size_t at = static_cast<std::size_t>(index);
     backup += PathPart(at / 2 + 1, separator);
-    return backup + file_path.substr(WalkedFolder((*list)[at], style).size());
+    return backup + file_path.substr(WalkedFolder((*list)[at]).size());
   }
-  const std::string folder = WalkedFolder(folder_text, style);
-  if (!BeginsWithFolder(file_path, folder, style)) {
+  const std::string& folder = folders_[pair_index];
+  if (folder.empty() || !BeginsWithFolder(file_path, folder, style)) {
     return backup + PathWithoutRoot(file_path, style);
   }
   return backup + file_path.substr(folder.size());
+}
+
+std::string BackupPathFor(const std::string& backup_root, const std::vector<std::string>& pairs,
+                          std::size_t pair_index, const std::string& file_path) {
+  return BackupPaths(backup_root, pairs).For(pair_index, file_path);
 }
 
 std::string PathWithoutRoot(const std::string& path, PathStyle style) {
@@ -132,6 +134,7 @@ SysError UndoScript::AddCopy(const std::string& from, const std::string& to) {
   const PathStyle style = NativePathStyle();
   const bool first = EmptiedUndoScripts().count(path_) == 0;
   // The whole text goes to the file buffered and leaves it in one write when the file is closed.
+  // The script is not kept open between lines: a script open for writing cannot be run.
   const std::string text =
       (first ? UndoScriptHeader(style) : std::string()) + UndoScriptLine(from, to, style);
   std::unique_ptr<WritableFile> file;

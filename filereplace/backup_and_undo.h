@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,20 @@
 #include "platform/paths.h"
 
 namespace tsl {
+
+/// Where the backups of one run's files go: as BackupPathFor says, with the pairs' folder texts
+/// expanded once, when the run starts.
+class BackupPaths {
+ public:
+  BackupPaths(const std::string& backup_root, const std::vector<std::string>& pairs);
+  std::string For(std::size_t pair_index, const std::string& file_path) const;
+
+ private:
+  std::string root_;  // with its closing separator
+  bool several_pairs_;
+  std::vector<std::string> folders_;  // each pair's folder as walked; empty for a folder list
+  std::vector<std::optional<std::vector<std::string>>> lists_;  // each pair's folder list
+};
 
 /// Where a file's backup goes. `backup_root` is the script's Backup Path (a native separator is
 /// added when it lacks one). `pairs` is the script's flat list: folder0, mask0, folder1, mask1, ...

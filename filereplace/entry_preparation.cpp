@@ -59,10 +59,6 @@ constexpr std::array<std::string_view, 8> kVariables = {
 constexpr std::string_view kEnvironmentMarker = "%%ENVVAR=";
 constexpr std::size_t kMaxEnvironmentValue = 10240;
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && cp::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 // The position of `what` in `text` from `from` on, letter case ignored; npos when absent.
 std::size_t FindIgnoringCase(std::string_view text, std::string_view what, std::size_t from) {
   if (what.empty() || text.size() < what.size()) return std::string_view::npos;
@@ -90,7 +86,7 @@ void TakeBinarySearchText(SearchEntry& entry) {
     entry.append_mode = true;
   } else if (text == kPrependSearchText || cp::EqualsIgnoreCase(text, "%%FMPREPEND%%")) {
     entry.prepend_mode = true;
-  } else if (StartsWithIgnoringCase(text, kReformatPrefix)) {
+  } else if (cp::StartsWithIgnoreCase(text, kReformatPrefix)) {
     entry.reformat_width = std::atoi(text.c_str() + kReformatPrefix.size());
   }
   if (entry.append_mode || entry.prepend_mode) entry.regular_expression = false;

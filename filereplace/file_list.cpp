@@ -22,12 +22,6 @@ constexpr std::string_view kLocalHardDrives = "Local Hard Drives";
 constexpr const char kAnyFile[] = "*.*";
 
 // A folder as it is walked: on Windows forward slashes become backslashes; a closing separator.
-std::string WalkRoot(const std::string& folder) {
-  std::string root = folder;
-  if (NativePathStyle() == PathStyle::kWindows) std::replace(root.begin(), root.end(), '/', '\\');
-  return WithClosingSeparator(root, NativePathStyle());
-}
-
 std::string Trimmed(std::string_view text) {
   constexpr std::string_view kSpace = " \t\r\n\v\f";
   std::size_t first = text.find_first_not_of(kSpace);
@@ -70,7 +64,7 @@ Expansion Expand(const std::string& text) {
     while (start <= text.size()) {
       std::size_t end = std::min(text.find(';', start), text.size());
       std::string piece = Trimmed(std::string_view(text).substr(start, end - start));
-      if (!piece.empty()) expansion.folders.push_back(WalkRoot(piece));
+      if (!piece.empty()) expansion.folders.push_back(WalkedFolder(piece));
       start = end + 1;
     }
   }
@@ -153,12 +147,18 @@ std::optional<std::vector<std::string>> ExpandFolders(const std::string& folder_
   return list;
 }
 
+std::string WalkedFolder(const std::string& folder) {
+  std::string root = folder;
+  if (NativePathStyle() == PathStyle::kWindows) std::replace(root.begin(), root.end(), '/', '\\');
+  return WithClosingSeparator(root, NativePathStyle());
+}
+
 int FindFolderIndex(const std::string& path, const std::vector<std::string>& folder_list,
                     int start) {
   for (std::size_t i = static_cast<std::size_t>(std::max(start, 0)); i < folder_list.size();
        i += 2) {
     if (folder_list[i].empty()) continue;
-    std::string folder = WalkRoot(folder_list[i]);
+    std::string folder = WalkedFolder(folder_list[i]);
     if (path.size() >= folder.size() &&
         cp::EqualsIgnoreCase(std::string_view(path).substr(0, folder.size()), folder)) {
       return static_cast<int>(i);
@@ -218,7 +218,7 @@ void FileList::Walk(const std::string& folder, const std::string& mask,
                     const FileListOptions& options, const std::vector<std::string>* pass_over) {
   // An empty folder would be walked as the root of the whole file system.
   if (folder.empty() || Cancelled(options)) return;
-  const std::string root = WalkRoot(folder);
+  const std::string root = WalkedFolder(folder);
   std::unique_ptr<FileSelector> selector = services_.MakeSelector(mask, root);
   WalkOptions walk;
   walk.subfolders = options.subfolders;

@@ -99,6 +99,10 @@ class FileList {
 /// names a single folder; an empty list when it stands for folders and none were found.
 std::optional<std::vector<std::string>> ExpandFolders(const std::string& folder_text);
 
+/// A folder as the list walks it, so that the paths it lists begin with it: native separators
+/// (on Windows `/` becomes `\`) and a closing one.
+std::string WalkedFolder(const std::string& folder);
+
 /// The index (even) of the first folder of a flat folder, mask list, from `start` on, that
 /// `path` lies in (letter case ignored, the folder taken with its closing separator); -1 when
 /// there is none.

@@ -125,10 +125,6 @@ class Window {
   bool failed_ = false;
 };
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && cp::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 struct HeaderFlags {
   bool binary = false, ignore_whitespace = false, ignore_case = false, html = false,
        whole_word = false, regular_expression = false;
@@ -156,7 +152,7 @@ void NoteWholeFileModes(SearchEntry* entry) {
   if (cp::EqualsIgnoreCase(text, kPrependMarker)) text = kPrependSearchText;
   entry->append_mode = text == kAppendSearchText;
   entry->prepend_mode = text == kPrependSearchText;
-  if (StartsWithIgnoringCase(text, kReformatPrefix)) {
+  if (cp::StartsWithIgnoreCase(text, kReformatPrefix)) {
     entry->reformat_width = static_cast<int>(static_cast<std::uint32_t>(
         ScriptInteger(std::string_view(text).substr(kReformatPrefix.size()))));
   }
@@ -187,7 +183,7 @@ void OptionDate(std::string_view value, bool end_of_day, JobServices& services, 
 void ReadOptionLine(std::string_view line, JobServices& services, FileReplaceOptions* o) {
   std::string_view v;
   auto key = [&line, &v](std::string_view name) {
-    if (!StartsWithIgnoringCase(line, name)) return false;
+    if (!cp::StartsWithIgnoreCase(line, name)) return false;
     v = line.substr(std::min(name.size() + 1, line.size()));
     return true;
   };
@@ -248,7 +244,7 @@ std::string CompleteFolder(std::string folder, PathStyle style, const std::strin
   if (style == PathStyle::kWindows) {
     const std::string current_root = FolderRoot(current, style);
     if (folder.size() == 2 && StartsWithDrive(folder)) {
-      folder = StartsWithIgnoringCase(current, folder) ? current : folder + "\\";
+      folder = cp::StartsWithIgnoreCase(current, folder) ? current : folder + "\\";
     } else if (folder.size() >= 2 && folder[0] == '\\' && folder[1] == '\\') {
       // a network folder, as written
     } else if (!folder.empty() && folder[0] == '\\') {
@@ -311,7 +307,7 @@ class FileReplaceScript::Reader {
 
   bool At(std::size_t p, std::string_view name) {
     w_.Holds(p + name.size());
-    return StartsWithIgnoringCase(std::string_view(bytes()).substr(std::min(p, bytes().size())),
+    return cp::StartsWithIgnoreCase(std::string_view(bytes()).substr(std::min(p, bytes().size())),
                                   name);
   }
 

@@ -164,17 +164,6 @@ CharacterMap::CharacterMap(const std::vector<std::pair<unsigned char, std::strin
       single_bytes_ = false;
     }
   }
-  for (int b = 0; b < 256; ++b) {
-    if (!mapped_[b]) {
-      short_texts_[b][0] = static_cast<char>(b);
-      short_lengths_[b] = 1;
-    } else if (texts_[b].size() <= kShortText) {
-      std::copy(texts_[b].begin(), texts_[b].end(), short_texts_[b].begin());
-      short_lengths_[b] = static_cast<unsigned char>(texts_[b].size());
-    } else {
-      short_texts_only_ = false;
-    }
-  }
 }
 
 std::int64_t CharacterMap::Convert(const char* data, std::size_t size, std::string* out) const {
@@ -204,19 +193,6 @@ std::int64_t CharacterMap::Convert(const char* data, std::size_t size, std::stri
     change += growth_[in[i]];
   }
   const auto new_size = static_cast<std::size_t>(static_cast<std::int64_t>(size) + change);
-  if (short_texts_only_) {
-    // Each byte's output is copied as a block of fixed size, whose bytes past the output's end
-    // the next one overwrites; the string holds a block's worth more until the end.
-    out->resize(start + new_size + kShortText);
-    char* to = out->data() + start;
-    for (std::size_t i = 0; i < size; ++i) {
-      std::memcpy(to, short_texts_[in[i]].data(), kShortText);
-      to += short_lengths_[in[i]];
-    }
-    out->resize(start + new_size);
-    *growth = change;
-    return mapped;
-  }
   out->resize(start + new_size);
   char* to = out->data() + start;
   for (std::size_t i = 0; i < size; ++i) {

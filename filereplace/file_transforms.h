@@ -89,11 +89,6 @@ class CharacterMap {
   std::array<unsigned char, 256> table_{};   // the single-byte conversion
   std::array<std::int64_t, 256> growth_{};   // each byte's text length less one
   bool single_bytes_ = true;
-  /// Every byte's output (its text, or the byte itself) when none is longer than kShortText.
-  static constexpr std::size_t kShortText = 8;
-  std::array<std::array<char, kShortText>, 256> short_texts_{};
-  std::array<unsigned char, 256> short_lengths_{};
-  bool short_texts_only_ = true;
 };
 
 /// The pairs of a character conversion made from search entries: the byte is the first byte of

@@ -13,7 +13,6 @@
 #include "filereplace/file_list.h"
 #include "filereplace/result_output.h"
 #include "filereplace/search_engine.h"
-#include "platform/clock.h"
 #include "platform/paths.h"
 #include "services/folders.h"
 #include "services/job_services.h"
@@ -37,9 +36,8 @@ enum ReplaceAnswer {
 };
 const std::vector<std::string>& ReplaceButtons() {
   static const std::vector<std::string> buttons = {
-      "&Replace This",       "S&kip This",         "Repl. Re&st In File",
-      "Skip Rest of &File",  "Repl. Rest In &Dir", "Skip Res&t in Dir.",
-      "Repl. &All Remaining", "&Cancel Remaining"};
+      "&Replace This",      "S&kip This",         "Repl. Re&st In File",  "Skip Rest of &File",
+      "Repl. Rest In &Dir", "Skip Res&t in Dir.", "Repl. &All Remaining", "&Cancel Remaining"};
   return buttons;
 }
 
@@ -81,9 +79,14 @@ void FileReplaceEngine::StartFileAnswers(const std::string& path) {
   if (answers_.folder == Answers::Folder::kReplace) answers_.replace_rest_in_file = true;
 }
 
+// Whether the next occurrence is put to the user (else DecideOccurrence decides alone).
+bool FileReplaceEngine::WillAsk() const {
+  return options_.prompt == 0 && !answers_.skip_rest_of_file && !answers_.replace_rest_in_file &&
+         !answers_.replace_all && !cancel_;
+}
+
 bool FileReplaceEngine::DecideOccurrence(const std::string& path, const std::string& hit_line) {
-  if (answers_.skip_rest_of_file || cancel_) return false;
-  if (options_.prompt != 0 || answers_.replace_rest_in_file || answers_.replace_all) return true;
+  if (!WillAsk()) return !answers_.skip_rest_of_file && !cancel_;
   std::string shown = PlainResultText(hit_line, options_.before_hit, options_.after_hit);
   switch (AskQuestion("Replace - " + path, shown, ReplaceButtons(),
                       DialogStyle::kReplaceConfirmation)) {
@@ -117,9 +120,9 @@ bool FileReplaceEngine::DecideOccurrence(const std::string& path, const std::str
 }
 
 int FileReplaceEngine::AskConfirmation(const std::string& question) {
-  int answer = AskQuestion("Confirmation Required", question,
-                           {"&Yes", "Yes to &All", "&No", "Cancel"},
-                           DialogStyle::kConfirmationRequired);
+  int answer =
+      AskQuestion("Confirmation Required", question, {"&Yes", "Yes to &All", "&No", "Cancel"},
+                  DialogStyle::kConfirmationRequired);
   if (answer == kYesToAll) answers_.yes_to_all = true;
   if (answer != kYes && answer != kYesToAll && answer != kNo) {
     cancel_ = true;
@@ -158,9 +161,9 @@ void FileReplaceEngine::CommitFile(const FileListEntry& file, std::size_t pair_i
   const std::string& path = file.path;
   const std::string& content = temporary_[static_cast<std::size_t>(change_.last_output)];
   if (options_.prompt != 2 && !answers_.replace_rest_in_file && !answers_.replace_all) {
-    Answer answer = services_.ShowMessage("Replace " + std::to_string(change_.replacements) +
-                                              " occurences in file " + path + "?",
-                                          MessageButtons::kYesNoCancel);
+    Answer answer = services_.ShowMessage(
+        "Replace " + std::to_string(change_.replacements) + " occurences in file " + path + "?",
+        MessageButtons::kYesNoCancel);
     if (answer == Answer::kCancel) cancel_ = true;
     if (answer != Answer::kYes) return;
   }
@@ -178,7 +181,7 @@ void FileReplaceEngine::CommitFile(const FileListEntry& file, std::size_t pair_i
   }
   std::string backup;
   if (!options_.backup_path.empty()) {
-    backup = BackupPathFor(options_.backup_path, *pairs_, pair_index, path);
+    backup = backup_paths_->For(pair_index, path);
     if (options_.write_to_backup_dir) {
       // The new content goes to the backup path; the searched file stays as it is, and the
       // undo line copies it back over the backup.
@@ -227,16 +230,19 @@ void FileReplaceEngine::CommitFile(const FileListEntry& file, std::size_t pair_i
     }
     if (!AddUndoLine(path, backup, backup)) return;
   }
-  if (protecting != 0 && Files().SetAttributes(path, now.attributes & ~kProtectingAttributes).failed()) {
+  if (protecting != 0 &&
+      Files().SetAttributes(path, now.attributes & ~kProtectingAttributes).failed()) {
     Line("Error renaming file " + Name(path));
     return;
   }
-  // The new file takes the old one's last write time, or the time of the replacement.
-  FileTime stamp = options_.keep_file_time_stamp ? now.modified : CurrentFileTime();
-  SysError placed = Files().SetTimes(content, 0, stamp);
-  if (placed.ok()) placed = Files().CopyFileKeepingTimes(content, path, CopyMode::kReplaceContent, {});
-  // The attributes come back whether the file was replaced or not.
-  Files().SetAttributes(path, now.attributes);
+  // The new file keeps the old one's attributes and takes the new content's last write time (the
+  // time it was written), or with Keep file time stamp the old one's.
+  SysError placed;
+  if (options_.keep_file_time_stamp) placed = Files().SetTimes(content, 0, now.modified);
+  if (placed.ok())
+    placed = Files().CopyFileKeepingTimes(content, path, CopyMode::kReplaceContent, {});
+  // Attributes cleared for the replacement come back whether the file was replaced or not.
+  if (protecting != 0) Files().SetAttributes(path, now.attributes);
   if (placed.failed()) {
     std::string reason = SystemErrorText(placed.code);
     Line("Error replacing file " + Name(path) + (reason.empty() ? "" : ": " + reason));

@@ -17,12 +17,6 @@
 namespace tsl::testing {
 namespace {
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 bool Contains(const std::vector<std::string>& lines, const std::string& text) {
   for (const std::string& line : lines) {
     if (line.find(text) != std::string::npos) return true;
@@ -54,7 +48,7 @@ class ReplaceEngineTest : public ::testing::Test {
     for (const std::string& option : options) prompt |= option.rfind("Prompt_flag", 0) == 0;
     if (!prompt) lines.push_back("Prompt_flag=2");
     lines.insert(lines.end(), options.begin(), options.end());
-    std::string script = Lines(lines) + blocks;
+    std::string script = JoinLines(lines) + blocks;
     for (const std::string& pair : pairs) script += "[Path]\r\n" + pair + "\r\n";
     script += "[End of Findmend Script]\r\n";
     FileReplaceScript loaded;
@@ -74,7 +68,9 @@ class ReplaceEngineTest : public ::testing::Test {
   std::string Pair(const std::string& folder, const std::string& mask) {
     return (dir_ / folder) + Separator() + mask;
   }
-  std::string UndoScriptPath() { return dir_ / ("work/" + std::string(UndoScriptName(NativePathStyle()))); }
+  std::string UndoScriptPath() {
+    return dir_ / ("work/" + std::string(UndoScriptName(NativePathStyle())));
+  }
 
   ScopedRegistry registry_;  // the settings of Linux runs; on Windows the Work Path is put back
   ScopedTempDir dir_;
@@ -100,17 +96,18 @@ TEST_F(ReplaceEngineTest, PassesGrowAndShrinkAcrossChunksAndChain) {
       Run("[Search]\r\ncat\r\n[Replace]\r\nlarge tiger\r\n[Search]\r\ntiger\r\n[Replace]\r\nT\r\n",
           {Pair("d", "*.txt")}, {"Show_Files=0"});
   std::string expected = text;
-  for (std::size_t at = expected.find("cat"); at != std::string::npos; at = expected.find("cat", at)) {
+  for (std::size_t at = expected.find("cat"); at != std::string::npos;
+       at = expected.find("cat", at)) {
     expected.replace(at, 3, "large T");
   }
   EXPECT_EQ(ReadFile(dir_ / "d/big.txt"), expected);
   EXPECT_EQ(ReadFile(dir_ / "d/small.txt"), "a large T, a dog\r\n");
-  EXPECT_TRUE(Contains(results, "Replaced 8 occurrences in 2 file(s)")) << Lines(results);
+  EXPECT_TRUE(Contains(results, "Replaced 8 occurrences in 2 file(s)")) << JoinLines(results);
 }
 
 // Each answer of the Replace Confirmation window, with the file question after it.
 TEST_F(ReplaceEngineTest, ConfirmationAnswers) {
-  const std::vector<std::string> files = {"q/1.txt",  "q/2.txt",  "q/3.txt", "q2/4.txt",
+  const std::vector<std::string> files = {"q/1.txt",  "q/2.txt",  "q/3.txt",  "q2/4.txt",
                                           "q2/5.txt", "q3/6.txt", "q3/7.txt", "q4/8.txt"};
   for (const std::string& name : files) {
     MakeFolders(dir_ / name.substr(0, name.find('/')));
@@ -132,18 +129,19 @@ TEST_F(ReplaceEngineTest, ConfirmationAnswers) {
     EXPECT_EQ(ReadFile(dir_ / files[i]), expected[i] + "\r\n") << files[i];
   }
   std::vector<std::string> transcript = questions_.TakeTranscript();
-  ASSERT_EQ(transcript.size(), 10u) << Lines(transcript);
-  EXPECT_EQ(transcript[0], "Question: Replace - " + (dir_ / "q/1.txt") + ": Line   1 - <x> x x -> Replace This");
-  EXPECT_EQ(transcript[3], "MessageBox: Replace 2 occurences in file " + TranscriptText(dir_ / "q/1.txt") +
-                               "? -> Yes");
+  ASSERT_EQ(transcript.size(), 10u) << JoinLines(transcript);
+  EXPECT_EQ(transcript[0],
+            "Question: Replace - " + (dir_ / "q/1.txt") + ": Line   1 - <x> x x -> Replace This");
+  EXPECT_EQ(transcript[3], "MessageBox: Replace 2 occurences in file " +
+                               TranscriptText(dir_ / "q/1.txt") + "? -> Yes");
   EXPECT_EQ(transcript[9], "Question: Replace - " + (dir_ / "q4/8.txt") +
                                ": Line   1 - x <x> x -> Repl. All Remaining");
 
   // Cancel Remaining, and a closed window, leave the file as it was.
   WriteFile(dir_ / "q/1.txt", "x x\r\n");
   questions_.Answers("Replace This;Cancel Remaining");
-  std::vector<std::string> results = Run("[Search]\r\nx\r\n[Replace]\r\ny\r\n", {Pair("q", "1.txt")},
-                                         {"Prompt_flag=0"});
+  std::vector<std::string> results =
+      Run("[Search]\r\nx\r\n[Replace]\r\ny\r\n", {Pair("q", "1.txt")}, {"Prompt_flag=0"});
   EXPECT_EQ(ReadFile(dir_ / "q/1.txt"), "x x\r\n");
   EXPECT_EQ(results.back(), "Execution interrupted by the user!");
 }
@@ -176,11 +174,17 @@ TEST_F(ReplaceEngineTest, ReadOnlyAndBinaryFilesAsk) {
 TEST_F(ReplaceEngineTest, Utf16PatternsAndTimeStamp) {
   MakeFolders(dir_ / "u");
   const FileTime noon = 132593328000000000LL;  // 2021-03-04 12:00:00 UTC
-  WriteFileAt(dir_ / "u/w.txt", std::string("\xFF\xFEi\0d\0""7\0 \0", 10), noon);
+  WriteFileAt(dir_ / "u/w.txt",
+              std::string("\xFF\xFEi\0d\0"
+                          "7\0 \0",
+                          10),
+              noon);
   WriteFileAt(dir_ / "u/n.txt", "id42 id7", noon);
   Run("[Search /X]\r\nid+[0-9]\r\n[Replace]\r\n<%%FMFOUND%%>\r\n", {Pair("u", "*.txt")},
       {"Keep file time stamp=1"});
-  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0""7\0>\0 \0", 14));
+  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0"
+                                                    "7\0>\0 \0",
+                                                    14));
   EXPECT_EQ(ReadFile(dir_ / "u/n.txt"), "<id42> <id7>");
   DirEntry entry;
   ASSERT_TRUE(Files().GetEntry(dir_ / "u/n.txt", &entry).ok());
@@ -188,8 +192,10 @@ TEST_F(ReplaceEngineTest, Utf16PatternsAndTimeStamp) {
   // A UTF-16 file is not reformatted: it is left as it was.
   std::vector<std::string> results =
       Run("[Search /B]\r\n%%FMFORMAT%%=10\r\n[Replace]\r\n\r\n", {Pair("u", "w.txt")});
-  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0""7\0>\0 \0", 14));
-  EXPECT_TRUE(Contains(results, "Error reading file")) << Lines(results);
+  EXPECT_EQ(ReadFile(dir_ / "u/w.txt"), std::string("\xFF\xFE<\0i\0d\0"
+                                                    "7\0>\0 \0",
+                                                    14));
+  EXPECT_TRUE(Contains(results, "Error reading file")) << JoinLines(results);
 }
 
 // The whole-file modes: prepend (after a UTF-16 file's byte order mark), append, reformat, and a
@@ -209,8 +215,8 @@ TEST_F(ReplaceEngineTest, WholeFileModes) {
   Run("[Search]\r\nbody\r\n[Replace]\r\nBODY\r\n[Search /B]\r\n%%FMAPPEND%%\r\n[Replace]\r\n?\r\n",
       {Pair("s", "a.txt")}, {"Prompt_flag=0"});
   EXPECT_EQ(ReadFile(dir_ / "s/a.txt"), "topBODY\r\n!");
-  EXPECT_EQ(questions_.TakeTranscript().back(),
-            "MessageBox: Replace 1 occurences in file " + TranscriptText(dir_ / "s/a.txt") + "? -> Yes");
+  EXPECT_EQ(questions_.TakeTranscript().back(), "MessageBox: Replace 1 occurences in file " +
+                                                    TranscriptText(dir_ / "s/a.txt") + "? -> Yes");
 
   WriteFile(dir_ / "s/p.txt", "  one two three\r\nfour\r\n\r\nfive six\r\n");
   std::vector<std::string> results =
@@ -219,10 +225,11 @@ TEST_F(ReplaceEngineTest, WholeFileModes) {
   EXPECT_TRUE(Contains(results, "File was reformatted to a maximum of 10 columns"));
 
   WriteFile(dir_ / "s/c.txt", "a-b-c");
-  results = Run("[Search /B]\r\n-\r\n[Replace /B]\r\n--\r\n[Search /B]\r\nc\r\n[Replace /B]\r\nC\r\n",
-                {Pair("s", "c.txt")}, {}, "Character conversion: dashes doubled, c capital");
+  results =
+      Run("[Search /B]\r\n-\r\n[Replace /B]\r\n--\r\n[Search /B]\r\nc\r\n[Replace /B]\r\nC\r\n",
+          {Pair("s", "c.txt")}, {}, "Character conversion: dashes doubled, c capital");
   EXPECT_EQ(ReadFile(dir_ / "s/c.txt"), "a--b--C");
-  EXPECT_TRUE(Contains(results, "File was converted!")) << Lines(results);
+  EXPECT_TRUE(Contains(results, "File was converted!")) << JoinLines(results);
 }
 
 // Backups go under Path1, Path2 ... by path pair, once per run from the original content even
@@ -231,7 +238,8 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
   const std::vector<std::string> names = {"one.txt", "it's 100% $HOME; done.txt"};
   for (const char* folder : {"p1", "p2/sub"}) {
     MakeFolders(dir_ / folder);
-    for (const std::string& name : names) WriteFile(dir_ / (std::string(folder) + "/" + name), "aa\r\n");
+    for (const std::string& name : names)
+      WriteFile(dir_ / (std::string(folder) + "/" + name), "aa\r\n");
   }
   // Each pass doubles nothing but turns one "a" into "b": two passes change "aa" into "bb".
   std::vector<std::string> results =
@@ -246,10 +254,10 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
   EXPECT_EQ(ReadFile(dir_ / ("bak/Path2/sub/" + names[1])), "aa\r\n");
   std::vector<std::string> undo = SplitLines(ReadFile(UndoScriptPath()));
   if (NativePathStyle() == PathStyle::kPosix) {
-    ASSERT_EQ(undo.size(), 5u) << Lines(undo);  // the shell line and one line per file
+    ASSERT_EQ(undo.size(), 5u) << JoinLines(undo);  // the shell line and one line per file
   } else {
-    ASSERT_EQ(undo.size(), 4u) << Lines(undo);
-    EXPECT_TRUE(Contains(undo, "\\p1\\it's 100%% $HOME; done.txt\"")) << Lines(undo);
+    ASSERT_EQ(undo.size(), 4u) << JoinLines(undo);
+    EXPECT_TRUE(Contains(undo, "\\p1\\it's 100%% $HOME; done.txt\"")) << JoinLines(undo);
   }
   ProcessResult undone = NativePathStyle() == PathStyle::kPosix
                              ? RunProcess("sh", {UndoScriptPath()})
@@ -265,7 +273,8 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
   results = Run("[Search]\r\na\r\n[Replace]\r\nc\r\n", {Pair("p1", "one.txt")},
                 {"Backup Path=" + (dir_ / "p1")});
   EXPECT_EQ(ReadFile(dir_ / "p1/one.txt"), "aa\r\n");
-  EXPECT_TRUE(Contains(results, "Error creating/writing file to backup directory")) << Lines(results);
+  EXPECT_TRUE(Contains(results, "Error creating/writing file to backup directory"))
+      << JoinLines(results);
 
   // Written to the backup folder: the searched files stay, the undo line copies them back.
   ForgetEmptiedUndoScripts();
@@ -274,7 +283,8 @@ TEST_F(ReplaceEngineTest, BackupsAndUndoScript) {
       {"Backup Path=" + (dir_ / "out"), "Write to Backup Dir=1"});
   EXPECT_EQ(ReadFile(dir_ / "p1/one.txt"), "aa\r\n");
   EXPECT_EQ(ReadFile(dir_ / "out/one.txt"), "cc\r\n");
-  EXPECT_EQ(SplitLines(ReadFile(UndoScriptPath())).size(), NativePathStyle() == PathStyle::kPosix ? 2u : 1u);
+  EXPECT_EQ(SplitLines(ReadFile(UndoScriptPath())).size(),
+            NativePathStyle() == PathStyle::kPosix ? 2u : 1u);
 }
 
 // The file service fails its k-th operation (k = 1, 2, ...), once or from then on. Every file is
@@ -288,7 +298,8 @@ TEST_F(ReplaceEngineTest, FailingFileOperationsLoseNothing) {
       RemoveTree(dir_ / "f");
       RemoveTree(dir_ / "bak");
       MakeFolders(dir_ / "f");
-      for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(dir_ / ("f/" + std::string(name)), old_text);
+      for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        WriteFile(dir_ / ("f/" + std::string(name)), old_text);
       ForgetEmptiedUndoScripts();
       Files().RemoveFile(UndoScriptPath());
       FaultInjectingFileSystem faulty(RealFileSystem());
@@ -297,10 +308,10 @@ TEST_F(ReplaceEngineTest, FailingFileOperationsLoseNothing) {
       {
         ScopedFileSystem scope(faulty);
         services_.outputs.clear();
-        std::string script = Lines({"[Test]", "[Options]", "Output_File=out", "Prompt_flag=2",
-                                    "Show Progress Dialog=0", "Backup Path=" + (dir_ / "bak"),
-                                    "[Search]", "alpha", "[Replace]", "omega", "[Path]",
-                                    Pair("f", "*.txt"), "[End of Findmend Script]"});
+        std::string script = JoinLines({"[Test]", "[Options]", "Output_File=out", "Prompt_flag=2",
+                                        "Show Progress Dialog=0", "Backup Path=" + (dir_ / "bak"),
+                                        "[Search]", "alpha", "[Replace]", "omega", "[Path]",
+                                        Pair("f", "*.txt"), "[End of Findmend Script]"});
         FileReplaceScript loaded;
         loaded.LoadFromMemory("script", script, services_);
         ScopedEnvironment tmpdir("TMPDIR", dir_ / "tmp");
@@ -311,7 +322,8 @@ TEST_F(ReplaceEngineTest, FailingFileOperationsLoseNothing) {
       }
       fired = faulty.fired();
       std::string when = "operation " + std::to_string(k) + (persistent ? " and after" : "") +
-                         " failing (" + (fired ? faulty.log()[static_cast<std::size_t>(k - 1)] : "none") + ")";
+                         " failing (" +
+                         (fired ? faulty.log()[static_cast<std::size_t>(k - 1)] : "none") + ")";
       int replaced = 0;
       for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
         std::string now = ReadFile(dir_ / ("f/" + std::string(name)));
@@ -329,17 +341,19 @@ TEST_F(ReplaceEngineTest, FailingFileOperationsLoseNothing) {
       if (!removal_failed) {
         EXPECT_EQ(Names(dir_ / "tmp"), std::vector<std::string>{}) << when;
       }
-      for (const std::string& name : Names(dir_ / "tmp")) Files().RemoveFile(dir_ / ("tmp/" + name));
+      for (const std::string& name : Names(dir_ / "tmp"))
+        Files().RemoveFile(dir_ / ("tmp/" + name));
       std::vector<std::string> transcript = questions_.TakeTranscript();
       if (replaced < 3 && fired) {
         EXPECT_TRUE(Contains(results, "Error") || Contains(results, "Mismatch") ||
                     Contains(transcript, "Error opening temp file"))
-            << Lines(results) << when;
+            << JoinLines(results) << when;
       }
       if (replaced > 0 && NativePathStyle() == PathStyle::kPosix) {
         ASSERT_EQ(std::system(("sh '" + UndoScriptPath() + "'").c_str()), 0) << when;
         for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-          EXPECT_EQ(ReadFile(dir_ / ("f/" + std::string(name))), old_text) << name << " not put back, " << when;
+          EXPECT_EQ(ReadFile(dir_ / ("f/" + std::string(name))), old_text)
+              << name << " not put back, " << when;
         }
       }
     }

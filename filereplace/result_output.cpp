@@ -21,15 +21,6 @@ constexpr std::string_view kFileLabel = "Processing file : ";
 bool IsTextByte(unsigned char b) { return b == '\t' || (b >= 32 && b <= 126) || b >= 161; }
 bool IsLineBreak(unsigned char b) { return b == '\r' || b == '\n'; }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         cp::EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 // Replaces the first `marker` of `text`, if any.
 void ReplaceFirst(std::string& text, std::string_view marker, std::string_view by) {
   std::string::size_type at = text.find(marker);
@@ -154,7 +145,7 @@ std::string PlainResultText(std::string_view line, std::string_view before_hit,
 }
 
 std::string HtmlResultText(std::string_view line) {
-  if (StartsWith(line, result_marker::kSummary)) {
+  if (line.starts_with(result_marker::kSummary)) {
     return "<BR><NOBR><B><FONT COLOR=\"#0000ff\">" +
            std::string(line.substr(result_marker::kSummary.size())) + "</FONT></B></NOBR><BR>";
   }
@@ -178,7 +169,7 @@ void ResultOutput::Open(const std::string& name, bool append, std::string before
     lines_.push_back("Error writing to output file " + name);
     return;
   }
-  html_ = EndsWithIgnoringCase(name, ".htm") || EndsWithIgnoringCase(name, ".html");
+  html_ = cp::EndsWithIgnoreCase(name, ".htm") || cp::EndsWithIgnoreCase(name, ".html");
   if (html_) output_->Write(kHtmlPreamble);
 }
 
@@ -219,7 +210,7 @@ void ResultOutput::EndFile() {
 }
 
 void ResultOutput::AddLine(std::string_view line) {
-  if (!pending_file_.empty() && !StartsWith(line, result_marker::kSummary)) {
+  if (!pending_file_.empty() && !line.starts_with(result_marker::kSummary)) {
     Emit(pending_file_);
     if (!pending_date_.empty()) Emit(pending_date_);
     EndFile();

@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filereplace/backup_and_undo.h"
 #include "filereplace/entry_preparation.h"
 #include "filereplace/expression.h"
 #include "filereplace/file_list.h"
-#include "filereplace/result_output.h"
 #include "filereplace/file_transforms.h"
-#include "filereplace/backup_and_undo.h"
+#include "filereplace/result_output.h"
 #include "pattern/text_finder.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
@@ -69,7 +69,8 @@ const std::string& EntryText(const SearchEntry& entry) {
 ResultHeader HeaderFor(const FileReplaceScript& script, const FileReplaceOptions& options) {
   const SearchEntry& first = script.entries().front();
   ResultHeader header;
-  header.search = first.search_text == kBinaryModeText ? first.binary_search_text : first.search_text;
+  header.search =
+      first.search_text == kBinaryModeText ? first.binary_search_text : first.search_text;
   header.replace =
       first.replace_text == kBinaryModeText ? first.binary_replace_text : first.replace_text;
   header.folder = script.paths()[0];
@@ -119,7 +120,6 @@ struct FileReplaceEngine::FileScan {
   // as they are or through a whole-file mode.
   enum class Mode { kScan, kCopy, kReformat, kConvert } mode = Mode::kScan;
   std::unique_ptr<Reformatter> reformatter;
-  std::string converted;
 
   // Counts the line breaks up to chunk position `to`.
   void CountLinesTo(std::int64_t to) {
@@ -163,10 +163,8 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
     ParsedExpression parsed = ParseExpression(script.expression());
     if (parsed.ok()) expression_ = std::make_unique<ExpressionTree>(std::move(parsed.tree));
   }
-  constexpr std::string_view kConversion = "Character conversion";
-  conversion_run_ = replace_run_ && cp::EqualsIgnoreCase(
-                                        std::string_view(script.description()).substr(0, kConversion.size()),
-                                        kConversion);
+  conversion_run_ =
+      replace_run_ && cp::StartsWithIgnoreCase(script.description(), "Character conversion");
   conversion_.reset();
   if (conversion_run_) {
     conversion_ = std::make_unique<CharacterMap>(CharacterMapPairs(
@@ -213,7 +211,9 @@ void FileReplaceEngine::Run(FileReplaceScript& script) {
   }
   hold_lines_ = expression_ != nullptr;
   undo_.reset();
+  backup_paths_.reset();
   if (replace_run_ && !options_.backup_path.empty()) {
+    backup_paths_ = std::make_unique<BackupPaths>(options_.backup_path, pairs);
     std::string folder = WorkFolder();
     if (!folder.empty()) undo_ = std::make_unique<UndoScript>(folder);
   }
@@ -285,7 +285,6 @@ void FileReplaceEngine::SearchFile(std::vector<SearchEntry>& entries, const File
   results_->BeginFile(file.path, date_line);
   held_lines_.clear();
   change_ = FileChange{};
-  change_.original_size = static_cast<std::int64_t>(file.size);
 
   std::int64_t file_hits = 0;
   bool failed = false;
@@ -382,7 +381,6 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
   // The size the listing gave (or, on some systems, the size when the file was opened); a file
   // that says 0 (some system files do) is read to its end.
   const std::int64_t file_size = static_cast<std::int64_t>(input->Size());
-  if (pass == 0) change_.original_size = file_size;
   char* buffer = buffer_.data();
   bool first = true;
   std::int64_t kept = 0;  // bytes at the buffer's start that the last chunk left to this one
@@ -422,8 +420,9 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
       if (scan.utf16) {
         if (entry.regular_expression) {
           if (!entry.wide_matcher) {
-            entry.wide_matcher = std::make_unique<SearchPattern>(
-                entry.search_text, entry.replace_text, PatternSyntax::kRegex, entry.matcher->options());
+            entry.wide_matcher =
+                std::make_unique<SearchPattern>(entry.search_text, entry.replace_text,
+                                                PatternSyntax::kRegex, entry.matcher->options());
             entry.wide_matcher->Widen();
           }
           scan.pattern = entry.wide_matcher.get();
@@ -441,7 +440,8 @@ std::int64_t FileReplaceEngine::SearchEntryInFile(SearchEntry& entry, const File
     } else if (!TransformChunk(scan)) {
       return -1;
     }
-    if (scan.output && !WritePending(scan, scan.base + (scan.ends_file ? scan.length : scan.limit))) {
+    if (scan.output &&
+        !WritePending(scan, scan.base + (scan.ends_file ? scan.length : scan.limit))) {
       return -1;
     }
     // A replace pass reads on to the end, to pass the rest of the file on.
@@ -514,7 +514,8 @@ void FileReplaceEngine::ScanPlain(const SearchEntry& entry, FileScan& scan) {
       if (IsWordByte(before)) continue;
       if (s + length < scan.length && IsWordByte(bytes[s + length])) continue;
     }
-    ReportOccurrence(scan, s, length, std::string(scan.chunk + s, static_cast<std::size_t>(length)));
+    ReportOccurrence(scan, s, length,
+                     std::string(scan.chunk + s, static_cast<std::size_t>(length)));
     p = s + length;
     if (scan.stop) break;
   }
@@ -558,7 +559,7 @@ void FileReplaceEngine::ReportOccurrence(FileScan& scan, std::int64_t start, std
   scan.resume = scan.base + start + length;
   scan.CountLinesTo(start);
   std::string hit_line;
-  if (options_.show_files || (replace_run_ && options_.prompt == 0)) {
+  if (options_.show_files || (replace_run_ && WillAsk())) {
     HitLineInput hit;
     hit.chunk = scan.chunk;
     hit.chunk_length = scan.length;
@@ -620,8 +621,7 @@ bool FileReplaceEngine::WritePending(FileScan& scan, std::int64_t to) {
 bool FileReplaceEngine::WriteReplacement(FileScan& scan, std::int64_t start, std::int64_t length,
                                          const std::string& replacement) {
   if (!WritePending(scan, scan.base + start)) return false;
-  if (!replacement.empty() &&
-      scan.output->Write(replacement.data(), replacement.size()).failed()) {
+  if (!replacement.empty() && scan.output->Write(replacement.data(), replacement.size()).failed()) {
     Line("Error writing replace string to temp file " +
          NamePart(scan.file->path, NativePathStyle()));
     scan.failed = true;
@@ -670,7 +670,8 @@ bool FileReplaceEngine::StartWholeFileMode(const SearchEntry& entry, FileScan& s
       Line("Error reading file " + scan.file->path);
       return true;
     }
-    std::string question = "Reformat to " + std::to_string(entry.reformat_width) + " columns in file?";
+    std::string question =
+        "Reformat to " + std::to_string(entry.reformat_width) + " columns in file?";
     if (!AskWholeFileMode(question)) return !cancel_;
     scan.mode = FileScan::Mode::kReformat;
     WritableFile* output = scan.output;
@@ -695,20 +696,21 @@ bool FileReplaceEngine::TransformChunk(FileScan& scan) {
     case FileScan::Mode::kCopy:
       return true;  // WritePending passes the chunk on
     case FileScan::Mode::kReformat:
-      if (!scan.reformatter->Feed(scan.chunk + (scan.written - scan.base),
-                                  static_cast<std::size_t>(scan.base + scan.length - scan.written))) {
+      if (!scan.reformatter->Feed(
+              scan.chunk + (scan.written - scan.base),
+              static_cast<std::size_t>(scan.base + scan.length - scan.written))) {
         Line("Error writing to temp file " + name);
         return false;
       }
       break;
     case FileScan::Mode::kConvert: {
       // Every mapped byte counts as an occurrence replaced, and its size change is expected.
-      scan.converted.clear();
+      converted_.clear();
       std::int64_t growth = 0;
       const char* from = scan.chunk + (scan.written - scan.base);
       auto size = static_cast<std::size_t>(scan.base + scan.length - scan.written);
-      std::int64_t mapped = conversion_->Convert(from, size, &scan.converted, &growth);
-      if (scan.output->Write(scan.converted.data(), scan.converted.size()).failed()) {
+      std::int64_t mapped = conversion_->Convert(from, size, &converted_, &growth);
+      if (scan.output->Write(converted_.data(), converted_.size()).failed()) {
         Line("Error writing to temp file " + name);
         return false;
       }
@@ -752,7 +754,8 @@ bool FileReplaceEngine::FinishWholeFileMode(const SearchEntry& entry, FileScan& 
 void FileReplaceEngine::FinishRun(const std::vector<SearchEntry>& entries, bool prepared) {
   if (prepared) {
     if (progress_) progress_->Close();
-    results_->AddLine(SummaryLine(SearchedLine(totals_.files, totals_.hits, totals_.files_with_hits)));
+    results_->AddLine(
+        SummaryLine(SearchedLine(totals_.files, totals_.hits, totals_.files_with_hits)));
     if (replace_run_) {
       results_->AddLine(SummaryLine("Replaced " + std::to_string(replacements_) +
                                     " occurrences in " + std::to_string(replaced_.size()) +

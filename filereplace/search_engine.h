@@ -23,6 +23,7 @@ class TextFinder;
 class CharacterMap;
 class FileList;
 class UndoScript;
+class BackupPaths;
 struct ExpressionTree;
 struct FileListEntry;
 
@@ -63,7 +64,6 @@ class FileReplaceEngine {
   };
   // The searched file's state as a replace pass leaves it.
   struct FileChange {
-    std::int64_t original_size = 0;
     std::int64_t size_change = 0;  // found bytes minus replacement bytes, over every pass
     std::int64_t replacements = 0;
     bool reformatted = false;
@@ -86,6 +86,7 @@ class FileReplaceEngine {
   // Replacing (replace_commit.cpp).
   bool CreateTemporaryFiles(std::size_t entries);
   void RemoveTemporaryFiles();
+  bool WillAsk() const;
   bool DecideOccurrence(const std::string& path, const std::string& hit_line);
   bool AskWholeFileMode(const std::string& question);
   int AskConfirmation(const std::string& question);
@@ -114,8 +115,10 @@ class FileReplaceEngine {
   Answers answers_;
   std::unique_ptr<CharacterMap> conversion_;
   std::unique_ptr<UndoScript> undo_;
-  std::set<std::string> backed_up_;  // files whose backup this run made (from their original)
-  std::set<std::string> replaced_;   // files replaced in any pass of the run
+  std::unique_ptr<BackupPaths> backup_paths_;  // with Backup Path: the pairs' backup folders
+  std::string converted_;                      // a converted chunk, one buffer for every file
+  std::set<std::string> backed_up_;   // files whose backup this run made (from their original)
+  std::set<std::string> replaced_;    // files replaced in any pass of the run
   std::set<std::string> undo_lines_;  // files the undo script has a line for
   std::int64_t replacements_ = 0;
   std::int64_t pass_replacements_ = 0;

@@ -41,6 +41,15 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool StartsWithIgnoreCase(std::string_view text, std::string_view part) {
+  return text.size() >= part.size() && EqualsIgnoreCase(text.substr(0, part.size()), part);
+}
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view part) {
+  return text.size() >= part.size() &&
+         EqualsIgnoreCase(text.substr(text.size() - part.size()), part);
+}
+
 std::string ToUtf8(std::string_view ansi) {
   std::string out;
   std::u16string wide = ToUtf16(ansi);

@@ -37,6 +37,9 @@ void AppendUtf8(char32_t code_point, std::string* out);
 
 /// Equality ignoring letter case, both sides upper-cased as above.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+/// Whether `text` begins, or ends, with `part`, letter case ignored as above.
+bool StartsWithIgnoreCase(std::string_view text, std::string_view part);
+bool EndsWithIgnoreCase(std::string_view text, std::string_view part);
 /// Order ignoring letter case, both sides upper-cased as above, byte by byte (a text before any
 /// longer one it begins): -1, 0 or 1.
 int CompareIgnoringCase(std::string_view a, std::string_view b);

@@ -82,8 +82,7 @@ enum class CopyMode {
   kReplace,
   kFailIfExists,
   /// Gives an existing target new content: as kReplace, but the new file keeps the target's own
-  /// permission bits on POSIX instead of taking the source's (on Windows it takes the source's
-  /// attributes, as with kReplace; the caller sets them back).
+  /// permission bits (POSIX) or attributes (Windows) instead of taking the source's.
   kReplaceContent,
 };
 

@@ -13,23 +13,18 @@
 namespace tsl::testing {
 namespace {
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 // A replace script over one folder: every "needle" becomes "a longer thread", no questions.
 std::string ReplaceScript(const std::string& folder, const std::string& results) {
-  return Lines({"[Kill test]", "[Options]", "Output_File=" + results, "Prompt_flag=2",
-                "Show Progress Dialog=0", "[Search]", "needle", "[Replace]", "a longer thread",
-                "[Path]", folder + "/*.txt", "[End of Findmend Script]"});
+  return JoinLines({"[Kill test]", "[Options]", "Output_File=" + results, "Prompt_flag=2",
+                    "Show Progress Dialog=0", "[Search]", "needle", "[Replace]", "a longer thread",
+                    "[Path]", folder + "/*.txt", "[End of Findmend Script]"});
 }
 
 std::string Replaced(const std::string& text) {
   std::string result;
   std::size_t from = 0;
-  for (std::size_t at = text.find("needle"); at != std::string::npos; at = text.find("needle", from)) {
+  for (std::size_t at = text.find("needle"); at != std::string::npos;
+       at = text.find("needle", from)) {
     result.append(text, from, at - from).append("a longer thread");
     from = at + 6;
   }
@@ -56,15 +51,18 @@ TEST_F(ReplaceSafetyTest, KilledRunLeavesOldOrNewContent) {
   for (const char* delay : {"0.05", "0.2", "0.4", "0.7", "1", "1.5", "60"}) {
     WriteFile(dir_ / "big/file.txt", text);
     std::vector<std::string> transcript;
-    ProcessResult run = RunTslRunWrapped({"timeout", "-s", "KILL", delay}, "|||" + (dir_ / "script.txt"),
-                                         dir_.path(), "", &transcript, {{"TMPDIR", dir_.path()}});
+    ProcessResult run =
+        RunTslRunWrapped({"timeout", "-s", "KILL", delay}, "|||" + (dir_ / "script.txt"),
+                         dir_.path(), "", &transcript, {{"TMPDIR", dir_.path()}});
     EXPECT_TRUE(run.error.ok());
     std::string now = ReadFile(dir_ / "big/file.txt");
     bool old_content = now == text, new_content = now == expected;
-    EXPECT_TRUE(old_content || new_content) << "damaged after " << delay << " s (" << now.size() << " bytes)";
+    EXPECT_TRUE(old_content || new_content)
+        << "damaged after " << delay << " s (" << now.size() << " bytes)";
     old_seen += old_content;
     new_seen += new_content;
-    EXPECT_EQ(Names(dir_ / "big"), std::vector<std::string>{"file.txt"}) << "after " << delay << " s";
+    EXPECT_EQ(Names(dir_ / "big"), std::vector<std::string>{"file.txt"})
+        << "after " << delay << " s";
   }
   // The last run had time to finish.
   EXPECT_GE(new_seen, 1);
@@ -92,11 +90,11 @@ TEST_F(ReplaceSafetyTest, FullFileSystemLeavesOldOrNewContent) {
       std::string commands =
           "set -e; mount -t tmpfs -o size=4m tmpfs '" + small + "'; mkdir '" + small + "/data' '" +
           small + "/tmp'; cp '" + (dir_ / "old.txt") + "' '" + small + "/data/file.txt'; " +
-          "head -c " + std::to_string(filler_kb * 1024) + " /dev/zero 2>/dev/null > '" + small + "/filler' || true; " +
-          "TMPDIR='" + (temporary_inside ? small + "/tmp" : dir_.path()) + "' '" + TslRunProgram() +
-          "' '|||" + (dir_ / "script.txt") + "' || true; cp '" + small + "/data/file.txt' '" +
-          (dir_ / "after.txt") + "'; ls -A '" + small + "/data' '" + small + "/tmp' > '" +
-          (dir_ / "left.txt") + "'";
+          "head -c " + std::to_string(filler_kb * 1024) + " /dev/zero 2>/dev/null > '" + small +
+          "/filler' || true; " + "TMPDIR='" + (temporary_inside ? small + "/tmp" : dir_.path()) +
+          "' '" + TslRunProgram() + "' '|||" + (dir_ / "script.txt") + "' || true; cp '" + small +
+          "/data/file.txt' '" + (dir_ / "after.txt") + "'; ls -A '" + small + "/data' '" + small +
+          "/tmp' > '" + (dir_ / "left.txt") + "'";
       ASSERT_EQ(std::system(("unshare -rm sh -c \"" + commands + "\"").c_str()), 0) << commands;
       std::string now = ReadFile(dir_ / "after.txt");
       std::string where = std::to_string(filler_kb) + " KiB filled, temporary files " +
@@ -105,7 +103,8 @@ TEST_F(ReplaceSafetyTest, FullFileSystemLeavesOldOrNewContent) {
       fits += now == expected;
       left += now == text;
       std::vector<std::string> listed = SplitLines(ReadFile(dir_ / "left.txt"));
-      EXPECT_EQ(Lines(listed), Lines({small + "/data:", "file.txt", "", small + "/tmp:"})) << where;
+      EXPECT_EQ(JoinLines(listed), JoinLines({small + "/data:", "file.txt", "", small + "/tmp:"}))
+          << where;
       if (now == text) {
         std::string results = ReadFile(dir_ / "results.txt");
         EXPECT_NE(results.find("Error"), std::string::npos) << where << ":\n" << results;

@@ -11,13 +11,6 @@
 namespace tsl::testing {
 namespace {
 
-// Joins script lines with CR LF, the script's line end.
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 class FileReplaceSearchTest : public ::testing::Test {
  protected:
   std::string Here(const std::string& name) { return dir_ / name; }
@@ -59,7 +52,7 @@ class FileReplaceSearchTest : public ::testing::Test {
     lines.push_back("[Path]");
     lines.push_back(folder_and_mask);
     lines.push_back("[End of Findmend Script]");
-    return Lines(lines);
+    return JoinLines(lines);
   }
 
   ScopedTempDir dir_;
@@ -171,7 +164,7 @@ TEST_F(FileReplaceSearchTest, Utf16AndBinaryFilesOverTwoPathPairs) {
   binary[200] = '\x02';
   binary += "plan\x03plan plan";
   WriteFile(Here("b/data.bin"), binary);
-  std::string script = Lines({"[Two folders]", "[Options]", "Output_File=results.txt",
+  std::string script = JoinLines({"[Two folders]", "[Options]", "Output_File=results.txt",
                               "Show Progress Dialog=0", "One hit=1", "[Search]", "plan",
                               "[Replace]", "%%FMFOUND%%", "[Path]", Folder("u") + "*.txt",
                               "[Path]", Folder("b") + "*.bin", "[End of Findmend Script]"});
@@ -193,7 +186,7 @@ TEST_F(FileReplaceSearchTest, ExpressionAndPatternEntries) {
   WriteFile(Here("e/1.txt"), "order 1234 shipped\r\n");
   WriteFile(Here("e/2.txt"), "order 99 cancelled\r\n");
   WriteFile(Here("e/3.txt"), "no order here\r\n");
-  std::string script = Lines({"[Expression test]", "[Expression]", "E1 AND NOT E2", "[Options]",
+  std::string script = JoinLines({"[Expression test]", "[Expression]", "E1 AND NOT E2", "[Options]",
                               "Output_File=results.txt", "Show Progress Dialog=0",
                               "Sort File Names=1", "Show Files Without Hits=1", "[Search /X]",
                               "order +[0-9]", "[Replace]", "%%FMFOUND%%", "[Search]", "cancelled",
@@ -218,7 +211,7 @@ TEST_F(FileReplaceSearchTest, ExpressionAndPatternEntries) {
 TEST_F(FileReplaceSearchTest, HtmlResults) {
   MakeFolders(Here("h"));
   WriteFile(Here("h/a.txt"), "Tom & \"Jerry\"\r\n");
-  std::string script = Lines({"[HTML]", "[Options]", "Output_File=results.html",
+  std::string script = JoinLines({"[HTML]", "[Options]", "Output_File=results.html",
                               "Show Progress Dialog=0", "[Search]", "Jerry", "[Replace]",
                               "%%FMFOUND%%", "[Path]", Folder("h") + "a.txt", "[Path]",
                               Folder("h") + "none.txt", "[End of Findmend Script]"});
@@ -255,7 +248,7 @@ TEST_F(FileReplaceSearchTest, HtmlResults) {
 TEST_F(FileReplaceSearchTest, ChainedScriptsAndReplaceRuns) {
   WriteFile(Here("a.txt"), "alpha beta\r\n");
   auto script = [&](const std::string& output, const std::string& replace) {
-    return Lines({"[Chained]", "[Options]", "Output_File=" + output, "Show Progress Dialog=0",
+    return JoinLines({"[Chained]", "[Options]", "Output_File=" + output, "Show Progress Dialog=0",
                   "Display File Stats=0", "Prompt_flag=2", "[Search]", "beta", "[Replace]", replace, "[Path]",
                   dir_.path() + Separator() + "a.txt", "[Path]", dir_.path() + Separator() + "none*.zzz",
                   "[End of Findmend Script]"});

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when some are missing.
-# Usage: tools/install-deps.sh [run|test]   (run: what building and running needs; test: all)
+# Usage: tools/install-deps.sh [run|test|bench]
+#   run: what building and running needs; test: all the test command needs; bench: what the
+#   benchmarks in bench/ compare against and measure with (run's packages too).
 set -euo pipefail
 mode="${1:-test}"
 
@@ -10,6 +12,9 @@ if [ "$mode" = test ]; then
              g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
              xvfb xclip e2fsprogs util-linux rsync python3-minimal
              dpkg-dev man-db unzip binutils-mingw-w64-x86-64)  # the last line: the packages' test
+fi
+if [ "$mode" = bench ]; then
+  packages+=(ripgrep bc time rsync)
 fi
 
 missing=()

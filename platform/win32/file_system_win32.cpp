@@ -448,6 +448,19 @@ class Win32FileSystem : public FileSystem {
     DeleteFileA(temporary.path.c_str());
     if (SysError e = Check(check, CopyStep::kCopyData); e.failed()) return e;
     if (!CopyFileA(from.c_str(), temporary.path.c_str(), TRUE)) return LastError();
+    if (mode == CopyMode::kReplaceContent && exists) {
+      DWORD target = GetFileAttributesA(to.c_str());
+      if (target == INVALID_FILE_ATTRIBUTES) return LastError();
+      // The attributes a file may be given (not its kind: folder, link, compression ...).
+      constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
+      DWORD settable = target & kSettable;
+      if (settable == 0) settable = FILE_ATTRIBUTE_NORMAL;
+      if (!SetFileAttributesA(temporary.path.c_str(), settable)) {
+        return LastError();
+      }
+    }
     if (SysError e = Check(check, CopyStep::kPlace); e.failed()) return e;
     DWORD flags = mode != CopyMode::kFailIfExists ? MOVEFILE_REPLACE_EXISTING : 0;
     if (exists) flags |= MOVEFILE_WRITE_THROUGH;

@@ -326,4 +326,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
 }  // namespace tsl::testing

@@ -134,5 +134,7 @@ std::string TranscriptText(const std::string& text);
 
 /// Splits a text into lines at LF (a CR before it is dropped); no empty last line.
 std::vector<std::string> SplitLines(const std::string& text);
+/// Joins lines, each ending with CR LF (the line end of scripts and results).
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace tsl::testing
