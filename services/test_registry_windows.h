@@ -22,13 +22,13 @@ class ScopedMergeSettings {
  public:
   ScopedMergeSettings() {
     reg::Key key;
-    bool open = reg::OpenKey(reg::Key(reg::Root::kCurrentUser), Path(), reg::access::kQueryValue,
-                             &key) == reg::kOk;
+    existed_ = reg::OpenKey(reg::Key(reg::Root::kCurrentUser), Path(), reg::access::kQueryValue,
+                            &key) == reg::kOk;
     for (const char* name : kNames) {
       Saved saved{name, std::nullopt};
       std::uint32_t type = 0;
       std::string data;
-      if (open && reg::QueryValue(key, name, &type, &data) == reg::kOk) {
+      if (existed_ && reg::QueryValue(key, name, &type, &data) == reg::kOk) {
         saved.value.emplace(type, data);
       }
       saved_.push_back(saved);
@@ -47,6 +47,12 @@ class ScopedMergeSettings {
         reg::DeleteValue(key, saved.name);
       }
     }
+    reg::KeyInfo info;
+    if (!existed_ && reg::QueryKeyInfo(key, &info) == reg::kOk && info.subkeys == 0 &&
+        info.values == 0) {
+      key.Close();
+      reg::DeleteKey(reg::Key(reg::Root::kCurrentUser), Path());
+    }
   }
   ScopedMergeSettings(const ScopedMergeSettings&) = delete;
   ScopedMergeSettings& operator=(const ScopedMergeSettings&) = delete;
@@ -61,6 +67,7 @@ class ScopedMergeSettings {
   static std::string Path() { return std::string(kSettingsKeyPath) + "\\Settings"; }
 
   ScopedRegistry registry_;  // on Linux a store of the test's own
+  bool existed_ = false;
   std::vector<Saved> saved_;
 };
 

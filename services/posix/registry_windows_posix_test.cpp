@@ -87,7 +87,8 @@ TEST_F(RegistryWindowsTerminalTest, ReplaceQuestionAsksWithTheMnemonicLetters) {
 TEST_F(RegistryWindowsTerminalTest, MergeListsByNumberAndRecordsEveryAnswer) {
   TerminalSession terminal;
   if (!terminal.ok()) GTEST_SKIP() << "no pseudo-terminal available";
-  terminal.Type("2 3\nm\n");
+  // Options: only "Same Display" changed (no line has the same data), then two lines deleted.
+  terminal.Type("o\n\n\nn\n\n\n2 3\nm\n");
   std::vector<std::size_t> kept;
   ASSERT_TRUE(AskMerge("/tmp/preview.reg", testing::RowsOfEveryKind(), &kept));
   EXPECT_EQ(kept, (std::vector<std::size_t>{0, 3}));
@@ -102,6 +103,8 @@ TEST_F(RegistryWindowsTerminalTest, MergeListsByNumberAndRecordsEveryAnswer) {
             (std::vector<std::string>{q + "4 items -> Delete 3", q + "3 items -> Delete 2",
                                       q + "2 items -> Merge Values"}));
   EXPECT_EQ(ReadSettingString("Settings", "Last REG File"), "/tmp/preview.reg");
+  EXPECT_EQ(ReadSettingInt("Settings", "Same Display", 7), 0);
+  EXPECT_EQ(ReadSettingInt("Settings", "Diff Display", 7), 1);
 }
 
 TEST_F(RegistryWindowsTerminalTest, SearchingShowsTheStatusOnOneLineWithoutABar) {
