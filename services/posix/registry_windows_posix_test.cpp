@@ -53,49 +53,36 @@ class TerminalSession {
   int master_ = -1, terminal_ = -1;
 };
 
-class RegistryWindowsTerminalTest : public ::testing::Test {
- protected:
-  testing::ScopedTempDir dir_;
-  testing::ScopedMergeSettings settings_;
-  TerminalSession terminal_{dir_ / "transcript.txt"};
-  std::vector<std::string> Transcript() {
-    return testing::SplitLines(testing::ReadFile(dir_ / "transcript.txt"));
-  }
-};
-
-TEST_F(RegistryWindowsTerminalTest, ReplaceQuestionAsksWithTheMnemonicLetters) {
-  if (!terminal_.ok()) GTEST_SKIP() << "no pseudo-terminal available";
-  terminal_.Type("x\nr\n");  // a letter of no button: asked again
-  EXPECT_EQ(AskRegistryReplace(RegistryItem::kValueData, "HKEY_CURRENT_USER\\T", "Path", "a", "b"),
+TEST(RegistryWindowsTerminalTest, BothQuestionsAskOnTheTerminalAndAreRecorded) {
+  testing::ScopedTempDir dir;
+  testing::ScopedMergeSettings settings;
+  TerminalSession terminal(dir / "transcript.txt");
+  if (!terminal.ok()) GTEST_SKIP() << "no pseudo-terminal available";
+  // "x" names no button: asked again. The merge: options with only "Same Display" changed,
+  // then two lines deleted, then merged.
+  terminal.Type("x\nr\no\n\n\nn\n\n\n2 3\nm\n");
+  EXPECT_EQ(AskRegistryReplace(RegistryItem::kValueData, "HKEY_CURRENT_USER\\T", "P", "a", "b"),
             RegistryReplaceAnswer::kReplaceRest);
-  std::string shown = terminal_.Shown();
-  EXPECT_NE(shown.find("Replace - HKEY_CURRENT_USER\\T: Data of value Path\r\nOld: a\r\nNew: b"),
-            std::string::npos)
-      << shown;
-  const std::string prompt = "Replace [T]his  Replace [R]est  [S]kip This  [C]ancel Rest? ";
-  ASSERT_NE(shown.find(prompt), std::string::npos) << shown;
-  EXPECT_NE(shown.find(prompt, shown.find(prompt) + 1), std::string::npos) << shown;
-  EXPECT_EQ(Transcript(),
-            std::vector<std::string>{"Question: Replace - HKEY_CURRENT_USER\\T: Data "
-                                     "of value Path\\nOld: a\\nNew: b -> Replace Rest"});
-}
-
-TEST_F(RegistryWindowsTerminalTest, MergeListsByNumberAndKeepsChangedOptions) {
-  if (!terminal_.ok()) GTEST_SKIP() << "no pseudo-terminal available";
-  // Options: only "Same Display" changed (no line has the same data); two lines deleted.
-  terminal_.Type("o\n\n\nn\n\n\n2 3\nm\n");
   std::vector<std::size_t> kept;
   ASSERT_TRUE(AskMerge("/tmp/preview.reg", testing::RowsOfEveryKind(), &kept));
   EXPECT_EQ(kept, (std::vector<std::size_t>{0, 3}));
-  std::string shown = terminal_.Shown();
-  EXPECT_NE(shown.find("Reg File to Registry Compare and Merge: /tmp/preview.reg\r\n"
-                       "   1  Key Path:      HKEY_CURRENT_USER\\Software\\T\r\n"),
-            std::string::npos)
-      << shown;
+
+  std::string shown = terminal.Shown();
+  const std::string prompt = "Replace [T]his  Replace [R]est  [S]kip This  [C]ancel Rest? ";
+  for (const std::string& text : std::vector<std::string>{
+           "Replace - HKEY_CURRENT_USER\\T: Data of value P\r\nOld: a\r\nNew: b\r\n" + prompt,
+           "Reg File to Registry Compare and Merge: /tmp/preview.reg\r\n"
+           "   1  Key Path:      HKEY_CURRENT_USER\\Software\\T\r\n"}) {
+    EXPECT_NE(shown.find(text), std::string::npos) << text << "\n" << shown;
+  }
+  EXPECT_NE(shown.find(prompt, shown.find(prompt) + 1), std::string::npos) << "asked twice";
   const std::string q = "Question: Reg File to Registry Compare and Merge: ";
-  EXPECT_EQ(Transcript(),
-            (std::vector<std::string>{q + "4 items -> Delete 3", q + "3 items -> Delete 2",
-                                      q + "2 items -> Merge Values"}));
+  EXPECT_EQ(
+      testing::SplitLines(testing::ReadFile(dir / "transcript.txt")),
+      (std::vector<std::string>{
+          "Question: Replace - HKEY_CURRENT_USER\\T: Data of value P\\nOld: a\\nNew: b -> "
+          "Replace Rest",
+          q + "4 items -> Delete 3", q + "3 items -> Delete 2", q + "2 items -> Merge Values"}));
   EXPECT_EQ(ReadSettingString("Settings", "Last REG File"), "/tmp/preview.reg");
   EXPECT_EQ(ReadSettingInt("Settings", "Same Display", 7), 0);
   EXPECT_EQ(ReadSettingInt("Settings", "Diff Display", 7), 1);
