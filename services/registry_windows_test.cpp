@@ -86,15 +86,6 @@ TEST_F(RegistryWindowsTest, MergeDeletesAsListedAndCancelsOnAnAnswerNamingNoLine
   }
 }
 
-TEST_F(RegistryWindowsTest, CompareOptionsAreKeptInTheSettings) {
-  EXPECT_EQ(ReadCompareOptions(), CompareOptions{});  // nothing set: everything listed
-  CompareOptions options{false, true, false, true, false};
-  WriteCompareOptions(options);
-  EXPECT_EQ(ReadCompareOptions(), options);
-  EXPECT_EQ(ReadSettingInt("Settings", "Left Display", 7), 0);
-  EXPECT_EQ(ReadSettingInt("Settings", "Right Display", 7), 1);
-}
-
 // A display that records what it is told; `cancel` makes the next pump report a Cancel.
 struct FakeSearchingDisplay : ProgressDisplay {
   FakeSearchingDisplay(Lines* shown, bool* press_cancel) : texts(shown), cancel(press_cancel) {}
