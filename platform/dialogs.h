@@ -20,6 +20,12 @@ enum class DialogStyle {
   // question, up to three lines split by `\n`. Four buttons: Yes, Yes to All, No, Cancel (the
   // last is also what closing the window gives).
   kConfirmationRequired,
+  // The question asked before one registry item (a key name, a value name or a value's data) is
+  // replaced. `caption` is "Replace - " followed by the key's path; `text` is three lines: what
+  // is replaced ("Key name", "Value name" or "Data of value <name>"), "Old: " with the old text
+  // and "New: " with the new text. Four buttons: Replace This, Replace Rest, Skip This, Cancel
+  // Rest (the last is also what closing the window gives).
+  kRegistryReplace,
 };
 
 /// Shows `text` with the buttons (labels may carry `&` before their mnemonic letter) and waits

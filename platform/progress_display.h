@@ -10,11 +10,16 @@
 
 namespace tsl {
 
+/// Which window: the progress window with its picture and bar, or the registry job's
+/// "Searching" window (a moving bar, "Searching...", a status line; SetBar does nothing).
+enum class ProgressDisplayKind { kProgress, kSearching };
+
 /// What a display shows when it opens.
 struct ProgressDisplaySetup {
   std::string text;         // the first status text
   std::string bitmap_file;  // a .bmp file shown instead of the built-in picture; empty: none
   bool cancel_enabled = true;
+  ProgressDisplayKind kind = ProgressDisplayKind::kProgress;
 };
 
 class ProgressDisplay {

@@ -23,7 +23,15 @@ std::string Printable(const std::string& text) {
 
 std::string FormatProgressLine(const std::string& text, std::int64_t bar, std::int64_t range,
                                int width) {
-  if (range <= 0) range = 1;
+  if (range == 0) {
+    int usable = std::max(width - 1, 0);
+    std::string shown = Printable(text);
+    if (shown.size() > static_cast<std::size_t>(usable)) {
+      shown = usable >= 3 ? shown.substr(0, static_cast<std::size_t>(usable) - 3) + "..." : "";
+    }
+    return "\r" + shown + kClearToEnd;
+  }
+  if (range < 0) range = 1;
   std::int64_t clamped = std::clamp<std::int64_t>(bar, 0, range);
   int percent = static_cast<int>(clamped * 100 / range);
   char number[8];

@@ -13,7 +13,8 @@
 namespace tsl {
 
 /// One drawing of the line for a terminal `width` columns wide: `\r`, the content (never wider
-/// than width - 1, so that it cannot wrap) and the code that clears the rest of the line.
+/// than width - 1, so that it cannot wrap) and the code that clears the rest of the line. A
+/// range of 0 draws the text alone, without bar or percentage.
 std::string FormatProgressLine(const std::string& text, std::int64_t bar, std::int64_t range,
                                int width);
 
@@ -25,6 +26,7 @@ class TerminalProgressLine {
 
   static constexpr std::int64_t kRedrawIntervalMs = 100;
 
+  /// A range of 0: the text alone (see FormatProgressLine).
   TerminalProgressLine(Sink sink, Clock clock, std::int64_t range, int width);
 
   void SetBar(std::int64_t bar);

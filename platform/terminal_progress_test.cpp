@@ -35,6 +35,10 @@ TEST(FormatProgressLineTest, Layouts) {
   std::string line = FormatProgressLine(std::string(200, 'x'), 40, 200, 80);
   EXPECT_EQ(line.size(), 1 + 79 + 3u);
   EXPECT_NE(line.find("...  [####"), std::string::npos);
+  // A range of 0 (the Searching line): the text alone, shortened to the width.
+  EXPECT_EQ(FormatProgressLine("Searching... 5 keys\n3 found", 0, 0, 80),
+            "\rSearching... 5 keys 3 found\x1b[K");
+  EXPECT_EQ(FormatProgressLine("Searching... 5 keys", 0, 0, 10), "\rSearch...\x1b[K");
 }
 
 class TerminalProgressLineTest : public ::testing::Test {

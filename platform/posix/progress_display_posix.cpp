@@ -47,9 +47,10 @@ class PosixProgressDisplay : public ProgressDisplay {
  public:
   explicit PosixProgressDisplay(const ProgressDisplaySetup& setup)
       : on_terminal_(::isatty(STDERR_FILENO) == 1),
-        line_(WriteToTerminal, NowMs, kBarRange, TerminalWidth()) {
+        searching_(setup.kind == ProgressDisplayKind::kSearching),
+        line_(WriteToTerminal, NowMs, searching_ ? 0 : kBarRange, TerminalWidth()) {
     InstallInterruptHandler();
-    line_.SetText(setup.text);
+    SetText(setup.text);
     if (on_terminal_) {
       previous_line_ = g_current_line;
       g_current_line = &line_;
@@ -59,8 +60,13 @@ class PosixProgressDisplay : public ProgressDisplay {
 
   ~PosixProgressDisplay() override { Close(); }
 
-  void SetBar(std::int64_t value) override { line_.SetBar(value); }
-  void SetText(const std::string& text) override { line_.SetText(text); }
+  void SetBar(std::int64_t value) override {
+    if (!searching_) line_.SetBar(value);
+  }
+  // The "Searching" window's line: "Searching... " and the status, without a bar.
+  void SetText(const std::string& text) override {
+    line_.SetText(searching_ ? "Searching... " + text : text);
+  }
 
   bool Pump() override {
     if (closed_) return false;
@@ -110,6 +116,7 @@ class PosixProgressDisplay : public ProgressDisplay {
   }
 
   bool on_terminal_;
+  bool searching_;
   TerminalProgressLine line_;
   TerminalProgressLine* previous_line_ = nullptr;
   struct sigaction previous_action_ {};

@@ -1,5 +1,5 @@
 // Messages and questions in Windows windows. Message boxes are the system's own; the file
-// replacement's two questions are dialogs of the program's resources; any other question with
+// replacement's two questions and the registry job's one are dialogs of the program's resources; any other question with
 // named buttons gets a small dialog built in memory. When no window can be shown (no display,
 // as under Wine without X), the call returns -1 at once instead of waiting.
 #include <windows.h>
@@ -134,9 +134,14 @@ const ResourceQuestion* ResourceQuestionFor(DialogStyle style) {
       TSL_DIALOG_CONFIRMATION_REQUIRED,
       {IDYES, TSL_CONFIRMATION_YES_TO_ALL, IDNO, IDCANCEL},
       TSL_CONFIRMATION_QUESTION};
+  static const ResourceQuestion kRegistryReplace{
+      TSL_DIALOG_REGISTRY_REPLACE,
+      {TSL_REGISTRY_REPLACE_THIS, TSL_REGISTRY_REPLACE_REST, TSL_REGISTRY_REPLACE_SKIP, IDCANCEL},
+      0};
   switch (style) {
     case DialogStyle::kReplaceConfirmation: return &kReplace;
     case DialogStyle::kConfirmationRequired: return &kConfirmation;
+    case DialogStyle::kRegistryReplace: return &kRegistryReplace;
     default: return nullptr;
   }
 }
@@ -181,6 +186,28 @@ std::string PathOfCaption(const std::string& caption) {
                                                           : caption;
 }
 
+// Fills the registry question: the key path from the caption, and the three lines of the text
+// (what is replaced, "Old: ..." and "New: ...") in their controls, without the line labels the
+// window shows beside them.
+void FillRegistryQuestion(HWND window, const std::string& caption, const std::string& text) {
+  std::string lines[3];
+  std::string::size_type start = 0;
+  for (int i = 0; i < 3; ++i) {
+    std::string::size_type end = i < 2 ? text.find('\n', start) : std::string::npos;
+    lines[i] = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  auto without = [](const std::string& line, const char* label) {
+    std::string::size_type n = std::strlen(label);
+    return line.compare(0, n, label) == 0 ? line.substr(n) : line;
+  };
+  SetDlgItemTextA(window, TSL_REGISTRY_REPLACE_PATH, PathOfCaption(caption).c_str());
+  SetDlgItemTextA(window, TSL_REGISTRY_REPLACE_ITEM, lines[0].c_str());
+  SetDlgItemTextA(window, TSL_REGISTRY_REPLACE_OLD, without(lines[1], "Old: ").c_str());
+  SetDlgItemTextA(window, TSL_REGISTRY_REPLACE_NEW, without(lines[2], "New: ").c_str());
+}
+
 // Ends the dialog with the index of the answer plus one (0 stays "not shown").
 void EndWithAnswer(HWND window, const ResourceQuestion& question, int control) {
   for (std::size_t i = 0; i < question.button_ids.size(); ++i) {
@@ -201,6 +228,8 @@ INT_PTR CALLBACK ResourceQuestionProc(HWND window, UINT message, WPARAM wparam, 
       }
       if (question.text_id != 0) {
         SetDlgItemTextA(window, question.text_id, state->text->c_str());
+      } else if (question.dialog == TSL_DIALOG_REGISTRY_REPLACE) {
+        FillRegistryQuestion(window, *state->caption, *state->text);
       } else {
         FillLineList(GetDlgItem(window, TSL_REPLACE_CONFIRMATION_LINE), *state->text);
         SetDlgItemTextA(window, TSL_REPLACE_CONFIRMATION_PATH,

@@ -1,6 +1,8 @@
 // The progress display on Windows: the modeless dialog 128 of the resources, with its picture
-// (1097), status text (1090), bar (1088, range 0-200) and Cancel button. When the dialog cannot
-// be created (no display, or a program without the resources) there is no display.
+// (1097), status text (1090), bar (1088, range 0-200) and Cancel button; or the registry job's
+// "Searching" window (dialog 132), whose bar a timer moves round while the window is pumped. When
+// the dialog cannot be created (no display, or a program without the resources) there is no
+// display.
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -9,6 +11,7 @@
 
 #include "platform/progress_display.h"
 #include "platform/win32/bitmap_win32.h"
+#include "resources/dialog_ids.h"
 
 namespace tsl {
 namespace {
@@ -18,17 +21,25 @@ constexpr int kPictureControl = 1097;
 constexpr int kStatusControl = 1090;
 constexpr int kBarControl = 1088;
 
+// The "Searching" window's moving bar: a step every 80 ms, round a range of 0 to 100.
+constexpr UINT_PTR kAnimationTimer = 1;
+constexpr UINT kAnimationMs = 80;
+constexpr int kAnimationRange = 100;
+constexpr int kAnimationStep = 5;
+
 class Win32ProgressDisplay : public ProgressDisplay {
  public:
-  explicit Win32ProgressDisplay(const ProgressDisplaySetup& setup) : setup_(setup) {}
+  explicit Win32ProgressDisplay(const ProgressDisplaySetup& setup)
+      : setup_(setup), searching_(setup.kind == ProgressDisplayKind::kSearching) {}
   ~Win32ProgressDisplay() override { Close(); }
 
   /// Creates the dialog; false when no window could be created.
   bool Create() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kDialogResource),
-                                 nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+    int resource = searching_ ? TSL_DIALOG_SEARCHING : kDialogResource;
+    dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource), nullptr,
+                                 DialogProc, reinterpret_cast<LPARAM>(this));
     if (!dialog_) return false;
     ShowWindow(dialog_, SW_SHOWNORMAL);
     UpdateWindow(dialog_);
@@ -36,13 +47,13 @@ class Win32ProgressDisplay : public ProgressDisplay {
   }
 
   void SetBar(std::int64_t value) override {
-    if (!dialog_) return;
+    if (!dialog_ || searching_) return;
     auto shown = static_cast<WPARAM>(std::clamp<std::int64_t>(value, 0, kBarRange));
     SendDlgItemMessageA(dialog_, kBarControl, PBM_SETPOS, shown, 0);
   }
 
   void SetText(const std::string& text) override {
-    if (dialog_) SetDlgItemTextA(dialog_, kStatusControl, text.c_str());
+    if (dialog_) SetDlgItemTextA(dialog_, StatusControl(), text.c_str());
   }
 
   bool Pump() override {
@@ -64,7 +75,10 @@ class Win32ProgressDisplay : public ProgressDisplay {
   void RefuseCancel() override { MessageBeep(MB_ICONWARNING); }
 
   void Close() override {
-    if (dialog_) DestroyWindow(dialog_);
+    if (dialog_) {
+      if (searching_) KillTimer(dialog_, kAnimationTimer);
+      DestroyWindow(dialog_);
+    }
     dialog_ = nullptr;
     picture_.Reset();
   }
@@ -82,10 +96,35 @@ class Win32ProgressDisplay : public ProgressDisplay {
       self->cancel_requested_ = true;  // the owner decides at the next pump
       return TRUE;
     }
+    if (message == WM_TIMER && wparam == kAnimationTimer) {
+      self->Animate(window);
+      return TRUE;
+    }
     return FALSE;
   }
 
+  int StatusControl() const { return searching_ ? TSL_SEARCHING_STATUS : kStatusControl; }
+
+  void Animate(HWND window) {
+    animation_ = (animation_ + kAnimationStep) % (kAnimationRange + kAnimationStep);
+    SendDlgItemMessageA(window, TSL_SEARCHING_ANIMATION, PBM_SETPOS,
+                        static_cast<WPARAM>(animation_), 0);
+  }
+
+  void InitializeSearching(HWND window) {
+    SetDlgItemTextA(window, TSL_SEARCHING_STATUS, setup_.text.c_str());
+    SendDlgItemMessageA(window, TSL_SEARCHING_ANIMATION, PBM_SETRANGE32, 0, kAnimationRange);
+    SendDlgItemMessageA(window, TSL_SEARCHING_ANIMATION, PBM_SETPOS, 0, 0);
+    SetTimer(window, kAnimationTimer, kAnimationMs, nullptr);
+    EnableWindow(GetDlgItem(window, IDCANCEL), setup_.cancel_enabled);
+    CenterOnWorkArea(window);
+  }
+
   void Initialize(HWND window) {
+    if (searching_) {
+      InitializeSearching(window);
+      return;
+    }
     if (!setup_.bitmap_file.empty()) picture_ = ReadBitmapFile(setup_.bitmap_file);
     if (!picture_) picture_ = BuiltInProgressPicture();
     if (picture_) {
@@ -111,6 +150,8 @@ class Win32ProgressDisplay : public ProgressDisplay {
   }
 
   ProgressDisplaySetup setup_;
+  bool searching_;
+  int animation_ = 0;
   HWND dialog_ = nullptr;
   OwnedBitmap picture_;
   bool cancel_requested_ = false;
