@@ -589,7 +589,17 @@ SysError ReplaceFileContent(const std::string& path, std::string_view content) {
       if (result.ok()) result = closed;
     }
   }
+  // A new link is first made empty, so that it gets the permissions of a file the user makes;
+  // it goes again when it cannot be filled.
+  bool made = false;
+  if (result.ok()) {
+    std::unique_ptr<WritableFile> file;
+    SysError created = fs.OpenForWriting(path, WriteMode::kCreateNew, &file);
+    made = created.ok() && file->Close().ok();
+    if (created.failed() && created.kind != ErrorKind::kAlreadyExists) result = created;
+  }
   if (result.ok()) result = fs.CopyFileKeepingTimes(temporary, path, CopyMode::kReplaceContent, {});
+  if (result.failed() && made) fs.RemoveFile(path);
   fs.RemoveFile(temporary);
   return result;
 }
