@@ -604,6 +604,20 @@ SysError ReplaceFileContent(const std::string& path, std::string_view content) {
   return result;
 }
 
+TrackingChange SetLinkTracking(const std::string& path, bool forbidden) {
+  std::string bytes;
+  ShellLink link;
+  if (Files().ReadWholeFile(path, &bytes).failed() ||
+      ShellLink::Parse(bytes, &link) != LinkError::kNone) {
+    return TrackingChange::kNotALink;
+  }
+  if (TrackingForbidden(bytes) == forbidden) return TrackingChange::kUnchanged;
+  if (!link.PointsToNetwork()) return TrackingChange::kLocal;
+  SetTrackingForbidden(&bytes, forbidden);
+  if (ReplaceFileContent(path, bytes).failed()) return TrackingChange::kWriteFailed;
+  return TrackingChange::kChanged;
+}
+
 SysError SaveShellLink(const std::string& path, const ShellLink& link) {
   return ReplaceFileContent(path, link.Serialize());
 }

@@ -176,6 +176,19 @@ SysError SaveShellLink(const std::string& path, const ShellLink& link);
 /// Writes bytes the same way (for the tracking switch, which edits one byte of the file).
 SysError ReplaceFileContent(const std::string& path, std::string_view content);
 
+/// What SetLinkTracking did with a file.
+enum class TrackingChange {
+  kNotALink,     // missing, unreadable, not a shell link or damaged: left as it is
+  kUnchanged,    // the bit already had the asked value
+  kLocal,        // the link does not point at a network path: left as it is
+  kChanged,      // the bit was switched, every other byte kept
+  kWriteFailed,  // the switched file could not be written: left as it is
+};
+
+/// Forbids (`forbidden`) or allows the use of the link-tracking information of a network link:
+/// the lowest bit of the byte at offset 21, in a file that parses as a whole shell link.
+TrackingChange SetLinkTracking(const std::string& path, bool forbidden);
+
 /// True when the bytes begin with the shell link header: its size field 0x4C and the link CLSID.
 bool HasShellLinkHeader(std::string_view bytes);
 /// The lowest bit of the byte at offset 21 (false when the bytes are too short).

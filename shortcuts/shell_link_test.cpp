@@ -375,6 +375,32 @@ TEST(ShellLinkTest, LoadAndSaveThroughTheFileService) {
   EXPECT_EQ(testing::ReadFile(dir / "app.lnk"), link.Serialize());
 }
 
+TEST(ShellLinkTest, TrackingSwitchEditsOnlyNetworkLinks) {
+  testing::ScopedTempDir dir;
+  Parts network;
+  network.link_info = NetworkInfo("\\\\srv\\share", "a.exe", false);
+  const std::string net = LinkFile(network);
+  const std::string local = LinkFile(FullParts(true));  // 0x100 already set
+  testing::WriteFile(dir / "net.lnk", net);
+  testing::WriteFile(dir / "local.lnk", local);
+  const std::string url = "[InternetShortcut]\r\nURL=file://\\\\srv\\x\r\n";
+  testing::WriteFile(dir / "site.url", url);
+  testing::WriteFile(dir / "cut.lnk", net.substr(0, net.size() - 1));
+
+  EXPECT_EQ(SetLinkTracking(dir / "net.lnk", false), TrackingChange::kUnchanged);
+  EXPECT_EQ(SetLinkTracking(dir / "net.lnk", true), TrackingChange::kChanged);
+  std::string expected = net;
+  expected[21] = static_cast<char>(expected[21] | 1);
+  EXPECT_EQ(testing::ReadFile(dir / "net.lnk"), expected);
+  EXPECT_EQ(SetLinkTracking(dir / "local.lnk", false), TrackingChange::kLocal);
+  EXPECT_EQ(SetLinkTracking(dir / "site.url", true), TrackingChange::kNotALink);
+  EXPECT_EQ(SetLinkTracking(dir / "cut.lnk", true), TrackingChange::kNotALink);
+  EXPECT_EQ(SetLinkTracking(dir / "gone.lnk", true), TrackingChange::kNotALink);
+  EXPECT_EQ(testing::ReadFile(dir / "local.lnk"), local);
+  EXPECT_EQ(testing::ReadFile(dir / "site.url"), url);
+  EXPECT_EQ(testing::ReadFile(dir / "cut.lnk"), net.substr(0, net.size() - 1));
+}
+
 TEST(ShellLinkTest, FuzzSeedsAndRegressionsRunCleanly) {
 #ifndef TSL_FUZZ_DIR
   FAIL() << "the folder of kept fuzz inputs is not known to this test program";
