@@ -71,10 +71,12 @@ inline void CheckChangedLink(const ShellLink& link) {
   Check(back.id_list().empty());
   Check((back.header().flags & link_flag::kForceNoLinkInfo) !=
         (link.header().flags & link_flag::kForceNoLinkInfo));
-  // The blocks that do not describe the target are all still there, in their order.
+  // The blocks that do not describe the target are all still there, in their order (an icon
+  // environment block goes with an emptied icon location).
   std::size_t next = 0;
   for (const LinkExtraBlock& block : link.extra_blocks()) {
     if (DescribesTarget(block.signature)) continue;
+    if (block.signature == link_block::kIconEnvironment && icon.empty()) continue;
     while (next < back.extra_blocks().size() &&
            back.extra_blocks()[next].signature != block.signature) {
       ++next;
