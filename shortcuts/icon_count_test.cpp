@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -95,6 +97,15 @@ TEST(IconCountTest, FilesThatAreMissingOrOtherCountNothing) {
   EXPECT_EQ(IconCountOfFile(dir / "a.ico"), 1);
   EXPECT_EQ(IconCountOfFile(dir / "b.dll"), 3);
   EXPECT_EQ(IconCountOfFile(dir / "c.txt"), 0);
+}
+
+// Writes an icon file and a PE image among the shell link fuzz target's seeds, whose body also
+// counts icons (see the seed writer in shell_link_test.cpp).
+TEST(IconCountTest, DISABLED_WriteFuzzSeeds) {
+  const char* folder = std::getenv("TSL_SEED_DIR");
+  ASSERT_NE(folder, nullptr);
+  testing::WriteFile(std::string(folder) + "/icons.ico", IconFile(2));
+  testing::WriteFile(std::string(folder) + "/image.dll", PeImage(3, true));
 }
 
 }  // namespace

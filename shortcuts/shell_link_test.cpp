@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "fuzz/shell_link_fuzz_body.h"
 #include "platform/code_page.h"
 #include "tests/support/fuzz_inputs.h"
