@@ -564,12 +564,27 @@ bool ShellLink::PointsToNetwork() const {
   return false;
 }
 
+namespace {
+
+// Far above the size of any real link: a bigger file is taken for damaged without being read.
+constexpr std::uint64_t kLargestLink = 16u << 20;
+
+LinkError ReadLinkFile(const std::string& path, std::string* bytes) {
+  DirEntry entry;
+  SysError e = Files().GetEntry(path, &entry);
+  if (e.ok() && entry.is_folder()) return LinkError::kOther;
+  if (e.ok() && entry.size > kLargestLink) return LinkError::kDamaged;
+  if (e.ok()) e = Files().ReadWholeFile(path, bytes);
+  if (e.ok()) return LinkError::kNone;
+  const bool missing = e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound;
+  return missing ? LinkError::kNotFound : LinkError::kOther;
+}
+
+}  // namespace
+
 LinkError LoadShellLink(const std::string& path, ShellLink* link) {
   std::string bytes;
-  if (SysError e = Files().ReadWholeFile(path, &bytes); e.failed()) {
-    const bool missing = e.kind == ErrorKind::kNotFound || e.kind == ErrorKind::kPathNotFound;
-    return missing ? LinkError::kNotFound : LinkError::kOther;
-  }
+  if (LinkError e = ReadLinkFile(path, &bytes); e != LinkError::kNone) return e;
   return ShellLink::Parse(bytes, link);
 }
 
@@ -607,7 +622,7 @@ SysError ReplaceFileContent(const std::string& path, std::string_view content) {
 TrackingChange SetLinkTracking(const std::string& path, bool forbidden) {
   std::string bytes;
   ShellLink link;
-  if (Files().ReadWholeFile(path, &bytes).failed() ||
+  if (ReadLinkFile(path, &bytes) != LinkError::kNone ||
       ShellLink::Parse(bytes, &link) != LinkError::kNone) {
     return TrackingChange::kNotALink;
   }

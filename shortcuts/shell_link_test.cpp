@@ -351,12 +351,15 @@ TEST(ShellLinkTest, LoadAndSaveThroughTheFileService) {
   EXPECT_EQ(LoadShellLink(dir / "missing.lnk", &link), LinkError::kNotFound);
   testing::WriteFile(dir / "site.url", "[InternetShortcut]\r\nURL=http://x/\r\n");
   EXPECT_EQ(LoadShellLink(dir / "site.url", &link), LinkError::kDamaged);
+  testing::MakeFolders(dir / "folder.lnk");
+  EXPECT_EQ(LoadShellLink(dir / "folder.lnk", &link), LinkError::kOther);
 
   testing::WriteFile(dir / "app.lnk", LinkFile(FullParts(false)));
   ASSERT_EQ(LoadShellLink(dir / "app.lnk", &link), LinkError::kNone);
   link.SetArguments("--new");
   ASSERT_TRUE(SaveShellLink(dir / "app.lnk", link).ok());
-  EXPECT_EQ(testing::Names(dir.path()), (std::vector<std::string>{"app.lnk", "site.url"}));
+  EXPECT_EQ(testing::Names(dir.path()),
+            (std::vector<std::string>{"app.lnk", "folder.lnk", "site.url"}));
   ShellLink back;
   ASSERT_EQ(LoadShellLink(dir / "app.lnk", &back), LinkError::kNone);
   EXPECT_EQ(back.Arguments(), "--new");
