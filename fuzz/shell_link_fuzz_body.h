@@ -68,7 +68,7 @@ inline void CheckChangedLink(const ShellLink& link) {
   if (FitsEnvironmentBlock(icon)) Check(back.IconFile() == AsStored(link, icon));
   Check(back.IconIndex() == (link.IconIndex() ^ 1));
   if (path.find('%') == std::string::npos || FitsEnvironmentBlock(path)) Check(back.Path() == path);
-  Check(back.id_list().empty());
+  Check(back.id_list().empty() && back.RelativePath().empty());
   Check((back.header().flags & link_flag::kForceNoLinkInfo) !=
         (link.header().flags & link_flag::kForceNoLinkInfo));
   // The blocks that do not describe the target are all still there, in their order (an icon

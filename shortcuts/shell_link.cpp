@@ -514,6 +514,7 @@ void ShellLink::SetPath(const std::string& path) {
   }
   header_.flags &= ~(link_flag::kHasIdList | link_flag::kHasExpString | link_flag::kHasLinkInfo);
   id_list_.clear();
+  SetStringField(kRelativePath, "");
   std::optional<LinkInfoFields> old = std::move(info_);
   info_.reset();
   info_bytes_.clear();

@@ -118,8 +118,9 @@ class ShellLink {
   std::uint16_t HotKey() const { return header_.hot_key; }
   int ShowCommand() const { return static_cast<int>(header_.show_command); }
 
-  /// Points the link at another target. The ID list and the blocks that describe the old target
-  /// (environment, tracker, special and known folder, alternate ID list) are dropped; the link
+  /// Points the link at another target. The ID list, the relative path and the blocks that
+  /// describe the old target (environment, tracker, special and known folder, alternate ID
+  /// list) are dropped; the header's attributes, times and size stay as they were; the link
   /// info is made anew from the path (a \\server\share path as its network part, any other path
   /// as its local base path; the old volume ID is kept when the drive letter is the same). A path
   /// holding `%` goes into an environment block instead, without link info.

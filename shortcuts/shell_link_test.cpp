@@ -263,6 +263,7 @@ TEST(ShellLinkTest, SettersRoundTripAndKeepWhatTheyDoNotTouch) {
     EXPECT_EQ(moved.Path(), "\\\\fs\\apps\\tool.exe");
     EXPECT_EQ(moved.link_info()->net_name, "\\\\fs\\apps");
     EXPECT_TRUE(moved.id_list().empty());
+    EXPECT_EQ(moved.RelativePath(), "");
     EXPECT_EQ(moved.extra_blocks().size(), 2u);
     EXPECT_TRUE(TrackingForbidden(moved.Serialize()));
   }
