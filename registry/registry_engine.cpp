@@ -834,7 +834,10 @@ void RegistryEngine::MergePreview(const RegistryAction& action) {
     if (!keep[i]) file.RemoveValueLine(i);
   }
   long applied = file.Import(registry_, action.undo_folder);
-  if (applied > 0) {
+  if (applied < 0) {
+    ui_.ShowMessage("No undo file could be created in " + action.undo_folder +
+                    "; nothing was merged into the registry.");
+  } else if (applied > 0) {
     ui_.ShowMessage(FormatText(TableText(text_id::kRegistryChanges), {std::to_string(applied)}));
   }
 }

@@ -14,7 +14,7 @@ if [ "$mode" = test ]; then
              dpkg-dev man-db unzip binutils-mingw-w64-x86-64)  # the last line: the packages' test
 fi
 if [ "$mode" = bench ]; then
-  packages+=(ripgrep bc time rsync)
+  packages+=(ripgrep bc time rsync sqlite3)
 fi
 
 missing=()
