@@ -5,7 +5,8 @@
 #
 #   linux: TslRun against the same search done by `sqlite3` on the store file (a floor: one
 #          query, no key walk, no output file);
-#   wine:  TslRun.exe against `wine reg query KEY /s /f TEXT`, in Wine's own registry.
+#   wine:  TslRun.exe against `wine reg query KEY /s`, whose lines grep filters for the text
+#          (Wine's reg has no /f), in Wine's own registry.
 #
 # TslRun writes the values found to its output file; sqlite3 and reg write theirs to a file.
 # Every command runs once to warm up; then they take turns RUNS times (default 5).
@@ -27,8 +28,10 @@ trap 'rm -rf "$work"' EXIT
 key='Software\TessalineBench'
 text=needle
 # The action: strings only, ignoring case, no questions, no progress window.
-printf '[Action1]\r\nKey=HKEY_CURRENT_USER\\%s\r\nSearch String=%s\r\nPrompts=0\r\nNo Progress=1\r\nOutput/Undo File=%s\r\n' \
-  "$key" "$text" "$work/found.reg" >"$work/find.ini"
+write_action() {  # write_action OUTPUT-FILE-AS-TSLRUN-SEES-IT
+  printf '[Action1]\r\nKey=HKEY_CURRENT_USER\\%s\r\nSearch String=%s\r\nPrompts=0\r\nNo Progress=1\r\nOutput/Undo File=%s\r\n' \
+    "$key" "$text" "$1" >"$work/find.ini"
+}
 
 # The values as a .REG file: v000000 = "... words ...", with the text in one of a hundred.
 python3 - "$work/values.reg" "$values" "$key" "$text" <<'PY'
@@ -48,6 +51,7 @@ PY
 declare -A cmd
 if [ "$side" = linux ]; then
   export TESSALINE_REGISTRY="$work/registry.db"
+  write_action "$work/found.reg"
   # TslRun makes the store and the key; sqlite3 then adds the values in one transaction.
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\%s]\r\n"seed"="x"\r\n' "$key" >"$work/seed.reg"
   "$tslrun" "||$work/seed.reg|"
@@ -74,11 +78,14 @@ PY
   peer_name=sqlite3
 elif [ "$side" = wine ]; then
   wine_run="$here/tools/wine-run"
-  "$wine_run" regedit /S "$(winepath -w "$work/values.reg" 2>/dev/null || echo "$work/values.reg")"
   export WINEDEBUG=-all WINEPREFIX="${TSL_WINEPREFIX:-${HOME:-/root}/.wine-tessaline}"
-  wineserver -p 60  # keep the server up, so that no run pays for starting it
+  wineserver -p 60 || true  # keep the server up, so that no run pays for starting it
+  write_action "$(winepath -w "$work/found.reg")"
+  trap '"$wine_run" reg delete "HKCU\\$key" /f >/dev/null 2>&1; rm -rf "$work"' EXIT
+  "$wine_run" regedit /S "$(winepath -w "$work/values.reg")"
   cmd[tslrun]="'$wine_run' '$tslrun' '||$(winepath -w "$work/find.ini")|'"
-  cmd[peer]="'$wine_run' reg query 'HKCU\\$key' /s /f $text >'$work/peer.txt'"
+  # Wine's reg has no /f: it lists the key and grep keeps the lines with the text.
+  cmd[peer]="'$wine_run' reg query 'HKCU\\$key' /s | grep -i $text >'$work/peer.txt'"
   peer_name="reg query"
 else
   echo "usage: $0 linux|wine PATH-TO-TslRun [VALUES] [RUNS]" >&2
@@ -88,7 +95,7 @@ fi
 time_one() {  # time_one NAME: wall seconds of one run; the peak memory goes to $work/mem-NAME
   local start end mem old=0
   start=$(date +%s.%N)
-  /usr/bin/time -f %M -o "$work/mem.tmp" bash -c "${cmd[$1]}" >/dev/null 2>&1
+  /usr/bin/time -f %M -o "$work/mem.tmp" bash -c "${cmd[$1]}" >/dev/null 2>&1 || true
   end=$(date +%s.%N)
   mem=$(tail -1 "$work/mem.tmp")
   [ -f "$work/mem-$1" ] && old=$(cat "$work/mem-$1")
