@@ -215,8 +215,8 @@ void RegistryEngine::PrepareAction(const std::string& key_text, bool replace) {
   root_prefix_ = root_end == std::string::npos ? text + "\\" : text.substr(0, root_end + 1);
 
   if (!subkey_path_.empty()) {
-    std::uint32_t access = replace ? (reg::access::kRead | reg::access::kWrite)
-                                   : reg::access::kRead;
+    std::uint32_t access =
+        replace ? (reg::access::kRead | reg::access::kWrite) : reg::access::kRead;
     if (registry_.OpenKey(root_, subkey_path_, access, &start_key_) != reg::kOk) {
       CloseKeys();
       return;
@@ -245,14 +245,14 @@ std::string RegistryEngine::StatisticsLine() const {
   const RegistryCounters& c = counters_;
   auto n = [](std::uint32_t value) { return std::to_string(value); };
   if (replacing()) {
-    return FormatText(TableText(text_id::kRegistryReplaceStatistics),
-                      {n(c.keys_searched), n(c.values_searched), n(c.keys_replaced),
-                       n(c.keys_found), n(c.values_replaced), n(c.values_found),
-                       n(c.data_replaced), n(c.data_found)});
+    return FormatText(
+        TableText(text_id::kRegistryReplaceStatistics),
+        {n(c.keys_searched), n(c.values_searched), n(c.keys_replaced), n(c.keys_found),
+         n(c.values_replaced), n(c.values_found), n(c.data_replaced), n(c.data_found)});
   }
   return FormatText(TableText(text_id::kRegistryFindStatistics),
-                    {n(c.keys_searched), n(c.values_searched), n(c.keys_found),
-                     n(c.values_found), n(c.data_found)});
+                    {n(c.keys_searched), n(c.values_searched), n(c.keys_found), n(c.values_found),
+                     n(c.data_found)});
 }
 
 void RegistryEngine::RunAction(int mode) {
@@ -269,9 +269,8 @@ void RegistryEngine::RunAction(int mode) {
 
   search_ = action.search;
   replace_ = action.replace;
-  number_search_ = !action.regular_expression && action.number_data &&
-                   !action.search_key_names && !action.search_value_names &&
-                   !action.string_data && !action.expandable_data &&
+  number_search_ = !action.regular_expression && action.number_data && !action.search_key_names &&
+                   !action.search_value_names && !action.string_data && !action.expandable_data &&
                    !action.multi_string_data && !action.binary_data;
   if (number_search_) {
     std::int64_t search = DecimalValue(search_);
@@ -342,8 +341,8 @@ void RegistryEngine::RunAction(int mode) {
   pattern_.reset();
   cancel_ = false;
 
-  std::uint64_t found = std::uint64_t{counters_.keys_found} + counters_.values_found +
-                        counters_.data_found;
+  std::uint64_t found =
+      std::uint64_t{counters_.keys_found} + counters_.values_found + counters_.data_found;
   if (found > 0 && action.prompts == 2 && !output_path.empty()) {
     RegistryAction copy = action;
     copy.output_file = output_path;
@@ -448,8 +447,7 @@ bool RegistryEngine::PrepareChild(Frame& parent, const std::string& name, Frame*
       replacing() ? (reg::access::kRead | reg::access::kWrite) : reg::access::kRead;
   if (registry_.OpenKey(parent.key(), open_name, access, &child->owned) != reg::kOk) {
     if (!replacing() ||
-        registry_.OpenKey(parent.key(), open_name, reg::access::kRead, &child->owned) !=
-            reg::kOk) {
+        registry_.OpenKey(parent.key(), open_name, reg::access::kRead, &child->owned) != reg::kOk) {
       return false;
     }
   }
@@ -612,8 +610,7 @@ long RegistryEngine::RenameKey(const reg::Key& parent, const std::string& file_p
   if (cancel_) return reg::kAccessDenied;
   const std::string old_path = root_prefix_ + JoinPath(file_parent, old_name);
   if (new_name.empty()) {
-    return DeleteKeyTree(registry_, parent, old_name, root_prefix_ + file_parent,
-                         writer_.get());
+    return DeleteKeyTree(registry_, parent, old_name, root_prefix_ + file_parent, writer_.get());
   }
   if (new_name.find('\\') != std::string::npos) return reg::kInvalidParameter;
   bool case_only = cp::EqualsIgnoreCase(old_name, new_name);
@@ -628,20 +625,18 @@ long RegistryEngine::RenameKey(const reg::Key& parent, const std::string& file_p
   // The undo entry goes first, so that a process stopped during the move leaves its record.
   WriteMarker(new_path, old_path);
   if (case_only) {
-    long status = TransferKeyTree(registry_, parent, old_name, parent, new_name,
-                                  TreeTransfer::kMove);
+    long status =
+        TransferKeyTree(registry_, parent, old_name, parent, new_name, TreeTransfer::kMove);
     if (status != reg::kOk) {
       reg::Key halfway;
-      if (registry_.OpenKey(parent, old_name + "__", reg::access::kRead, &halfway) ==
-          reg::kOk) {
+      if (registry_.OpenKey(parent, old_name + "__", reg::access::kRead, &halfway) == reg::kOk) {
         WriteMarker(root_prefix_ + JoinPath(file_parent, old_name + "__"), old_path);
       }
     }
     return status;
   }
   // Copy, then delete the source: a failure leaves a state the entries written after it undo.
-  long status =
-      TransferKeyTree(registry_, parent, old_name, parent, new_name, TreeTransfer::kCopy);
+  long status = TransferKeyTree(registry_, parent, old_name, parent, new_name, TreeTransfer::kCopy);
   if (status != reg::kOk) {
     if (status != kTargetExists) {
       // The source is whole: the part copied goes, and so does the key the first entry would
@@ -700,9 +695,9 @@ int RegistryEngine::MatchAndBuild(const std::string& input, ItemKind kind, std::
     std::int64_t lines = 0;
     std::size_t pos = 0;
     while (pos < length && !cancel_) {
-      std::int64_t end = pattern_->Find(input.data() + pos, static_cast<std::int64_t>(length - pos),
-                                        0, static_cast<std::int64_t>(pos), 0, &last_line_break,
-                                        &lines);
+      std::int64_t end =
+          pattern_->Find(input.data() + pos, static_cast<std::int64_t>(length - pos), 0,
+                         static_cast<std::int64_t>(pos), 0, &last_line_break, &lines);
       if (end < 0) break;
       std::string matched = pattern_->MatchedText();
       std::size_t stop = pos + static_cast<std::size_t>(end);

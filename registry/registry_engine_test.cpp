@@ -315,8 +315,7 @@ TEST_F(RegistryEngineTest, ExportNothingFoundAndProcessSubkeysOff) {
   a.search_key_names = true;
   Run({a});
   std::string out = testing::ReadFile(undo_);
-  EXPECT_NE(out.find("\\K]\r\n\"v\"=\"a\"\r\n\r\n[HKEY_CURRENT_USER\\"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("\\K]\r\n\"v\"=\"a\"\r\n\r\n[HKEY_CURRENT_USER\\"), std::string::npos) << out;
   EXPECT_NE(out.find("\\K\\Sub]"), std::string::npos) << out;
   auto b = Action("zzz", "y");
   Run({b});

@@ -527,7 +527,9 @@ long RegistryStore::ValueAtCurrent(KeyId key, std::uint32_t index, std::string* 
     std::size_t count = std::min(kValueBatchSize, ids->size() - index);
     std::vector<ValueRow> rows(count);
     Query query(Statement(Sql::kValueBatch));
-    for (std::size_t i = 0; i < kValueBatchSize; ++i) query.Bind(i < count ? (*ids)[index + i] : -1);
+    for (std::size_t i = 0; i < kValueBatchSize; ++i) {
+      query.Bind(i < count ? (*ids)[index + i] : -1);
+    }
     int code;
     while ((code = query.Step()) == SQLITE_ROW) {
       auto end = ids->begin() + static_cast<std::ptrdiff_t>(index + count);
