@@ -361,17 +361,20 @@ TEST_F(RegistryEngineTest, PatternsAndSetValueData) {
 TEST_F(RegistryEngineTest, PreviewMergesTheLinesLeft) {
   Set("", "a", 1, Str("abc"));
   Set("", "b", 1, Str("abc"));
+  Set("abcKey", "c", 1, Str("abc"));
   auto a = Action("abc", "xyz");
   a.prompts = 2;
+  a.search_key_names = true;
   a.undo_folder = dir_ / "undo";
   ui_.merge_delete = {0};
   Run({a});
-  ASSERT_EQ(ui_.rows.size(), 2u);
+  ASSERT_EQ(ui_.rows.size(), 4u);
   EXPECT_EQ(ui_.rows[1].registry_data, "abc");
   EXPECT_EQ(ui_.rows[1].reg_data, "xyz");
   EXPECT_EQ(Get("", "a"), "1:" + Str("abc"));
   EXPECT_EQ(Get("", "b"), "1:" + Str("xyz"));
-  EXPECT_EQ(ui_.messages, std::vector<std::string>{"1 changes were made to the registry."});
+  EXPECT_EQ(Get("xyzKey", "c"), "1:" + Str("xyz"));  // the key renamed first, then its value
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{"3 changes were made to the registry."});
 }
 
 TEST_F(RegistryEngineTest, DeepTreeIsWalkedWithoutRecursion) {
