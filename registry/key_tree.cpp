@@ -74,15 +74,20 @@ struct CopyFrame {
 };
 
 // Copies the tree of `from` to the new key `to`; on failure whatever was copied is deleted again.
+// With `merge` the tree goes into the existing key `to` instead, and nothing is deleted on
+// failure (used to put back a source whose deletion failed half-way).
 long CopyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::string& from,
-              const reg::Key& to_parent, const std::string& to) {
-  reg::Key probe;
-  long status = registry.OpenKey(to_parent, to, reg::access::kRead, &probe);
-  if (status == reg::kOk) return kTargetExists;
-  if (status != reg::kNotFound) return status;
+              const reg::Key& to_parent, const std::string& to, bool merge = false) {
+  long status = reg::kOk;
+  if (!merge) {
+    reg::Key probe;
+    status = registry.OpenKey(to_parent, to, reg::access::kRead, &probe);
+    if (status == reg::kOk) return kTargetExists;
+    if (status != reg::kNotFound) return status;
+  }
   std::vector<CopyFrame> stack;
   stack.emplace_back();
-  status = OpenPair(registry, from_parent, from, to_parent, to, /*must_be_new=*/true,
+  status = OpenPair(registry, from_parent, from, to_parent, to, /*must_be_new=*/!merge,
                     &stack.back().source, &stack.back().target);
   if (status == kTargetExists) return status;  // someone else's key: never deleted here
   if (status == reg::kOk) status = CopyValues(registry, stack.back().source, stack.back().target);
@@ -103,7 +108,7 @@ long CopyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::
     if (status == reg::kOk) status = CopyValues(registry, child.source, child.target);
     stack.push_back(std::move(child));
   }
-  if (status != reg::kOk) {
+  if (status != reg::kOk && !merge) {
     stack.clear();
     DeleteKeyTree(registry, to_parent, to, "", nullptr);
   }
@@ -169,7 +174,16 @@ long TransferKeyTree(RegistryAccess& registry, const reg::Key& from_parent, cons
   }
   long status = CopyTree(registry, from_parent, from, to_parent, to);
   if (status != reg::kOk || mode == TreeTransfer::kCopy) return status;
-  return DeleteKeyTree(registry, from_parent, from, "", nullptr);
+  status = DeleteKeyTree(registry, from_parent, from, "", nullptr);
+  if (status != reg::kOk) {
+    // The source is gone in part, its copy is whole: the missing part goes back into the source
+    // (what is left of it is unchanged, since keys are deleted whole) and the copy goes, so that
+    // the move fails as a whole.
+    if (CopyTree(registry, to_parent, to, from_parent, from, /*merge=*/true) == reg::kOk) {
+      DeleteKeyTree(registry, to_parent, to, "", nullptr);
+    }
+  }
+  return status;
 }
 
 }  // namespace tsl
