@@ -170,12 +170,12 @@ void ParseValuePart(std::string_view value, bool from_utf16, RegValueLine* line)
     line->data = std::move(*bytes);
     return;
   }
-  std::size_t quote = value.find('"');
-  if (value.find("HKEY_") != std::string_view::npos && quote != std::string_view::npos) {
+  std::size_t quote = trimmed.find('"');
+  if (trimmed.find("HKEY_") != std::string_view::npos && quote != std::string_view::npos) {
     // A value reference: KEYPATH"valuename", the closing quote optional.
     line->kind = RegValueLine::Kind::kReference;
-    line->reference_key = std::string(value.substr(0, quote));
-    std::string_view name = value.substr(quote + 1);
+    line->reference_key = std::string(trimmed.substr(0, quote));
+    std::string_view name = trimmed.substr(quote + 1);
     while (!name.empty() && (IsBlank(name.back()) || name.back() == '\r' || name.back() == '\n')) {
       name.remove_suffix(1);
     }

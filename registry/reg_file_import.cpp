@@ -228,8 +228,9 @@ class Importer {
         (marker.type != reg::type::kString && marker.type != reg::type::kExpandString)) {
       return false;
     }
-    std::string target_text = marker.data.substr(0, marker.data.find('\0'));
-    ExpandEnvironmentMarkers(&target_text);
+    // Only a target written empty deletes the key: one that environment markers make empty
+    // names no key and is refused.
+    const std::string target_text = marker.data.substr(0, marker.data.find('\0'));
     ResolvedKey source = Resolve(registry_, section_name);
     if (!source.valid() || source.subkey.empty()) return false;
     auto [source_parent, source_leaf] = SplitLast(source.subkey);

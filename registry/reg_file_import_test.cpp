@@ -182,6 +182,7 @@ TEST_F(RegImportTest, RefusedMarkersChangeNothing) {
                    Root() +
                    "\\\\T\"\r\n"  // taken
                    "[@\\S]\r\n\"RT_Rename_Key\"=dword:00000001\r\n"
+                   "[@\\S]\r\n\"RT_Rename_Key\"=\"%%ENVVAR=TSL_UNSET_VARIABLE%%\"\r\n"
                    "[@\\Missing]\r\n\"RT_Rename_Key\"=\"" +
                    Root() + "\\\\Other\"\r\n"),
             0);
