@@ -115,7 +115,64 @@ long CopyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::
   return status;
 }
 
+// `subkey` cut at `\\` into pieces of at most kKeyPathStep characters (a longer single name is
+// a piece of its own).
+std::vector<std::string> PathSteps(const std::string& subkey) {
+  std::vector<std::string> steps;
+  std::string piece;
+  for (std::size_t start = 0;;) {
+    const std::size_t next = subkey.find('\\', start);
+    const std::string name =
+        subkey.substr(start, next == std::string::npos ? std::string::npos : next - start);
+    if (!piece.empty() && piece.size() + 1 + name.size() > kKeyPathStep) {
+      steps.push_back(std::move(piece));
+      piece.clear();
+    }
+    if (!piece.empty()) piece += '\\';
+    piece += name;
+    if (next == std::string::npos) break;
+    start = next + 1;
+  }
+  if (!piece.empty()) steps.push_back(std::move(piece));
+  return steps;
+}
+
+long StepKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, bool create, reg::Key* result) {
+  if (subkey.size() <= kKeyPathStep) {
+    return create ? registry.CreateKey(root, subkey, "", access, result, nullptr)
+                  : registry.OpenKey(root, subkey, access, result);
+  }
+  const std::vector<std::string> steps = PathSteps(subkey);
+  reg::Key current;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::uint32_t step_access =
+        i + 1 == steps.size() ? access : (create ? reg::access::kAll : reg::access::kRead);
+    reg::Key next;
+    const reg::Key& parent = i == 0 ? root : current;
+    long status = create ? registry.CreateKey(parent, steps[i], "", step_access, &next, nullptr)
+                         : registry.OpenKey(parent, steps[i], step_access, &next);
+    if (status != reg::kOk) {
+      result->Close();
+      return status;
+    }
+    current = std::move(next);
+  }
+  *result = std::move(current);
+  return reg::kOk;
+}
+
 }  // namespace
+
+long OpenKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, reg::Key* result) {
+  return StepKeyPath(registry, root, subkey, access, /*create=*/false, result);
+}
+
+long CreateKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                   std::uint32_t access, reg::Key* result) {
+  return StepKeyPath(registry, root, subkey, access, /*create=*/true, result);
+}
 
 long DeleteKeyTree(RegistryAccess& registry, const reg::Key& parent, const std::string& name,
                    const std::string& path_prefix, RegWriter* writer) {

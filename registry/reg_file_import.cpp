@@ -102,12 +102,12 @@ long FirstMissingKey(RegistryAccess& registry, const reg::Key& root, const std::
                      std::string* missing) {
   missing->clear();
   reg::Key probe;
-  long status = registry.OpenKey(root, subkey, reg::access::kRead, &probe);
+  long status = OpenKeyPath(registry, root, subkey, reg::access::kRead, &probe);
   if (status == reg::kOk || subkey.empty()) return status;
   if (status != reg::kNotFound) return status;
   for (std::size_t end = subkey.find('\\');; end = subkey.find('\\', end + 1)) {
     std::string part = subkey.substr(0, end);
-    status = registry.OpenKey(root, part, reg::access::kRead, &probe);
+    status = OpenKeyPath(registry, root, part, reg::access::kRead, &probe);
     if (status == reg::kNotFound) {
       *missing = part;
       return reg::kOk;
@@ -141,7 +141,7 @@ class Importer {
   long OpenOrCreate(const ResolvedKey& key, std::uint32_t access, reg::Key* result,
                     std::string* created_first) {
     created_first->clear();
-    long status = registry_.OpenKey(key.root, key.subkey, access, result);
+    long status = OpenKeyPath(registry_, key.root, key.subkey, access, result);
     if (status != reg::kNotFound) return status;
     std::string missing;
     status = FirstMissingKey(registry_, key.root, key.subkey, &missing);
@@ -151,8 +151,7 @@ class Importer {
       WriteMarker(JoinKey(key.prefix, missing), kNoTarget);
       *created_first = missing;
     }
-    bool created = false;
-    return registry_.CreateKey(key.root, key.subkey, "", access, result, &created);
+    return CreateKeyPath(registry_, key.root, key.subkey, access, result);
   }
 
   // A section of its own for an "RT_Rename_Key" entry.
@@ -214,7 +213,8 @@ class Importer {
     ResolvedKey key = Resolve(registry_, line->reference_key);
     if (!key.valid()) return;
     reg::Key handle;
-    if (registry_.OpenKey(key.root, key.subkey, reg::access::kRead, &handle) != reg::kOk) return;
+    if (OpenKeyPath(registry_, key.root, key.subkey, reg::access::kRead, &handle) != reg::kOk)
+      return;
     if (registry_.QueryValue(handle, line->reference_value, &line->type, &line->data) == reg::kOk) {
       line->kind = RegValueLine::Kind::kSet;
     }
@@ -237,7 +237,8 @@ class Importer {
     if (target_text.empty()) {
       if (copy) return false;
       reg::Key parent;
-      if (registry_.OpenKey(source.root, source_parent, reg::access::kAll, &parent) != reg::kOk) {
+      if (OpenKeyPath(registry_, source.root, source_parent, reg::access::kAll, &parent) !=
+          reg::kOk) {
         return false;
       }
       return DeleteKeyTree(registry_, parent, source_leaf,
@@ -262,17 +263,18 @@ class Importer {
 
     // The source must exist and the target must not (unless it is the source in other case).
     reg::Key probe;
-    if (registry_.OpenKey(source.root, source.subkey, reg::access::kRead, &probe) != reg::kOk) {
+    if (OpenKeyPath(registry_, source.root, source.subkey, reg::access::kRead, &probe) !=
+        reg::kOk) {
       return false;
     }
     if (!same_key) {
-      long status = registry_.OpenKey(target.root, target.subkey, reg::access::kRead, &probe);
+      long status = OpenKeyPath(registry_, target.root, target.subkey, reg::access::kRead, &probe);
       if (status != reg::kNotFound) return false;
     }
     probe.Close();
     reg::Key from_parent, to_parent;
-    if (registry_.OpenKey(source.root, source_parent, copy ? reg::access::kRead : reg::access::kAll,
-                          &from_parent) != reg::kOk) {
+    if (OpenKeyPath(registry_, source.root, source_parent,
+                    copy ? reg::access::kRead : reg::access::kAll, &from_parent) != reg::kOk) {
       return false;
     }
     ResolvedKey target_parent_key;
@@ -293,8 +295,8 @@ class Importer {
       to_parent.Close();
       auto [created_parent, created_leaf] = SplitLast(created);
       reg::Key above;
-      if (registry_.OpenKey(target_parent_key.root, created_parent, reg::access::kAll, &above) ==
-          reg::kOk) {
+      if (OpenKeyPath(registry_, target_parent_key.root, created_parent, reg::access::kAll,
+                      &above) == reg::kOk) {
         DeleteKeyTree(registry_, above, created_leaf, "", nullptr);
       }
     }
