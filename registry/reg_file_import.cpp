@@ -9,6 +9,7 @@
 // values gets its values back before it is moved back, and a value set twice gets the older
 // data last. A key the import had to create gets an entry that deletes it again. Should the
 // process stop during the import, the file holds the entries in the order made.
+#include <algorithm>
 #include <optional>
 
 #include "platform/clock.h"
@@ -95,26 +96,29 @@ std::string JoinKey(const std::string& prefix, const std::string& subkey) {
   return prefix + "\\" + subkey;
 }
 
-// The first key on the way to `subkey` below `root` that does not exist (empty when all do).
-// Only a clear "not found" counts as missing: any other failure is returned, so that a key
-// that cannot be looked at is never taken for one the import creates.
+// The first key on the way to `subkey` below `root` that does not exist (empty when all do),
+// found one name at a time from the root, each opened below the one before (work that grows
+// with the path's length, however deep it goes). Only a clear "not found" counts as missing:
+// any other failure is returned, so that a key that cannot be looked at is never taken for one
+// the import creates.
 long FirstMissingKey(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
                      std::string* missing) {
   missing->clear();
-  reg::Key probe;
-  long status = OpenKeyPath(registry, root, subkey, reg::access::kRead, &probe);
-  if (status == reg::kOk || subkey.empty()) return status;
-  if (status != reg::kNotFound) return status;
-  for (std::size_t end = subkey.find('\\');; end = subkey.find('\\', end + 1)) {
-    std::string part = subkey.substr(0, end);
-    status = OpenKeyPath(registry, root, part, reg::access::kRead, &probe);
+  reg::Key current;
+  for (std::size_t start = 0; start < subkey.size();) {
+    std::size_t end = std::min(subkey.find('\\', start), subkey.size());
+    reg::Key next;
+    long status = registry.OpenKey(start == 0 ? root : current, subkey.substr(start, end - start),
+                                   reg::access::kRead, &next);
     if (status == reg::kNotFound) {
-      *missing = part;
+      *missing = subkey.substr(0, end);
       return reg::kOk;
     }
     if (status != reg::kOk) return status;
-    if (end == std::string::npos) return reg::kOk;  // it appeared meanwhile
+    current = std::move(next);
+    start = end + 1;
   }
+  return reg::kOk;
 }
 
 class Importer {
