@@ -48,6 +48,9 @@ RegValueLine ParseRegValue(std::string_view line, bool from_utf16);
 /// back as the same bytes (a text with one terminating zero, four bytes); otherwise in hex.
 std::string FormatRegValueLine(const std::string* name, std::uint32_t type,
                                const std::string* data);
+/// Whether WriteEntry writes the value in a hex form (wrapped at 80 columns) rather than as
+/// quoted text or dword:.
+bool RegValueWrittenAsHex(std::uint32_t type, const std::string& data);
 /// A value line broken into physical lines of at most 80 characters (CR LF included), each
 /// but the last ending in `\`; `name_length` is the length of the value's name. Ends with CR LF.
 std::string WrapRegValueLine(const std::string& line, std::size_t name_length);

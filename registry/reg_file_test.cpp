@@ -182,14 +182,16 @@ TEST(WrapRegValueLineTest, LongNamesGoFirst) {
   const std::string one = "\x01";
   EXPECT_EQ(Wrapped(FormatRegValueLine(&name, 3, &one), name.size()).size(), 1u);
 
-  // A name of about 72 characters with blanks: no continuation may start with a blank, which
-  // the reader would drop.
-  for (std::size_t length = 60; length <= 76; ++length) {
-    std::string spaced(length, ' ');
-    spaced[0] = 'x';
-    for (std::size_t i = 0; i < length; i += 7) spaced[i] = ',';
-    std::string spaced_line = FormatRegValueLine(&spaced, 3, &data);
-    EXPECT_EQ(Joined(Wrapped(spaced_line, length)), spaced_line) << length;
+  // A name of about 72 characters with blanks: no continuation may start with white space,
+  // which the reader would drop.
+  for (char blank : {' ', '\v'}) {
+    for (std::size_t length = 60; length <= 76; ++length) {
+      std::string spaced(length, blank);
+      spaced[0] = 'x';
+      for (std::size_t i = 0; i < length; i += 7) spaced[i] = ',';
+      std::string spaced_line = FormatRegValueLine(&spaced, 3, &data);
+      EXPECT_EQ(Joined(Wrapped(spaced_line, length)), spaced_line) << length;
+    }
   }
 }
 
