@@ -74,15 +74,20 @@ struct CopyFrame {
 };
 
 // Copies the tree of `from` to the new key `to`; on failure whatever was copied is deleted again.
+// With `merge` the tree goes into the existing key `to` instead, and nothing is deleted on
+// failure (used to put back a source whose deletion failed half-way).
 long CopyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::string& from,
-              const reg::Key& to_parent, const std::string& to) {
-  reg::Key probe;
-  long status = registry.OpenKey(to_parent, to, reg::access::kRead, &probe);
-  if (status == reg::kOk) return kTargetExists;
-  if (status != reg::kNotFound) return status;
+              const reg::Key& to_parent, const std::string& to, bool merge = false) {
+  long status = reg::kOk;
+  if (!merge) {
+    reg::Key probe;
+    status = registry.OpenKey(to_parent, to, reg::access::kRead, &probe);
+    if (status == reg::kOk) return kTargetExists;
+    if (status != reg::kNotFound) return status;
+  }
   std::vector<CopyFrame> stack;
   stack.emplace_back();
-  status = OpenPair(registry, from_parent, from, to_parent, to, /*must_be_new=*/true,
+  status = OpenPair(registry, from_parent, from, to_parent, to, /*must_be_new=*/!merge,
                     &stack.back().source, &stack.back().target);
   if (status == kTargetExists) return status;  // someone else's key: never deleted here
   if (status == reg::kOk) status = CopyValues(registry, stack.back().source, stack.back().target);
@@ -103,14 +108,71 @@ long CopyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::
     if (status == reg::kOk) status = CopyValues(registry, child.source, child.target);
     stack.push_back(std::move(child));
   }
-  if (status != reg::kOk) {
+  if (status != reg::kOk && !merge) {
     stack.clear();
     DeleteKeyTree(registry, to_parent, to, "", nullptr);
   }
   return status;
 }
 
+// `subkey` cut at `\\` into pieces of at most kKeyPathStep characters (a longer single name is
+// a piece of its own).
+std::vector<std::string> PathSteps(const std::string& subkey) {
+  std::vector<std::string> steps;
+  std::string piece;
+  for (std::size_t start = 0;;) {
+    const std::size_t next = subkey.find('\\', start);
+    const std::string name =
+        subkey.substr(start, next == std::string::npos ? std::string::npos : next - start);
+    if (!piece.empty() && piece.size() + 1 + name.size() > kKeyPathStep) {
+      steps.push_back(std::move(piece));
+      piece.clear();
+    }
+    if (!piece.empty()) piece += '\\';
+    piece += name;
+    if (next == std::string::npos) break;
+    start = next + 1;
+  }
+  if (!piece.empty()) steps.push_back(std::move(piece));
+  return steps;
+}
+
+long StepKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, bool create, reg::Key* result) {
+  if (subkey.size() <= kKeyPathStep) {
+    return create ? registry.CreateKey(root, subkey, "", access, result, nullptr)
+                  : registry.OpenKey(root, subkey, access, result);
+  }
+  const std::vector<std::string> steps = PathSteps(subkey);
+  reg::Key current;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::uint32_t step_access =
+        i + 1 == steps.size() ? access : (create ? reg::access::kAll : reg::access::kRead);
+    reg::Key next;
+    const reg::Key& parent = i == 0 ? root : current;
+    long status = create ? registry.CreateKey(parent, steps[i], "", step_access, &next, nullptr)
+                         : registry.OpenKey(parent, steps[i], step_access, &next);
+    if (status != reg::kOk) {
+      result->Close();
+      return status;
+    }
+    current = std::move(next);
+  }
+  *result = std::move(current);
+  return reg::kOk;
+}
+
 }  // namespace
+
+long OpenKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, reg::Key* result) {
+  return StepKeyPath(registry, root, subkey, access, /*create=*/false, result);
+}
+
+long CreateKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                   std::uint32_t access, reg::Key* result) {
+  return StepKeyPath(registry, root, subkey, access, /*create=*/true, result);
+}
 
 long DeleteKeyTree(RegistryAccess& registry, const reg::Key& parent, const std::string& name,
                    const std::string& path_prefix, RegWriter* writer) {
@@ -169,7 +231,16 @@ long TransferKeyTree(RegistryAccess& registry, const reg::Key& from_parent, cons
   }
   long status = CopyTree(registry, from_parent, from, to_parent, to);
   if (status != reg::kOk || mode == TreeTransfer::kCopy) return status;
-  return DeleteKeyTree(registry, from_parent, from, "", nullptr);
+  status = DeleteKeyTree(registry, from_parent, from, "", nullptr);
+  if (status != reg::kOk) {
+    // The source is gone in part, its copy is whole: the missing part goes back into the source
+    // (what is left of it is unchanged, since keys are deleted whole) and the copy goes, so that
+    // the move fails as a whole.
+    if (CopyTree(registry, to_parent, to, from_parent, from, /*merge=*/true) == reg::kOk) {
+      DeleteKeyTree(registry, to_parent, to, "", nullptr);
+    }
+  }
+  return status;
 }
 
 }  // namespace tsl

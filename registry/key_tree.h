@@ -12,6 +12,16 @@ namespace tsl {
 class RegistryAccess;
 class RegWriter;
 
+/// Opens `subkey` below `root` as RegistryAccess::OpenKey does, but in steps of whole key names
+/// of at most kKeyPathStep characters, so that a path longer than the system takes in one call
+/// (Windows refuses long ones) opens all the same.
+inline constexpr std::size_t kKeyPathStep = 200;
+long OpenKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, reg::Key* result);
+/// The same for RegistryAccess::CreateKey: every missing key on the way is created.
+long CreateKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                   std::uint32_t access, reg::Key* result);
+
 /// ERROR_ALREADY_EXISTS: a copy or move whose target is another existing key.
 inline constexpr long kTargetExists = 183;
 

@@ -170,12 +170,12 @@ void ParseValuePart(std::string_view value, bool from_utf16, RegValueLine* line)
     line->data = std::move(*bytes);
     return;
   }
-  std::size_t quote = value.find('"');
-  if (value.find("HKEY_") != std::string_view::npos && quote != std::string_view::npos) {
+  std::size_t quote = trimmed.find('"');
+  if (trimmed.find("HKEY_") != std::string_view::npos && quote != std::string_view::npos) {
     // A value reference: KEYPATH"valuename", the closing quote optional.
     line->kind = RegValueLine::Kind::kReference;
-    line->reference_key = std::string(value.substr(0, quote));
-    std::string_view name = value.substr(quote + 1);
+    line->reference_key = std::string(trimmed.substr(0, quote));
+    std::string_view name = trimmed.substr(quote + 1);
     while (!name.empty() && (IsBlank(name.back()) || name.back() == '\r' || name.back() == '\n')) {
       name.remove_suffix(1);
     }
@@ -213,11 +213,9 @@ bool IsPlainString(const std::string& data) {
   return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
 }
 
-// Whether a value is written in a hex form (and wrapped), not as quoted text or dword.
-bool WrittenAsHex(std::uint32_t type, const std::string& data) {
-  if (type == reg::type::kString) return !IsPlainString(data);
-  if (type == reg::type::kDword) return data.size() != 4;
-  return true;
+// The white space the loader drops at the start of a continued line.
+bool IsReaderWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
 // The position of the `=` that ends the name part of a value line (`@` or a quoted name whose
@@ -232,6 +230,12 @@ std::size_t NamePartEnd(std::string_view line) {
 }
 
 }  // namespace
+
+bool RegValueWrittenAsHex(std::uint32_t type, const std::string& data) {
+  if (type == reg::type::kString) return !IsPlainString(data);
+  if (type == reg::type::kDword) return data.size() != 4;
+  return true;
+}
 
 RegValueLine ParseRegValue(std::string_view line, bool from_utf16) {
   RegValueLine result;
@@ -286,7 +290,7 @@ std::string FormatRegValueLine(const std::string* name, std::uint32_t type,
   if (data == nullptr) return line;
   // Quoted text and dword: only when they read back as the same bytes; other data of these
   // types is written as hex bytes of its type, so that an undo file restores it exactly.
-  if (!WrittenAsHex(type, *data) && type == reg::type::kString) {
+  if (!RegValueWrittenAsHex(type, *data) && type == reg::type::kString) {
     line.push_back('"');
     for (std::size_t i = 0; i + 1 < data->size(); ++i) {
       char c = (*data)[i];
@@ -314,7 +318,7 @@ std::string FormatRegValueLine(const std::string* name, std::uint32_t type,
     line.push_back('"');
     return line;
   }
-  if (!WrittenAsHex(type, *data)) {
+  if (!RegValueWrittenAsHex(type, *data)) {
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>((*data)[i]);
     char buffer[16];
@@ -338,8 +342,8 @@ std::string FormatRegValueLine(const std::string* name, std::uint32_t type,
 // with no `,` there the line is cut at position 72 all the same. A name longer than 76
 // characters goes first whole, with the `=` and the text up to the first `,`.
 //
-// The reader drops a continuation's leading blanks, so a cut is moved back to where the
-// continuation does not start with one (a long value name holding blanks).
+// The reader drops a continuation's leading white space, so a cut is moved back to where the
+// continuation does not start with any (a long value name holding blanks).
 std::string WrapRegValueLine(const std::string& line, std::size_t name_length) {
   const std::string whole = line + "\r\n";
   std::string out;
@@ -360,7 +364,7 @@ std::string WrapRegValueLine(const std::string& line, std::size_t name_length) {
   while (whole.size() - start >= 79) {
     std::size_t i = limit;
     while (i > 71 && start + i < whole.size() && whole[start + i] != ',') --i;
-    while (IsBlank(whole[start + i + 1])) {
+    while (IsReaderWhiteSpace(whole[start + i + 1])) {
       if (i == 0) return out + whole.substr(start);
       --i;
     }
@@ -407,7 +411,7 @@ std::string EntryText(const std::string& key_path, const std::string* name, std:
   }
   if (name == nullptr && data == nullptr) return text;
   std::string line = FormatRegValueLine(name, type, data);
-  if (data != nullptr && WrittenAsHex(type, *data))
+  if (data != nullptr && RegValueWrittenAsHex(type, *data))
     text += WrapRegValueLine(line, name ? name->size() : 0);
   else
     text += line + "\r\n";

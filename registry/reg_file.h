@@ -37,13 +37,20 @@ struct RegValueLine {
 
 /// Parses a `"name"=...` or `@=...` line. `from_utf16`: the file was converted from UTF-16, so
 /// the bytes of hex(2), hex(6) and hex(7) are UTF-16LE code units, converted to the ANSI code page.
-/// A quoted text gives type 1 data with its terminating zero, as the system stores strings.
+/// A quoted name or text is read left to right: `\\` and `\"` stand for `\` and `"` (in texts
+/// also `\r`, `\n`, `\t`). A quoted text gives type 1 data with its terminating zero, as the
+/// system stores strings; dword: gives 4 bytes; hex forms the bytes as written.
 RegValueLine ParseRegValue(std::string_view line, bool from_utf16);
 
 /// The value line WriteEntry writes for a value, unwrapped and without its line end: `name`
-/// null or empty is the default value `@`; `data` null gives a deletion line.
+/// null or empty is the default value `@` (`\` and `"` in a name are escaped); `data` null gives
+/// a deletion line. Type 1 is written as quoted text and type 4 as dword: only when that reads
+/// back as the same bytes (a text with one terminating zero, four bytes); otherwise in hex.
 std::string FormatRegValueLine(const std::string* name, std::uint32_t type,
                                const std::string* data);
+/// Whether WriteEntry writes the value in a hex form (wrapped at 80 columns) rather than as
+/// quoted text or dword:.
+bool RegValueWrittenAsHex(std::uint32_t type, const std::string& data);
 /// A value line broken into physical lines of at most 80 characters (CR LF included), each
 /// but the last ending in `\`; `name_length` is the length of the value's name. Ends with CR LF.
 std::string WrapRegValueLine(const std::string& line, std::size_t name_length);
@@ -124,6 +131,12 @@ class RegFile {
   /// none) whose import restores the registry as it was. Returns the number of entries applied
   /// (value lines and markers, whether setting succeeded or not), or -1 when an undo folder was
   /// given but no undo file could be made there: then nothing is applied.
+  ///
+  /// The undo file lists its entries last-first, so that importing it undoes the changes in
+  /// reverse order; a key the import creates gets an entry that deletes it. A marker whose
+  /// target lies below its source, whose target exists (another key) or whose source does not,
+  /// an empty RT_Copy_Key target and a target that only environment markers make empty are
+  /// refused and change nothing.
   long Import(RegistryAccess& registry, const std::string& undo_folder,
               std::string* undo_path = nullptr);
 
