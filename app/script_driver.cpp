@@ -9,7 +9,7 @@
 #include "filereplace/search_engine.h"
 #include "services/messages.h"
 #include "platform/file_system.h"
-#include "registry/reg_file_reader.h"
+#include "registry/reg_file.h"
 #include "script/script_file.h"
 
 namespace tsl {
@@ -41,9 +41,9 @@ bool ScriptDriver::RunShortcutJob() { return ReadScript(paths_.shortcut); }
 // A registry script that is itself a .REG file is imported; anything else is read as a
 // registry script.
 bool ScriptDriver::RunRegistryJob() {
-  ScriptFile reg_file(/*registry_mode=*/true);
+  RegFile reg_file;
   std::string error;
-  switch (LoadRegFile(paths_.registry, &reg_file, &error)) {
+  switch (reg_file.Load(paths_.registry, &error)) {
     case RegFileRead::kLoaded:
       return true;
     case RegFileRead::kUnreadable:

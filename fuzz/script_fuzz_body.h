@@ -15,7 +15,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "registry/reg_file_reader.h"
+#include "registry/reg_file.h"
 #include "script/script_file.h"
 
 namespace tsl::fuzzing {
@@ -154,17 +154,18 @@ inline void CheckActions(const ScriptFile& script) {
 /// parsed directly, where that text is known.
 inline void LoadRegistryFile(const std::string& content) {
   if (!ScratchFile::Write(content)) return;
-  ScriptFile script(/*registry_mode=*/true);
+  RegFile reg_file;
   std::string error;
-  bool converted = false;
-  const RegFileRead read = LoadRegFile(ScratchFile::Path(), &script, &error, &converted);
+  const RegFileRead read = reg_file.Load(ScratchFile::Path(), &error);
+  const ScriptFile& script = reg_file.document();
+  const bool converted = reg_file.converted_from_utf16();
   Check(read != RegFileRead::kUnreadable);
   const bool loaded = read == RegFileRead::kLoaded;
   const std::string utf16_header = Utf16RegistryHeaderBytes();
   const bool utf16 = content.compare(0, utf16_header.size(), utf16_header) == 0;
   Check(converted == (utf16 && loaded));
   if (utf16) {
-    // The converted copy is gone, whatever the conversion gave.
+    // No copy is made for the conversion (a file of the old fixed name never appears).
     std::string temporary =
         Files().TempFolder() + NamePart(ScratchFile::Path(), NativePathStyle()) + ".tmp";
     std::uint32_t attributes = 0;

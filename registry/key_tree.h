@@ -12,6 +12,16 @@ namespace tsl {
 class RegistryAccess;
 class RegWriter;
 
+/// Opens `subkey` below `root` as RegistryAccess::OpenKey does, but in steps of whole key names
+/// of at most kKeyPathStep characters, so that a path longer than the system takes in one call
+/// (Windows refuses long ones) opens all the same.
+inline constexpr std::size_t kKeyPathStep = 200;
+long OpenKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                 std::uint32_t access, reg::Key* result);
+/// The same for RegistryAccess::CreateKey: every missing key on the way is created.
+long CreateKeyPath(RegistryAccess& registry, const reg::Key& root, const std::string& subkey,
+                   std::uint32_t access, reg::Key* result);
+
 /// ERROR_ALREADY_EXISTS: a copy or move whose target is another existing key.
 inline constexpr long kTargetExists = 183;
 
@@ -24,12 +34,14 @@ long DeleteKeyTree(RegistryAccess& registry, const reg::Key& parent, const std::
 enum class TreeTransfer { kCopy, kMove };
 
 /// Copies key `from` below `from_parent`, its values and all its subkeys, to `to` below
-/// `to_parent`; a move then deletes the source tree. Names equal ignoring case: exactly equal
-/// does nothing, a move that changes letter case only goes through the name + "__". A target
-/// that is another existing key is refused (kTargetExists), so that nothing there is merged
-/// into and lost by an undo. On a failure what was already copied stays and the source is kept.
-long TransferKeyTree(RegistryAccess& registry, const reg::Key& from_parent,
-                     const std::string& from, const reg::Key& to_parent, const std::string& to,
-                     TreeTransfer mode);
+/// `to_parent`; a move then deletes the source tree. With `same_parent` (both parents are one
+/// key) and names equal ignoring case: exactly equal does nothing, a move that changes letter
+/// case only goes through the name + "__". A target that is another existing key is refused
+/// (kTargetExists), so that nothing there is merged into and lost by an undo. The caller makes
+/// sure that the target does not lie below the source. On a failure the partial copy is deleted
+/// again and the source is kept.
+long TransferKeyTree(RegistryAccess& registry, const reg::Key& from_parent, const std::string& from,
+                     const reg::Key& to_parent, const std::string& to, TreeTransfer mode,
+                     bool same_parent = true);
 
 }  // namespace tsl

@@ -5,13 +5,10 @@
 
 namespace tsl {
 
-bool ConvertUtf16File(const std::string& source, const std::string& destination) {
-  FileSystem& fs = Files();
-  std::string bytes;
-  if (fs.ReadWholeFile(source, &bytes).failed()) return false;
+std::optional<std::string> ConvertUtf16Text(std::string_view bytes) {
   if (bytes.size() < 3 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
       static_cast<unsigned char>(bytes[1]) != 0xFE) {
-    return false;
+    return std::nullopt;
   }
   std::u16string units;
   units.reserve((bytes.size() - 2) / 2);
@@ -20,7 +17,17 @@ bool ConvertUtf16File(const std::string& source, const std::string& destination)
                                           static_cast<unsigned char>(bytes[i + 1]) << 8));
   }
   std::string text = cp::FromUtf16(units);
-  if (text.empty()) return false;
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+bool ConvertUtf16File(const std::string& source, const std::string& destination) {
+  FileSystem& fs = Files();
+  std::string bytes;
+  if (fs.ReadWholeFile(source, &bytes).failed()) return false;
+  std::optional<std::string> converted = ConvertUtf16Text(bytes);
+  if (!converted) return false;
+  const std::string& text = *converted;
   std::unique_ptr<WritableFile> file;
   if (fs.OpenForWriting(destination, WriteMode::kReplace, &file).failed()) return false;
   SysError written = file->Write(text.data(), text.size());

@@ -79,6 +79,10 @@ constexpr Entry kEntries[] = {
     {3033, "Default Printer"},
     {3034, "Clipboard"},
     {4001, "%d changes were made to the registry."},
+    {4002, "Searched %ld keys, %ld values\nFound string in %ld keys, %ld values, %ld data items"},
+    {4003,
+     "Searched %ld keys, %ld values\nReplaced string in %ld keys(%ld found), %ld values(%ld "
+     "found), %ld data items (%ld found)"},
     {40045, "Display Identical Files"},
     {40046, "Display Different Files with Matched Names"},
     {40047, "Display Files in Only 1 Directory"},

@@ -29,6 +29,10 @@ class ScriptSection {
   /// The key lines, whole, in file order.
   const std::vector<std::string>& lines() const { return lines_; }
   void AddLine(std::string line) { lines_.push_back(std::move(line)); }
+  /// Removes key line number `index` (nothing when there is none).
+  void RemoveLine(std::size_t index) {
+    if (index < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+  }
 
   /// The value of the first line for `key` (everything after its first `=`), or nothing.
   std::optional<std::string_view> FindValue(std::string_view key) const;

@@ -5,7 +5,7 @@
 
 #include "fuzz/escapes_fuzz_body.h"
 #include "fuzz/script_fuzz_body.h"
-#include "registry/reg_file_reader.h"
+#include "registry/reg_file.h"
 #include "tests/support/fuzz_inputs.h"
 
 namespace tsl {
@@ -38,9 +38,10 @@ TEST(EscapesFuzzRegressionTest, KeptInputsRunCleanly) {
 TEST(ScriptFuzzRegressionTest, RegistryFileLoadsAsItsTextParses) {
   const std::string text = "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"Name\"=\"one \\\r\n  two\"\r\n";
   ASSERT_TRUE(fuzzing::ScratchFile::Write(text));
-  ScriptFile loaded(/*registry_mode=*/true);
+  RegFile reg_file;
   std::string error;
-  ASSERT_EQ(LoadRegFile(fuzzing::ScratchFile::Path(), &loaded, &error), RegFileRead::kLoaded);
+  ASSERT_EQ(reg_file.Load(fuzzing::ScratchFile::Path(), &error), RegFileRead::kLoaded);
+  const ScriptFile& loaded = reg_file.document();
   ScriptFile parsed(/*registry_mode=*/true);
   parsed.Parse(text);
   EXPECT_TRUE(fuzzing::SameSections(loaded, parsed));

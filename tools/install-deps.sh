@@ -15,7 +15,7 @@ if [ "$mode" = test ]; then
              liblnk-utils)  # lnkinfo, the peer reader of the shell links the codec writes
 fi
 if [ "$mode" = bench ]; then
-  packages+=(ripgrep bc time rsync)
+  packages+=(ripgrep bc time rsync sqlite3)
 fi
 
 missing=()

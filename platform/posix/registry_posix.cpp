@@ -189,8 +189,8 @@ long EnumKey(const Key& key, std::uint32_t index, std::string* name) {
 long EnumValue(const Key& key, std::uint32_t index, std::string* name, std::uint32_t* type,
                std::string* data) {
   Target target;
-  long status = ResolveLive(key, access::kQueryValue, &target);
-  return status == kOk ? target.store->ValueAt(target.id, index, name, type, data) : status;
+  long status = Resolve(key, access::kQueryValue, &target);
+  return status == kOk ? target.store->LiveValueAt(target.id, index, name, type, data) : status;
 }
 
 long QueryKeyInfo(const Key& key, KeyInfo* info) {

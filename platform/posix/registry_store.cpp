@@ -129,7 +129,11 @@ enum class RegistryStore::Sql : int {
   kClassOf,
   kSubkeyInfo,
   kValueInfo,
+  kValueBatch,
 };
+
+// How many values kValueBatch reads at once.
+constexpr std::size_t kValueBatchSize = 64;
 
 namespace {
 
@@ -157,6 +161,12 @@ const char* SqlText(int sql) {
       ("SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
        "FROM key_values WHERE key_id = ?1"),
   };
+  static const std::string batch = [] {
+    std::string text = "SELECT id, name, type, data FROM key_values WHERE id IN (?1";
+    for (std::size_t i = 2; i <= kValueBatchSize; ++i) text += ", ?" + std::to_string(i);
+    return text + ")";
+  }();
+  if (sql == static_cast<int>(std::size(kTexts))) return batch.c_str();
   return kTexts[sql];
 }
 
@@ -307,6 +317,7 @@ long RegistryStore::NoticeOtherWriters() {
     data_version_ = version;
     subkeys_.Clear();
     values_.Clear();
+    batch_key_ = -1;
   }
   return kOk;
 }
@@ -405,6 +416,7 @@ long RegistryStore::DeleteLeaf(KeyId key) {
   NoteSubkeyRemoved(parent, name);
   subkeys_.Forget(key);
   values_.Forget(key);
+  if (batch_key_ == key) batch_key_ = -1;
   return kOk;
 }
 
@@ -481,6 +493,24 @@ long RegistryStore::ValueAt(KeyId key, std::uint32_t index, std::string* name, s
                             std::string* data) {
   long status = NoticeOtherWriters();
   if (status != kOk) return status;
+  return ValueAtCurrent(key, index, name, type, data);
+}
+
+long RegistryStore::LiveValueAt(KeyId key, std::uint32_t index, std::string* name,
+                                std::uint32_t* type, std::string* data) {
+  long status = NoticeOtherWriters();
+  if (status != kOk) return status;
+  // A cached list is proof enough that the key exists: this connection forgets the lists of a
+  // key it deletes, and a commit of another connection drops them all.
+  if (!values_.Find(key)) {
+    status = CheckKey(key);
+    if (status != kOk) return status;
+  }
+  return ValueAtCurrent(key, index, name, type, data);
+}
+
+long RegistryStore::ValueAtCurrent(KeyId key, std::uint32_t index, std::string* name,
+                                   std::uint32_t* type, std::string* data) {
   const std::vector<std::int64_t>* ids = values_.Find(key);
   if (!ids) {
     std::vector<std::int64_t> list;
@@ -492,6 +522,38 @@ long RegistryStore::ValueAt(KeyId key, std::uint32_t index, std::string* name, s
     ids = &values_.Put(key, std::move(list));
   }
   if (index >= ids->size()) return kNoMoreItems;
+  if (batch_key_ != key || index < batch_first_ || index >= batch_first_ + batch_.size()) {
+    batch_key_ = -1;
+    std::size_t count = std::min(kValueBatchSize, ids->size() - index);
+    std::vector<ValueRow> rows(count);
+    Query query(Statement(Sql::kValueBatch));
+    for (std::size_t i = 0; i < kValueBatchSize; ++i) {
+      query.Bind(i < count ? (*ids)[index + i] : -1);
+    }
+    int code;
+    while ((code = query.Step()) == SQLITE_ROW) {
+      auto end = ids->begin() + static_cast<std::ptrdiff_t>(index + count);
+      auto at = std::lower_bound(ids->begin() + index, end, query.Number(0));
+      if (at == end || *at != query.Number(0)) continue;
+      ValueRow& row = rows[static_cast<std::size_t>(at - ids->begin()) - index];
+      row.found = true;
+      row.name = query.Bytes(1);
+      row.type = static_cast<std::uint32_t>(query.Number(2));
+      row.data = query.Bytes(3);
+    }
+    if (code == SQLITE_DONE) {
+      batch_ = std::move(rows);
+      batch_first_ = index;
+      batch_key_ = key;
+    }
+  }
+  if (batch_key_ == key && batch_[index - batch_first_].found) {
+    const ValueRow& row = batch_[index - batch_first_];
+    *name = row.name;
+    *type = row.type;
+    *data = row.data;
+    return kOk;
+  }
   Query query(Statement(Sql::kValueById));
   int code = query.Bind((*ids)[index]).Step();
   if (code != SQLITE_ROW) {
@@ -533,6 +595,7 @@ long RegistryStore::PutValue(KeyId key, std::string_view name, std::uint32_t typ
     added = sqlite3_last_insert_rowid(db_);
   }
   if (status == kOk) status = transaction.Commit();
+  if (batch_key_ == key) batch_key_ = -1;
   if (status != kOk) return status;
   // A new row id is the largest of the table, so the new value is the last of its key.
   if (std::vector<std::int64_t>* ids = added ? values_.Edit(key) : nullptr) ids->push_back(added);
@@ -541,6 +604,7 @@ long RegistryStore::PutValue(KeyId key, std::string_view name, std::uint32_t typ
 
 long RegistryStore::RemoveValue(KeyId key, std::string_view name) {
   std::int64_t removed = 0;
+  if (batch_key_ == key) batch_key_ = -1;
   {
     Query erase(Statement(Sql::kDeleteValue));
     int code = erase.Bind(key).Bind(Fold(name)).Step();

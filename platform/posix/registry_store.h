@@ -72,6 +72,10 @@ class RegistryStore {
   long SubkeyName(KeyId key, std::uint32_t index, std::string* name);
   long ValueAt(KeyId key, std::uint32_t index, std::string* name, std::uint32_t* type,
                std::string* data);
+  /// ValueAt for a key that must still exist (kKeyDeleted once it is gone), with one look at
+  /// the database's version for both checks: what a walk over a key's values calls per value.
+  long LiveValueAt(KeyId key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                   std::string* data);
   long GetValue(KeyId key, std::string_view name, std::uint32_t* type, std::string* data);
   long PutValue(KeyId key, std::string_view name, std::uint32_t type, std::string_view data);
   long RemoveValue(KeyId key, std::string_view name);
@@ -95,8 +99,22 @@ class RegistryStore {
   sqlite3* db_ = nullptr;
   std::unordered_map<int, sqlite3_stmt*> statements_;
   std::int64_t data_version_ = -1;
+  long ValueAtCurrent(KeyId key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                      std::string* data);
+
   ListCache<std::string> subkeys_;
   ListCache<std::int64_t> values_;
+  // The rows of values that follow the one asked for last, read in one query, so that taking a
+  // key's values one by one costs one query per batch, not one per value.
+  struct ValueRow {
+    bool found = false;
+    std::string name;
+    std::uint32_t type = 0;
+    std::string data;
+  };
+  KeyId batch_key_ = -1;
+  std::size_t batch_first_ = 0;
+  std::vector<ValueRow> batch_;
 };
 
 }  // namespace tsl::reg
