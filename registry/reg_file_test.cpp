@@ -6,6 +6,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "tests/support/test_support.h"
 
@@ -268,10 +269,44 @@ TEST_F(RegWriterTest, AFailedWriteIsReportedAtClose) {
   EXPECT_FALSE(writer.Close());
 }
 
+// When the reversed copy cannot be made, the journal stays: every entry, in the order made.
+TEST_F(RegWriterTest, AFailedReversalKeepsTheJournal) {
+  FaultInjectingFileSystem faulty(RealFileSystem());
+  ScopedFileSystem scope(faulty);
+  const std::string a = "a", b = "b";
+  for (std::int64_t k = 2;; ++k) {  // call 1 is the journal's own Close
+    SCOPED_TRACE(k);
+    faulty.FailAt(0, ErrorKind::kDiskFull);
+    RegWriter writer;
+    ASSERT_TRUE(writer.Open(dir_ / "undo.reg", RegWriter::Order::kReversed));
+    writer.WriteEntry("HKEY_USERS\\K", &a, 1, nullptr);
+    writer.WriteEntry("HKEY_USERS\\K", &b, 1, nullptr);
+    faulty.FailAt(k, ErrorKind::kDiskFull);
+    const bool closed = writer.Close();
+    if (!faulty.fired()) {
+      EXPECT_TRUE(closed);
+      break;
+    }
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(ReadFile(dir_ / "undo.reg"),
+              "REGEDIT4\r\n\r\n[HKEY_USERS\\K]\r\n\"a\"=\r\n\"b\"=\r\n");
+    EXPECT_EQ(testing::Names(dir_.path()), std::vector<std::string>{"undo.reg"});
+  }
+  EXPECT_EQ(ReadFile(dir_ / "undo.reg"), "REGEDIT4\r\n\r\n[HKEY_USERS\\K]\r\n\"b\"=\r\n\"a\"=\r\n");
+}
+
 TEST(DefaultUndoFolderTest, EndsWithASeparator) {
   const std::string folder = DefaultUndoFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), testing::Separator());
+  if (NativePathStyle() != PathStyle::kPosix) return;
+  // Linux: the program's state folder, made when the first undo file goes there.
+  ScopedTempDir state;
+  testing::ScopedEnvironment variable("XDG_STATE_HOME", state.path());
+  EXPECT_EQ(DefaultUndoFolder(), state.path() + "/tessaline/");
+  RegWriter writer;
+  ASSERT_TRUE(writer.OpenUndoFile(DefaultUndoFolder(), CalendarTime{}));
+  EXPECT_EQ(writer.path().substr(0, state.path().size() + 13), state.path() + "/tessaline/RT");
 }
 
 class RegFileLoadTest : public ::testing::Test {
