@@ -23,7 +23,6 @@ namespace tsl {
 namespace {
 
 constexpr const char* kRenameMarker = "RT_Rename_Key";
-constexpr const char* kWillBeDeleted = "(this key/value will be deleted)";
 constexpr std::uint32_t kPumpEvery = 256;
 
 std::string JoinPath(const std::string& parent, const std::string& name) {
@@ -236,7 +235,7 @@ void RegistryEngine::RunAll() {
     RegistryAction& action = actions_[i];
     if (action.search.empty()) action.replace_mode = false;
     PrepareAction(action.key, action.replace_mode);
-    RunAction(action.replace_mode ? kRegistryReplace : kRegistryFind);
+    RunAction(action.replace_mode ? kRegistryReplaceMode : kRegistryFindMode);
     CloseKeys();
   }
 }
@@ -261,7 +260,7 @@ void RegistryEngine::RunAction(int mode) {
   cancel_ = false;
   replace_rest_ = false;
   window_.reset();
-  mode_ = action.prompts == 2 ? kRegistryFind : mode;
+  mode_ = action.prompts == 2 ? kRegistryFindMode : mode;
   if (start_ == Start::kSkipped) {
     ui_.ShowMessage(skip_message_);
     return;
@@ -762,8 +761,11 @@ int RegistryEngine::MatchAndBuild(const std::string& input, ItemKind kind, std::
 bool RegistryEngine::Confirm(ItemKind kind, std::uint32_t type, const std::string& value_name,
                              const std::string& old_text, const std::string& new_text) {
   bool data = kind == ItemKind::kData;
+  RegistryItem item = kind == ItemKind::kKeyName     ? RegistryItem::kKeyName
+                      : kind == ItemKind::kValueName ? RegistryItem::kValueName
+                                                     : RegistryItem::kValueData;
   RegistryReplaceAnswer answer = ui_.AskReplace(
-      root_prefix_ + current_path_, kind == ItemKind::kKeyName ? std::string() : value_name,
+      item, root_prefix_ + current_path_, kind == ItemKind::kKeyName ? std::string() : value_name,
       data ? FormatData(type, old_text) : old_text, data ? FormatData(type, new_text) : new_text);
   switch (answer) {
     case RegistryReplaceAnswer::kReplaceThis:
@@ -805,7 +807,8 @@ void RegistryEngine::MergePreview(const RegistryAction& action) {
     }
     if (value.kind == RegValueLine::Kind::kDelete ||
         (marker && value.kind == RegValueLine::Kind::kSet && row.reg_data.empty())) {
-      row.registry_data = kWillBeDeleted;
+      row.registry_data = kMergeDeletionText;
+      row.deletes = true;
     } else if (!marker) {
       ParsedKeyPath parsed = ParseKeyPath(registry_, line.key_path);
       reg::Key key;
@@ -815,12 +818,14 @@ void RegistryEngine::MergePreview(const RegistryAction& action) {
           registry_.OpenKey(parsed.root, parsed.subkey, reg::access::kRead, &key) == reg::kOk &&
           registry_.QueryValue(key, value.name, &type, &data) == reg::kOk) {
         row.registry_data = FormatData(type, data);
+      } else {
+        row.in_registry = false;
       }
     }
     rows.push_back(std::move(row));
   }
   std::vector<std::size_t> kept;
-  if (!ui_.AskMerge(rows, &kept)) return;
+  if (!ui_.AskMerge(action.output_file, rows, &kept)) return;
   std::vector<bool> keep(rows.size(), false);
   for (std::size_t index : kept) {
     if (index < keep.size()) keep[index] = true;

@@ -27,14 +27,15 @@ class SearchPattern;
 class RegistryEngineUi {
  public:
   virtual ~RegistryEngineUi() = default;
-  virtual RegistryReplaceAnswer AskReplace(const std::string& key_path,
+  virtual RegistryReplaceAnswer AskReplace(RegistryItem item, const std::string& key_path,
                                            const std::string& value_name,
                                            const std::string& old_text,
                                            const std::string& new_text) = 0;
   /// The "Searching" window; Cancel sets `*cancel_flag`. May return null (no window).
   virtual std::unique_ptr<SearchingWindow> OpenSearchingWindow(bool* cancel_flag) = 0;
   /// The merge window of a preview action: true to merge the rows left (`kept`).
-  virtual bool AskMerge(const std::vector<MergeRow>& rows, std::vector<std::size_t>* kept) = 0;
+  virtual bool AskMerge(const std::string& reg_file, const std::vector<MergeRow>& rows,
+                        std::vector<std::size_t>* kept) = 0;
   /// A message box with OK.
   virtual void ShowMessage(const std::string& text) = 0;
 };
@@ -55,8 +56,8 @@ struct RegistryCounters {
 };
 
 /// Engine modes: find only, or find and replace.
-inline constexpr int kRegistryFind = 1;
-inline constexpr int kRegistryReplace = 3;
+inline constexpr int kRegistryFindMode = 1;
+inline constexpr int kRegistryReplaceMode = 3;
 
 class RegistryEngine {
  public:
@@ -77,7 +78,7 @@ class RegistryEngine {
   /// that names no root, or a key that cannot be opened, leaves the action to be skipped with a
   /// message.
   void PrepareAction(const std::string& key_text, bool replace);
-  /// Runs the selected action in `mode` (kRegistryFind or kRegistryReplace).
+  /// Runs the selected action in `mode` (kRegistryFindMode or kRegistryReplaceMode).
   void RunAction(int mode);
   /// Closes the start key and a remote root, and forgets both.
   void CloseKeys();
@@ -130,7 +131,7 @@ class RegistryEngine {
   std::string subkey_path_;
   std::string skip_message_;
 
-  int mode_ = kRegistryFind;
+  int mode_ = kRegistryFindMode;
   RegistryCounters counters_;
   bool cancel_ = false;
   bool replace_rest_ = false;

@@ -19,7 +19,7 @@ using Answer = RegistryReplaceAnswer;
 
 class ScriptedUi : public RegistryEngineUi {
  public:
-  Answer AskReplace(const std::string& key_path, const std::string& value_name,
+  Answer AskReplace(RegistryItem, const std::string& key_path, const std::string& value_name,
                     const std::string& old_text, const std::string& new_text) override {
     questions.push_back(key_path + "|" + value_name + "|" + old_text + "|" + new_text);
     if (answers.empty()) return Answer::kReplaceThis;
@@ -28,7 +28,7 @@ class ScriptedUi : public RegistryEngineUi {
     return a;
   }
   std::unique_ptr<SearchingWindow> OpenSearchingWindow(bool*) override { return nullptr; }
-  bool AskMerge(const std::vector<MergeRow>& shown, std::vector<std::size_t>* kept) override {
+  bool AskMerge(const std::string&, const std::vector<MergeRow>& shown, std::vector<std::size_t>* kept) override {
     rows = shown;
     for (std::size_t i = 0; i < shown.size(); ++i) {
       if (std::find(merge_delete.begin(), merge_delete.end(), i) == merge_delete.end()) {
