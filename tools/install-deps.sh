@@ -11,7 +11,9 @@ if [ "$mode" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev libre2-dev clang
              g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
              xvfb xclip e2fsprogs util-linux rsync python3-minimal
-             dpkg-dev man-db unzip binutils-mingw-w64-x86-64)  # the last line: the packages' test
+             dpkg-dev man-db unzip binutils-mingw-w64-x86-64  # this line: the packages' test
+             cups-daemon cups-client cups-filters ghostscript poppler-utils  # a PDF printer
+             weston wl-clipboard)  # a Wayland clipboard
 fi
 if [ "$mode" = bench ]; then
   packages+=(ripgrep bc time rsync)

@@ -1,0 +1,94 @@
+#include "tests/support/print_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "tests/support/test_support.h"
+
+namespace tsl::testing {
+namespace {
+
+// The value after an attribute's name in a job's state file (IPP's encoding: the name, a
+// two-byte length, the value), or nothing.
+std::optional<std::string> AttributeValue(const std::string& file, const std::string& name) {
+  std::string::size_type at = file.find(name);
+  if (at == std::string::npos || at + name.size() + 2 > file.size()) return std::nullopt;
+  at += name.size();
+  std::size_t length =
+      static_cast<unsigned char>(file[at]) * 256u + static_cast<unsigned char>(file[at + 1]);
+  if (at + 2 + length > file.size()) return std::nullopt;
+  return file.substr(at + 2, length);
+}
+
+// The jobs' state files: c00001, c00002, ...
+std::vector<std::string> StateFiles(const std::string& spool) {
+  std::vector<DirEntry> entries;
+  RealFileSystem().ListFolder(spool, &entries);
+  std::vector<std::string> names;
+  for (const DirEntry& entry : entries) {
+    if (entry.name.size() > 1 && entry.name[0] == 'c') names.push_back(entry.name);
+  }
+  return names;
+}
+
+}  // namespace
+
+std::optional<PrintServer> FindPrintServer(std::string* why) {
+  if (std::optional<std::string> reason = GetEnvironmentValue("TSL_TEST_CUPS_UNAVAILABLE")) {
+    *why = "no CUPS server for the tests: " + *reason;
+    return std::nullopt;
+  }
+  std::optional<std::string> socket = GetEnvironmentValue("TSL_TEST_CUPS_SERVER");
+  std::optional<std::string> spool = GetEnvironmentValue("TSL_TEST_CUPS_SPOOL");
+  std::optional<std::string> output = GetEnvironmentValue("TSL_TEST_CUPS_OUTPUT");
+  if (!socket || !spool || !output) {
+    *why =
+        "no CUPS server for the tests: tools/test-services.sh starts one (the test command "
+        "does)";
+    return std::nullopt;
+  }
+  return PrintServer{*socket, BuiltProgram(*spool), BuiltProgram(*output), *output};
+}
+
+int CountPrintJobs(const PrintServer& server) {
+  return static_cast<int>(StateFiles(server.spool).size());
+}
+
+bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int seconds,
+                       PrintedJob* job) {
+  auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  std::string name;  // the job's state file, once found
+  int state = 0;
+  do {
+    for (const std::string& candidate :
+         name.empty() ? StateFiles(server.spool) : std::vector<std::string>{name}) {
+      std::string file;
+      if (RealFileSystem().ReadWholeFile(server.spool + Separator() + candidate, &file).failed()) {
+        continue;
+      }
+      if (AttributeValue(file, "job-name") != title) continue;
+      name = candidate;
+      std::optional<std::string> value = AttributeValue(file, "job-state");
+      state = value && value->size() == 4 ? static_cast<unsigned char>((*value)[3]) : 0;
+      break;
+    }
+    if (state >= 6) {  // stopped (a filter failed), canceled, aborted or completed
+      job->id = std::stoi(name.substr(1));
+      job->state = state;
+      std::string document = server.spool + Separator() + "d" + name.substr(1) + "-001";
+      EXPECT_TRUE(RealFileSystem().ReadWholeFile(document, &job->document).ok()) << document;
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < give_up);
+  ADD_FAILURE() << (name.empty() ? "no print job called " : "the print job did not end: ") << title;
+  return false;
+}
+
+}  // namespace tsl::testing
