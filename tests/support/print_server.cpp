@@ -56,6 +56,30 @@ std::optional<PrintServer> FindPrintServer(std::string* why) {
   return PrintServer{*socket, BuiltProgram(*spool), BuiltProgram(*output), *output};
 }
 
+bool ReadPdfText(const PrintServer& server, int seconds, std::string* text) {
+  // Under Wine a Unix program runs on its own, without waiting for it: its text is made under
+  // another name and renamed when whole.
+  std::string host_text = server.host_output + ".txt";
+  std::string text_file = server.output + ".txt";
+  RealFileSystem().RemoveFile(text_file);
+  ProcessResult result =
+      RunProcess("/bin/sh", {"-c", "pdftotext -layout \"$0\" \"$1.part\" && mv \"$1.part\" \"$1\"",
+                             server.host_output, host_text});
+  if (result.error.failed()) {
+    ADD_FAILURE() << "/bin/sh could not be started";
+    return false;
+  }
+  auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!PathExists(text_file)) {
+    if (std::chrono::steady_clock::now() > give_up) {
+      ADD_FAILURE() << "pdftotext gave no text for " << server.host_output << ": " << result.errors;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return RealFileSystem().ReadWholeFile(text_file, text).ok();
+}
+
 int CountPrintJobs(const PrintServer& server) {
   return static_cast<int>(StateFiles(server.spool).size());
 }
