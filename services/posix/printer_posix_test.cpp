@@ -62,12 +62,12 @@ TEST_F(PrinterCupsTest, TheLogReachesTheDefaultPrinterWhenClosed) {
   ASSERT_TRUE(SystemPrinters().FindDefaultPrinter(&name, &why).ok()) << why;
   EXPECT_EQ(name, "PDF");
 
-  int jobs = testing::CountPrintJobs(*server_);
+  int last = testing::LastPrintJob(*server_);
   OutputDestination out;
   ASSERT_TRUE(out.Open("Default Printer", false).ok());
   out.Write("Synchronize\r\n");
   out.Write("File Caf\xE9 \x80 na\xEFve \xDF.txt was copied\r\n\tend\r\n");
-  EXPECT_EQ(testing::CountPrintJobs(*server_), jobs);  // not line by line
+  EXPECT_EQ(testing::LastPrintJob(*server_), last);  // not line by line
   // CUPS takes the Windows-1252 text as UTF-8, every byte of it.
   EXPECT_EQ(Deliver(out).document,
             "Synchronize\r\nFile Caf\xC3\xA9 \xE2\x82\xAC na\xC3\xAFve \xC3\x9F.txt was "

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -80,23 +81,31 @@ bool ReadPdfText(const PrintServer& server, int seconds, std::string* text) {
   return RealFileSystem().ReadWholeFile(text_file, text).ok();
 }
 
-int CountPrintJobs(const PrintServer& server) {
-  return static_cast<int>(StateFiles(server.spool).size());
+int LastPrintJob(const PrintServer& server) {
+  int last = 0;
+  for (const std::string& name : StateFiles(server.spool))
+    last = std::max(last, std::stoi(name.substr(1)));
+  return last;
 }
 
-bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int seconds,
-                       PrintedJob* job) {
+namespace {
+
+// Waits for the first job whose number and state file `wanted` accepts to end.
+bool WaitForJob(const PrintServer& server,
+                const std::function<bool(int, const std::string&)>& wanted, const std::string& what,
+                int seconds, PrintedJob* job) {
   auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::string name;  // the job's state file, once found
   int state = 0;
   do {
-    for (const std::string& candidate :
-         name.empty() ? StateFiles(server.spool) : std::vector<std::string>{name}) {
+    std::vector<std::string> names = StateFiles(server.spool);
+    std::sort(names.begin(), names.end());  // c00001, c00002, ...: in the order of the jobs
+    for (const std::string& candidate : name.empty() ? names : std::vector<std::string>{name}) {
       std::string file;
       if (RealFileSystem().ReadWholeFile(server.spool + Separator() + candidate, &file).failed()) {
         continue;
       }
-      if (AttributeValue(file, "job-name") != title) continue;
+      if (!wanted(std::stoi(candidate.substr(1)), file)) continue;
       name = candidate;
       std::optional<std::string> value = AttributeValue(file, "job-state");
       state = value && value->size() == 4 ? static_cast<unsigned char>((*value)[3]) : 0;
@@ -111,8 +120,24 @@ bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int 
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   } while (std::chrono::steady_clock::now() < give_up);
-  ADD_FAILURE() << (name.empty() ? "no print job called " : "the print job did not end: ") << title;
+  ADD_FAILURE() << (name.empty() ? "no print job " : "the print job did not end: ") << what;
   return false;
+}
+
+}  // namespace
+
+bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int seconds,
+                       PrintedJob* job) {
+  return WaitForJob(
+      server,
+      [&](int, const std::string& file) { return AttributeValue(file, "job-name") == title; },
+      "called " + title, seconds, job);
+}
+
+bool WaitForPrintedJobAfter(const PrintServer& server, int after, int seconds, PrintedJob* job) {
+  return WaitForJob(
+      server, [&](int id, const std::string&) { return id > after; },
+      "after job " + std::to_string(after), seconds, job);
 }
 
 }  // namespace tsl::testing

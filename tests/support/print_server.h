@@ -29,13 +29,15 @@ struct PrintedJob {
 /// a test failure) when no such job ended in time.
 bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int seconds,
                        PrintedJob* job);
+/// As WaitForPrintedJob, for the first job after job number `after`.
+bool WaitForPrintedJobAfter(const PrintServer& server, int after, int seconds, PrintedJob* job);
+
+/// The number of the server's last job (0 before the first).
+int LastPrintJob(const PrintServer& server);
 
 /// The text of the PDF file that the server's printer wrote last, as the host's pdftotext reads
 /// it in layout mode (UTF-8, each page ended by a form feed). False (with the reason as a test
 /// failure) when it could not be read within `seconds`.
 bool ReadPdfText(const PrintServer& server, int seconds, std::string* text);
-
-/// How many jobs the server holds, ended or not.
-int CountPrintJobs(const PrintServer& server);
 
 }  // namespace tsl::testing
