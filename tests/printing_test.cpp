@@ -1,9 +1,9 @@
 // A log and a report that TslRun prints on "Default Printer", end to end, through the CUPS
 // server of the test command (tools/test-services.sh), whose default destination is a PDF
 // printer: what is printed holds every line that the same job writes to a file, in order, with
-// its Windows-1252 letters. On Linux the server gets the text from lp, and it is read from the
-// server's spool; under Wine the server gets PostScript from Wine's printer driver, and the PDF's
-// text is read with pdftotext.
+// its Windows-1252 letters. On Linux the server gets the text from lp, read back from the
+// server's spool; under Wine it gets PostScript from Wine's printer driver, which is made into a
+// PDF as the printer does and read with pdftotext.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -34,6 +34,7 @@ class PrintingTest : public ::testing::Test {
     if (!server_) GTEST_SKIP() << why;
     cups_.emplace("CUPS_SERVER", server_->socket);
     WriteFile(dir_ / "data.txt", "caf\xE9 \x80 one\r\nna\xEFve caf\xE9 \xDF two\r\n");
+    MakeFolders(dir_ / "tmp");
     MakeFolders(dir_ / "src");
     WriteFile(dir_ / "src/a.txt", "a");
     WriteFile(dir_ / "src/b.txt", "b");
@@ -44,7 +45,10 @@ class PrintingTest : public ::testing::Test {
     WriteFile(dir_ / "job.txt", script);
     std::string argument = argument_form;
     argument.replace(argument.find('*'), 1, dir_ / "job.txt");
-    return RunTslRun(argument, dir_.path(), "", &transcript_, {{"TZ", "UTC"}});
+    // Its temporary files in a folder of its own, by which its print job is known.
+    return RunTslRun(
+        argument, dir_.path(), "", &transcript_,
+        {{"TZ", "UTC"}, {"TMPDIR", dir_ / "tmp"}, {"TMP", dir_ / "tmp"}, {"TEMP", dir_ / "tmp"}});
   }
 
   // Runs the job twice, with its output in a file and on "Default Printer", and checks that the
@@ -58,12 +62,11 @@ class PrintingTest : public ::testing::Test {
     ASSERT_GT(lines.size(), 3u);
 
     reset();
-    int last = LastPrintJob(*server_);
     ProcessResult printed = Run(argument_form, script("Default Printer"));
     ASSERT_EQ(printed.exit_code, 0) << printed.errors;
     EXPECT_TRUE(transcript_.empty()) << transcript_[0];
     PrintedJob job;
-    ASSERT_TRUE(WaitForPrintedJobAfter(*server_, last, 300, &job));
+    ASSERT_TRUE(WaitForPrintedJobFrom(*server_, dir_ / "tmp", 300, &job));
     ASSERT_EQ(job.state, 9) << "the job did not complete; see the server's log/error_log";
 
     if (job.document.rfind("%!PS", 0) != 0) {
@@ -77,7 +80,7 @@ class PrintingTest : public ::testing::Test {
     // The PDF's text: the page layout may break a line over several and spreads tabs, so the
     // text is compared without its blanks; in order, all of it.
     std::string pdf;
-    ASSERT_TRUE(ReadPdfText(*server_, 60, &pdf));
+    ASSERT_TRUE(ReadPdfText(*server_, job, 60, &pdf));
     std::string shown = WithoutBlanks(pdf);
     std::string rest;
     for (std::size_t i = 1; i < lines.size(); ++i) rest += WithoutBlanks(cp::ToUtf8(lines[i]));

@@ -1,9 +1,10 @@
 // Printing through GDI on the CUPS server of the test command (tools/test-services.sh): Wine
-// hands the pages of its PostScript driver to CUPS, whose default destination is a PDF printer.
-// The PDF's text, read with the host's pdftotext, must hold every line in order, with its
-// Windows-1252 letters, on the pages where the page layout puts it.
-#include <gtest/gtest.h>
+// hands the pages of its PostScript printer driver to CUPS, whose default destination is a PDF
+// printer. That PostScript, made into a PDF as the printer does and read with the host's
+// pdftotext, must hold every line in order, with its Windows-1252 letters, on the pages where
+// the page layout puts it.
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <optional>
@@ -95,7 +96,7 @@ TEST(PrinterWin32Test, TextComesOutOnThePagesOfAPdf) {
   ASSERT_TRUE(testing::WaitForPrintedJob(*server, dir / "report.txt", 300, &job));
   ASSERT_EQ(job.state, 9) << "the job did not complete; see the server's log/error_log";
   std::string pdf_text;
-  ASSERT_TRUE(testing::ReadPdfText(*server, 60, &pdf_text));
+  ASSERT_TRUE(testing::ReadPdfText(*server, job, 60, &pdf_text));
   std::vector<std::vector<std::string>> pages = Pages(pdf_text);
   ASSERT_FALSE(pages.empty());
 

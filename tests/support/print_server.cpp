@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -54,18 +55,23 @@ std::optional<PrintServer> FindPrintServer(std::string* why) {
         "does)";
     return std::nullopt;
   }
-  return PrintServer{*socket, BuiltProgram(*spool), BuiltProgram(*output), *output};
+  return PrintServer{*socket, BuiltProgram(*spool), *spool, BuiltProgram(*output), *output};
 }
 
-bool ReadPdfText(const PrintServer& server, int seconds, std::string* text) {
-  // Under Wine a Unix program runs on its own, without waiting for it: its text is made under
-  // another name and renamed when whole.
-  std::string host_text = server.host_output + ".txt";
-  std::string text_file = server.output + ".txt";
+bool ReadPdfText(const PrintServer& server, const PrintedJob& job, int seconds, std::string* text) {
+  // Made beside the printer's own PDF, one pair of files per job. Under Wine a Unix program runs
+  // on its own, without waiting for it: the text is made under another name and renamed when
+  // whole.
+  char document[32];
+  std::snprintf(document, sizeof document, "/d%05d-001", job.id);
+  std::string suffix = "." + std::to_string(job.id);
+  std::string text_file = server.output + suffix + ".txt";
   RealFileSystem().RemoveFile(text_file);
-  ProcessResult result =
-      RunProcess("/bin/sh", {"-c", "pdftotext -layout \"$0\" \"$1.part\" && mv \"$1.part\" \"$1\"",
-                             server.host_output, host_text});
+  ProcessResult result = RunProcess(
+      "/bin/sh", {"-c",
+                  "ps2pdf \"$0\" \"$1.pdf\" && pdftotext -layout \"$1.pdf\" \"$1.part\" && "
+                  "mv \"$1.part\" \"$1.txt\"",
+                  server.host_spool + document, server.host_output + suffix});
   if (result.error.failed()) {
     ADD_FAILURE() << "/bin/sh could not be started";
     return false;
@@ -73,7 +79,7 @@ bool ReadPdfText(const PrintServer& server, int seconds, std::string* text) {
   auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!PathExists(text_file)) {
     if (std::chrono::steady_clock::now() > give_up) {
-      ADD_FAILURE() << "pdftotext gave no text for " << server.host_output << ": " << result.errors;
+      ADD_FAILURE() << "no PDF text for job " << job.id << ": " << result.errors;
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -81,11 +87,15 @@ bool ReadPdfText(const PrintServer& server, int seconds, std::string* text) {
   return RealFileSystem().ReadWholeFile(text_file, text).ok();
 }
 
-int LastPrintJob(const PrintServer& server) {
-  int last = 0;
-  for (const std::string& name : StateFiles(server.spool))
-    last = std::max(last, std::stoi(name.substr(1)));
-  return last;
+bool HasPrintJob(const PrintServer& server, const std::string& title) {
+  for (const std::string& name : StateFiles(server.spool)) {
+    std::string file;
+    if (RealFileSystem().ReadWholeFile(server.spool + Separator() + name, &file).ok() &&
+        AttributeValue(file, "job-name") == title) {
+      return true;
+    }
+  }
+  return false;
 }
 
 namespace {
@@ -134,10 +144,15 @@ bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int 
       "called " + title, seconds, job);
 }
 
-bool WaitForPrintedJobAfter(const PrintServer& server, int after, int seconds, PrintedJob* job) {
+bool WaitForPrintedJobFrom(const PrintServer& server, const std::string& folder, int seconds,
+                           PrintedJob* job) {
+  std::string prefix = folder + Separator();
   return WaitForJob(
-      server, [&](int id, const std::string&) { return id > after; },
-      "after job " + std::to_string(after), seconds, job);
+      server,
+      [&](int, const std::string& file) {
+        return AttributeValue(file, "job-name").value_or("").rfind(prefix, 0) == 0;
+      },
+      "from " + folder, seconds, job);
 }
 
 }  // namespace tsl::testing

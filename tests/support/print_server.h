@@ -1,6 +1,6 @@
 // The CUPS server that the test command starts for the printing tests (tools/test-services.sh):
-// its default destination "PDF" writes a PDF file, and it keeps each job's state and document in
-// its spool folder, where the tests find a job by its title and read what reached the server.
+// its default destination "PDF" is a PDF printer, and it keeps each job's state and document in
+// its spool folder, where the tests find their jobs and read what reached the server.
 #pragma once
 
 #include <optional>
@@ -11,6 +11,7 @@ namespace tsl::testing {
 struct PrintServer {
   std::string socket;       // the server's socket, as the host names it (for CUPS_SERVER)
   std::string spool;        // its spool folder, as this system names it
+  std::string host_spool;   // the same folder as the host names it
   std::string output;       // the PDF file its printer writes, as this system names it
   std::string host_output;  // the same file as the host names it
 };
@@ -29,15 +30,18 @@ struct PrintedJob {
 /// a test failure) when no such job ended in time.
 bool WaitForPrintedJob(const PrintServer& server, const std::string& title, int seconds,
                        PrintedJob* job);
-/// As WaitForPrintedJob, for the first job after job number `after`.
-bool WaitForPrintedJobAfter(const PrintServer& server, int after, int seconds, PrintedJob* job);
+/// As WaitForPrintedJob, for the first job whose title (the path of the file it printed) lies in
+/// `folder`.
+bool WaitForPrintedJobFrom(const PrintServer& server, const std::string& folder, int seconds,
+                           PrintedJob* job);
 
-/// The number of the server's last job (0 before the first).
-int LastPrintJob(const PrintServer& server);
+/// Whether the server has a job called `title`, ended or not.
+bool HasPrintJob(const PrintServer& server, const std::string& title);
 
-/// The text of the PDF file that the server's printer wrote last, as the host's pdftotext reads
-/// it in layout mode (UTF-8, each page ended by a form feed). False (with the reason as a test
-/// failure) when it could not be read within `seconds`.
-bool ReadPdfText(const PrintServer& server, int seconds, std::string* text);
+/// The text of a job whose document is PostScript (what Wine's printer driver sends), made into
+/// a PDF by the host's Ghostscript as the printer does and read by the host's pdftotext in
+/// layout mode: UTF-8, each page ended by a form feed. False (with the reason as a test failure)
+/// when it could not be read within `seconds`.
+bool ReadPdfText(const PrintServer& server, const PrintedJob& job, int seconds, std::string* text);
 
 }  // namespace tsl::testing
