@@ -34,7 +34,11 @@ std::vector<std::string> StateFiles(const std::string& spool) {
   RealFileSystem().ListFolder(spool, &entries);
   std::vector<std::string> names;
   for (const DirEntry& entry : entries) {
-    if (entry.name.size() > 1 && entry.name[0] == 'c') names.push_back(entry.name);
+    const std::string& name = entry.name;
+    if (name.size() > 1 && name[0] == 'c' &&
+        name.find_first_not_of("0123456789", 1) == std::string::npos) {
+      names.push_back(name);
+    }
   }
   return names;
 }
