@@ -12,7 +12,9 @@ if [ "$mode" = test ]; then
              g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
              xvfb xclip e2fsprogs util-linux rsync python3-minimal
              dpkg-dev man-db unzip binutils-mingw-w64-x86-64  # this line: the packages' test
-             liblnk-utils)  # lnkinfo, the peer reader of the shell links the codec writes
+             liblnk-utils  # lnkinfo, the peer reader of the shell links the codec writes
+             cups-daemon cups-client cups-filters ghostscript poppler-utils  # a PDF printer
+             weston wl-clipboard)  # a Wayland clipboard
 fi
 if [ "$mode" = bench ]; then
   packages+=(ripgrep bc time rsync sqlite3)

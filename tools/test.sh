@@ -27,6 +27,25 @@ stage() {  # stage NAME CMAKE-ARGS...
   echo "=== $name: passed in $((SECONDS - t0)) s"
 }
 
+# The real services of the printer and clipboard tests, in a folder of their own (see
+# tools/test-services.sh): a CUPS server whose default destination is a PDF printer, and a
+# Wayland compositor. Under /tmp, where CUPS' filters (run as the user lp) can reach it. Every
+# stage sees them: CUPS_SERVER names the server to the Linux programs and to Wine.
+services=$(mktemp -d /tmp/tessaline-test-services.XXXXXX)
+xvfb=
+cleanup() {
+  if [ -n "${TSL_WINEPREFIX:-}" ]; then
+    WINEPREFIX="$TSL_WINEPREFIX" wineserver -k 2>/dev/null || true
+  fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  tools/test-services.sh stop "$services"
+  rm -rf "$services"
+}
+trap cleanup EXIT
+tools/test-services.sh start "$services"
+# shellcheck source=/dev/null
+source "$services/env"
+
 mkdir -p build
 stage linux -DCMAKE_BUILD_TYPE=Release -DTSL_BUILD_BENCH=ON  # benchmarks are built, not run
 stage sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DTSL_SANITIZE=ON
@@ -41,7 +60,6 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$root/display" >/dev/nu
 xvfb=$!
 for _ in $(seq 50); do [ -s "$root/display" ] && break; sleep 0.1; done
 if [ -s "$root/display" ]; then export TSL_WINE_DISPLAY=":$(cat "$root/display")"; fi
-trap 'WINEPREFIX="$TSL_WINEPREFIX" wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 stage windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
 # The Debian package and the Windows zip, made from the Linux and Windows builds and tried as a

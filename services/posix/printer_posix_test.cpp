@@ -1,23 +1,96 @@
-// Printing on Linux, with recording stand-ins for the CUPS programs `lpstat` and `lp` placed
-// first on PATH.
+// Printing on Linux: through the real CUPS server that the test command starts, whose default
+// destination is a PDF printer; and, for the failures that a working server does not show,
+// through stand-ins for the CUPS programs `lpstat` and `lp` placed first on PATH.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "services/messages.h"
 #include "services/output_destination.h"
+#include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_error.h"
 #include "platform/printer.h"
+#include "tests/support/print_server.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
 namespace {
 
-using testing::ReadFile;
 using testing::SplitLines;
 
+// The CUPS server of the test command; the text that reached it is read from its spool folder.
+class PrinterCupsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    server_ = testing::FindPrintServer(&why);
+    if (!server_) GTEST_SKIP() << why;
+    cups_.emplace("CUPS_SERVER", server_->socket);
+    questions_.emplace(records_ / "transcript.txt");
+  }
+
+  // Closes a "Default Printer" destination and waits for its job; `*seconds` gets the time from
+  // the Close to the job's end.
+  testing::PrintedJob Deliver(OutputDestination& out, double* seconds = nullptr) {
+    testing::PrintedJob job;
+    std::string title = out.temporary_path();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(out.Close());
+    EXPECT_FALSE(PathExists(title));
+    EXPECT_TRUE(testing::WaitForPrintedJob(*server_, title, 300, &job));
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (seconds) *seconds = took.count();
+    // Completed: the PDF printer's filters made their PDF of it.
+    EXPECT_EQ(job.state, 9) << "the job did not complete; see the server's log/error_log";
+    return job;
+  }
+
+  testing::ScopedTempDir records_;
+  std::optional<testing::PrintServer> server_;
+  std::optional<testing::ScopedEnvironment> cups_;
+  std::optional<testing::ScriptedQuestions> questions_;
+};
+
+TEST_F(PrinterCupsTest, TheLogReachesTheDefaultPrinterWhenClosed) {
+  std::string name, why;
+  ASSERT_TRUE(SystemPrinters().FindDefaultPrinter(&name, &why).ok()) << why;
+  EXPECT_EQ(name, "PDF");
+
+  OutputDestination out;
+  ASSERT_TRUE(out.Open("Default Printer", false).ok());
+  out.Write("Synchronize\r\n");
+  out.Write("File Caf\xE9 \x80 na\xEFve \xDF.txt was copied\r\n\tend\r\n");
+  EXPECT_FALSE(testing::HasPrintJob(*server_, out.temporary_path()));  // not line by line
+  // CUPS takes the Windows-1252 text as UTF-8, every byte of it.
+  EXPECT_EQ(Deliver(out).document,
+            "Synchronize\r\nFile Caf\xC3\xA9 \xE2\x82\xAC na\xC3\xAFve \xC3\x9F.txt was "
+            "copied\r\n\tend\r\n");
+  EXPECT_TRUE(questions_->TakeTranscript().empty());
+}
+
+TEST_F(PrinterCupsTest, ALongReportArrivesWhole) {
+  std::string report;
+  for (int i = 1; i <= 10000; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "Line %05d - caf\xE9 \x80 na\xEFve \xDF\tand the rest\r\n", i);
+    report += line;
+  }
+  OutputDestination out;
+  ASSERT_TRUE(out.Open("Default Printer", false).ok());
+  out.Write(report);
+  double seconds = 0;
+  std::string arrived = Deliver(out, &seconds).document;
+  EXPECT_TRUE(arrived == cp::ToUtf8(report)) << arrived.size() << " bytes arrived";
+  std::printf("10000 report lines reached the PDF in %.1f s\n", seconds);
+  RecordProperty("seconds", std::to_string(seconds));
+}
+
+// Stand-ins for the CUPS programs, for what a working server does not show: no default
+// destination, no CUPS, a job that lp refuses.
 class PrinterPosixTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,15 +110,6 @@ class PrinterPosixTest : public ::testing::Test {
     testing::WriteFile(path, "#!/bin/sh\n" + body);
     ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
   }
-  // lpstat that names a default destination, and lp that records its arguments and the file
-  // it was given (its last argument) before that file goes away.
-  void WorkingCups() {
-    Script("lpstat", "echo \"$@\" > '" + records_ / "lpstat-args" +
-                         "'\necho 'system default destination: Office_Laser'\n");
-    Script("lp", "for a in \"$@\"; do echo \"$a\"; done > '" + records_ / "lp-args" +
-                     "'\nfor a in \"$@\"; do last=\"$a\"; done\n/bin/cat \"$last\" > '" +
-                     records_ / "lp-file" + "'\necho 'request id is Office_Laser-7 (1 file(s))'\n");
-  }
   std::vector<std::string> Transcript() {
     std::string text;
     RealFileSystem().ReadWholeFile(records_ / "transcript.txt", &text);
@@ -55,27 +119,6 @@ class PrinterPosixTest : public ::testing::Test {
   testing::ScopedTempDir bin_, records_;
   std::optional<std::string> saved_path_;
 };
-
-TEST_F(PrinterPosixTest, TheLogIsPrintedWhenClosed) {
-  WorkingCups();
-  OutputDestination out;
-  out.Open("Default Printer", false);
-  EXPECT_EQ(ReadFile(records_ / "lpstat-args"), "-d\n");
-  std::string temporary = out.temporary_path();
-  out.Write("Synchronize\r\n");
-  out.Write("File Caf\xE9.txt was copied\r\n");
-  EXPECT_FALSE(PathExists(records_ / "lp-args"));  // not line by line
-  EXPECT_TRUE(out.Close());
-  std::vector<std::string> args = SplitLines(ReadFile(records_ / "lp-args"));
-  ASSERT_EQ(args.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(args.begin(), args.begin() + 4),
-            (std::vector<std::string>{"-d", "Office_Laser", "-t", temporary}));
-  // CUPS gets the text in UTF-8, through a copy that does not stay behind.
-  EXPECT_EQ(ReadFile(records_ / "lp-file"), "Synchronize\r\nFile Caf\xC3\xA9.txt was copied\r\n");
-  EXPECT_FALSE(PathExists(args[4]));
-  EXPECT_FALSE(PathExists(temporary));
-  EXPECT_TRUE(Transcript().empty());
-}
 
 TEST_F(PrinterPosixTest, NoDefaultPrinter) {
   struct Case {
@@ -101,7 +144,7 @@ TEST_F(PrinterPosixTest, NoDefaultPrinter) {
 }
 
 TEST_F(PrinterPosixTest, APrintingFailureIsReportedAndTheTextRemoved) {
-  WorkingCups();
+  Script("lpstat", "echo 'system default destination: Office_Laser'\n");
   Script("lp", "echo 'lp: The printer or class does not exist.' >&2\nexit 1\n");
   OutputDestination out;
   out.Open("default printer", false);
