@@ -54,7 +54,9 @@ TEST_F(TslRunTest, WithoutABarTheUsageIsShown) {
 TEST_F(TslRunTest, ReadableScriptsRunQuietlyAndSucceed) {
   WriteFile(Here("sync.ini"), "[Default]\r\nOperation=6\r\n");
   WriteFile(Here("links.ini"), "[Default]\r\nMask=*.lnk\r\n");
-  WriteFile(Here("regfix.ini"), "[Action1]\r\nKey=HKEY_CURRENT_USER\\Software\\X\r\n");
+  WriteFile(Here("regfix.ini"),
+            "[Action1]\r\nKey=HKEY_CURRENT_USER\r\nSearch String=tsl-nowhere\r\n"
+            "Output/Undo File=NUL\r\n");
   WriteFile(Here("undo.reg"), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n");
   WriteFile(Here("text.txt"), "anything\r\n");
   EXPECT_EQ(Run(Here("sync.ini") + "|links.ini|regfix.ini|text.txt"), 0);
