@@ -10,6 +10,7 @@ trap 'rm -rf "$work"' EXIT
 export TESSALINE_ANSWERS=""                    # no questions wait for a user
 export TESSALINE_REGISTRY="$work/registry.db"  # a registry store of its own
 export TESSALINE_TRANSCRIPT="$work/transcript.txt"
+export XDG_STATE_HOME="$work/state"           # where registry undo files go
 
 run() {  # run DESCRIPTION ARGUMENT
   echo "--- $1"
@@ -24,9 +25,10 @@ run() {  # run DESCRIPTION ARGUMENT
 echo "TslRun reads the scripts named by its argument and runs their jobs in a fixed order:"
 echo "synchronization, shortcuts, registry, file replace. The synchronization job compares two"
 echo "folders and writes a report, or updates and synchronizes them and logs every file. The file"
-echo "replace job searches files and writes its results (replacing arrives next). The shortcut"
-echo "and registry jobs' own work arrives job by job (their scripts are read and the ones that"
-echo "cannot be read are reported)."
+echo "replace job searches and replaces in files and writes its results. The registry job imports"
+echo ".REG files and searches and replaces in the registry, with an undo file for every change."
+echo "The shortcut job's own work is still to come (its script is read, and reported when it"
+echo "cannot be)."
 echo
 
 # Lays out the two small folders of examples/synch in a folder of the temporary folder, with
@@ -87,8 +89,12 @@ for results in search-results.txt search-results.html; do
   sed -e "s/\r$//" -e "s|$search/||g" -e "s/^/      /" "$search/$results" | iconv -f WINDOWS-1252 -t UTF-8
 done
 echo
+run "A .REG file in the registry slot is imported (with an undo file)" "||import.reg|"
 run "All four scripts, in the fixed job order" "sync.ini|links.ini|regfix.ini|text.txt"
-run "A .REG file in the registry slot is taken as a registry file" "||import.reg|"
+echo "    The registry script replaced OldServer by NewServer; its undo file:"
+undo=$(ls -t "$XDG_STATE_HOME"/tessaline/RT*.reg | head -1)
+sed -e 's/\r$//' -e 's/^/      /' "$undo"
+run "Importing the undo file puts the value back" "||$undo|"
 run "Relative names resolve against the synchronization script's folder" \
     "$here/scripts/sync.ini|links.ini|import.reg|"
 run "Missing scripts are reported by the job that reads them" "nosuch.ini|||missing.txt|extra"
