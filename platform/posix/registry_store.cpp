@@ -498,6 +498,14 @@ long RegistryStore::ValueAt(KeyId key, std::uint32_t index, std::string* name, s
 
 long RegistryStore::LiveValueAt(KeyId key, std::uint32_t index, std::string* name,
                                 std::uint32_t* type, std::string* data) {
+  // A value of the batch read last is given as it was read: a batch is one snapshot of a few
+  // dozen values (a listing on Windows is no snapshot at all), writes of this connection drop
+  // it, and the next batch looks for other writers again. This spares a locked read of the
+  // database's version for every value of a long listing.
+  if (batch_key_ == key && index >= batch_first_ && index < batch_first_ + batch_.size() &&
+      batch_[index - batch_first_].found) {
+    return ValueAtCurrent(key, index, name, type, data);
+  }
   long status = NoticeOtherWriters();
   if (status != kOk) return status;
   // A cached list is proof enough that the key exists: this connection forgets the lists of a
