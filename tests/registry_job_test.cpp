@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "registry/reg_file.h"
 #include "tests/support/registry_support.h"
@@ -15,7 +16,23 @@ namespace {
 
 class RegistryJobTest : public ::testing::Test {
  protected:
-  RegistryJobTest() : state_("XDG_STATE_HOME", state_dir_.path()) {}
+  RegistryJobTest() : state_("XDG_STATE_HOME", state_dir_.path()), before_(Names(undo_folder_)) {}
+  // On Windows the default undo folder is the program's own folder: the test takes away the
+  // undo files its imports left there.
+  ~RegistryJobTest() override {
+    for (const std::string& name : MadeUndoFiles())
+      RealFileSystem().RemoveFile(undo_folder_ + name);
+  }
+  std::vector<std::string> MadeUndoFiles() {
+    std::vector<std::string> made;
+    for (const std::string& name : Names(undo_folder_)) {
+      if (name.rfind("RT", 0) == 0 &&
+          std::find(before_.begin(), before_.end(), name) == before_.end()) {
+        made.push_back(name);
+      }
+    }
+    return made;
+  }
 
   int Run(const std::string& argument, const std::string& answers = "") {
     ProcessResult result = RunTslRun(argument, dir_.path(), answers, &transcript_);
@@ -41,17 +58,15 @@ class RegistryJobTest : public ::testing::Test {
   ScopedTempDir dir_;
   ScopedTempDir state_dir_;
   ScopedEnvironment state_;
+  const std::string undo_folder_ = DefaultUndoFolder();
+  const std::vector<std::string> before_;
   std::vector<std::string> transcript_;
 };
 
 TEST_F(RegistryJobTest, ARegFileIsImportedAndItsUndoFileTakesItBack) {
-  ASSERT_FALSE(DefaultUndoFolder().empty());
   ASSERT_EQ(
       reg::SetValue(registry_.scratch(), "Server", reg::type::kString, std::string("Old\0", 4)),
       reg::kOk);
-  // The undo folder is the program's folder on Windows, so the test takes away only its own.
-  const std::string undo_folder = DefaultUndoFolder();
-  std::vector<std::string> before = Names(undo_folder);
   WriteFile(Here("settings.reg"),
             "REGEDIT4\r\n\r\n[" + Key() + "]\r\n\"Server\"=\"New\"\r\n\"Port\"=dword:00000050\r\n");
   EXPECT_EQ(Run("||settings.reg|"), 0);
@@ -59,23 +74,12 @@ TEST_F(RegistryJobTest, ARegFileIsImportedAndItsUndoFileTakesItBack) {
   EXPECT_EQ(Value("Server"), std::make_pair(reg::type::kString, std::string("New\0", 4)));
   EXPECT_EQ(Value("Port"), std::make_pair(reg::type::kDword, std::string("\x50\0\0\0", 4)));
 
-  std::vector<std::string> made;
-  for (const std::string& name : Names(undo_folder)) {
-    if (std::find(before.begin(), before.end(), name) == before.end()) made.push_back(name);
-  }
+  std::vector<std::string> made = MadeUndoFiles();
   ASSERT_EQ(made.size(), 1u);
-  std::string undo = undo_folder + made[0];
-  EXPECT_EQ(made[0].substr(0, 2), "RT");
+  std::string undo = undo_folder_ + made[0];
   EXPECT_EQ(Run("||" + undo + "|"), 0);
   EXPECT_EQ(Value("Server"), std::make_pair(reg::type::kString, std::string("Old\0", 4)));
   EXPECT_FALSE(HasValue("Port"));
-  // Undoing an import is an import too: it leaves its own undo file, which we take away.
-  for (const std::string& name : Names(undo_folder)) {
-    if (std::find(before.begin(), before.end(), name) == before.end() &&
-        name.substr(0, 2) == "RT") {
-      RemoveTree(undo_folder + Separator() + name);
-    }
-  }
 }
 
 TEST_F(RegistryJobTest, AScriptReplacesAndItsUndoFileRestoresTheKey) {
