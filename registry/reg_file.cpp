@@ -444,10 +444,9 @@ struct RegWriter::State {
   bool header_known = false;
 };
 
-RegWriter::~RegWriter() {
-  Close();
-  delete state_;
-}
+RegWriter::RegWriter() = default;
+
+RegWriter::~RegWriter() { Close(); }
 
 bool RegWriter::is_open() const { return state_ != nullptr && state_->file != nullptr; }
 
@@ -460,13 +459,16 @@ bool RegWriter::Open(const std::string& path, Order order) {
     file->Close();
     return false;
   }
-  if (!state_) state_ = new State;
-  *state_ = State{};
+  Begin(std::move(file), path, order);
+  return true;
+}
+
+void RegWriter::Begin(std::unique_ptr<WritableFile> file, const std::string& path, Order order) {
+  state_ = std::make_unique<State>();
   state_->file = std::move(file);
   state_->order = order;
   path_ = path;
   last_header_.clear();
-  return true;
 }
 
 bool RegWriter::OpenUndoFile(const std::string& folder, const CalendarTime& now, Order order) {
@@ -490,12 +492,7 @@ bool RegWriter::OpenUndoFile(const std::string& folder, const CalendarTime& now,
       fs.RemoveFile(path);
       return false;
     }
-    if (!state_) state_ = new State;
-    *state_ = State{};
-    state_->file = std::move(file);
-    state_->order = order;
-    path_ = path;
-    last_header_.clear();
+    Begin(std::move(file), path, order);
     return true;
   }
   return false;

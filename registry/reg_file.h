@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 namespace tsl {
 
 class RegistryAccess;
+class WritableFile;
 
 enum class RegFileRead {
   kLoaded,      // a registry file, parsed
@@ -59,7 +61,7 @@ std::string WrapRegValueLine(const std::string& line, std::size_t name_length);
 /// written last, so consecutive entries of one key share it.
 class RegWriter {
  public:
-  RegWriter() = default;
+  RegWriter();
   ~RegWriter();
   RegWriter(const RegWriter&) = delete;
   RegWriter& operator=(const RegWriter&) = delete;
@@ -96,8 +98,11 @@ class RegWriter {
   std::string path_;
   std::string last_header_;
   // Implementation details (file, blocks) are the writer's own.
+  // Takes over an open file that already holds the header.
+  void Begin(std::unique_ptr<WritableFile> file, const std::string& path, Order order);
+
   struct State;
-  State* state_ = nullptr;
+  std::unique_ptr<State> state_;
 };
 
 /// The folder of undo files when a script names none: on Windows the program's own folder when

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "platform/file_operation_dialogs.h"
+#include "platform/win32/list_view_win32.h"
 #include "resources/dialog_ids.h"
 
 namespace tsl {
@@ -58,22 +59,12 @@ struct ErrorList {
   const std::vector<std::string>* lines;
 };
 
-void AddColumn(HWND list, int index, const char* heading, int width) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<char*>(heading);
-  column.cx = width;
-  column.iSubItem = index;
-  SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
-               reinterpret_cast<LPARAM>(&column));
-}
-
 // Column 1 numbers the failures, column 2 holds each one's log line.
 void FillList(HWND list, const std::vector<std::string>& lines) {
   RECT area;
   GetClientRect(list, &area);
-  AddColumn(list, 0, "No.", 40);
-  AddColumn(list, 1, "Error", area.right - area.left - 44);
+  AddListColumn(list, 0, "No.", 40);
+  AddListColumn(list, 1, "Error", area.right - area.left - 44);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string number = std::to_string(i + 1);
     LVITEMA item{};

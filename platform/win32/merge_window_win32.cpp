@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/merge_window.h"
+#include "platform/win32/list_view_win32.h"
 #include "resources/dialog_ids.h"
 
 namespace tsl {
@@ -22,16 +23,6 @@ struct MergeState {
   MergeList* list;
   const MergeAnswerRecorder* record;
 };
-
-void AddColumn(HWND list, int index, const char* heading, int width) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<char*>(heading);
-  column.cx = width;
-  column.iSubItem = index;
-  SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
-               reinterpret_cast<LPARAM>(&column));
-}
 
 void SetCell(HWND list, int row, int column, const std::string& text) {
   std::string shown = OneLineText(text, kShownData);
@@ -143,10 +134,10 @@ void Initialize(HWND window, const MergeState& state) {
   RECT area{};
   GetClientRect(view, &area);
   int width = area.right - area.left - GetSystemMetrics(SM_CXVSCROLL);
-  AddColumn(view, 0, "Key Path", width * 34 / 100);
-  AddColumn(view, 1, "Value Name", width * 18 / 100);
-  AddColumn(view, 2, ".REG Data", width * 24 / 100);
-  AddColumn(view, 3, "Registry Data", width * 24 / 100);
+  AddListColumn(view, 0, "Key Path", width * 34 / 100);
+  AddListColumn(view, 1, "Value Name", width * 18 / 100);
+  AddListColumn(view, 2, ".REG Data", width * 24 / 100);
+  AddListColumn(view, 3, "Registry Data", width * 24 / 100);
   Refill(window, *state.list);
 }
 
