@@ -12,7 +12,7 @@
 #include "filereplace/backup_and_undo.h"
 #include "filereplace/entry_preparation.h"
 #include "filereplace/expression.h"
-#include "filereplace/file_list.h"
+#include "services/file_list.h"
 #include "filereplace/file_transforms.h"
 #include "filereplace/result_output.h"
 #include "pattern/text_finder.h"
