@@ -11,6 +11,9 @@
 #include "platform/file_system.h"
 #include "registry/reg_file_reader.h"
 #include "script/script_file.h"
+#include "shortcuts/drive_map.h"
+#include "shortcuts/shortcut_engine.h"
+#include "shortcuts/shortcut_script.h"
 
 namespace tsl {
 
@@ -36,7 +39,24 @@ static bool ReadScript(const std::string& path) {
   return false;
 }
 
-bool ScriptDriver::RunShortcutJob() { return ReadScript(paths_.shortcut); }
+// Each action of the shortcut script in turn; a Cancel ends the job.
+bool ScriptDriver::RunShortcutJob() {
+  std::vector<ShortcutAction> actions;
+  std::string error;
+  if (!ReadShortcutScript(paths_.shortcut, &actions, &error)) {
+    if (error.empty()) return true;
+    ShowMessage(error);
+    return false;
+  }
+  bool cancel = false;
+  ShortcutEnvironment environment;
+  environment.drive_map = ConfiguredDriveMap();
+  environment.cancel = &cancel;
+  for (const ShortcutAction& action : actions) {
+    if (RunShortcutAction(action, job_services_, environment).cancelled) break;
+  }
+  return true;
+}
 
 // A registry script that is itself a .REG file is imported; anything else is read as a
 // registry script.
