@@ -19,6 +19,8 @@ class TslRunShortcutTest : public ::testing::Test {
   void Link(const std::string& name, const std::string& target) {
     ShellLink link = ShellLink::Empty(false);
     link.SetPath(target);
+    // An icon of its own, so that no icon extractor's choice comes into play.
+    link.SetIconLocation(Here("icons/link.ico"), 0);
     MakeFolders(FolderPart(Here(name), NativePathStyle()));
     ASSERT_TRUE(SaveShellLink(Here(name), link).ok());
   }
@@ -54,12 +56,11 @@ TEST_F(TslRunShortcutTest, ReplaceWithPromptsThenCheck) {
   Link("links/c.lnk", Here("old/c.exe"));  // no c.exe in the new folder
   const std::string script = "[Default]\r\nPath=" + Here("links") +
                              "\r\nSearch_subdir=1\r\nOutput_File=" + Here("out.txt") + "\r\n";
-  // Each link's icon location (its target) is asked first, then its target.
   std::vector<std::string> lines =
       Run(script + "Show All=1\r\n[Action1]\r\nSearch_string=" + Here("OLD") +
               "\r\nReplace_string=" + Here("new") + "\r\n",
-          "Skip This;Skip This;Repl. All Remaining");
-  EXPECT_EQ(transcript_.size(), 3u);
+          "Skip This;Repl. All Remaining");
+  EXPECT_EQ(transcript_.size(), 2u);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "No occurrences found!"), 1);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Changed target: " + Here("new/a.exe")) +
                 std::count(lines.begin(), lines.end(), "Changed target: " + Here("new/b.exe")),
