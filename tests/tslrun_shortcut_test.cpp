@@ -78,6 +78,11 @@ TEST_F(TslRunShortcutTest, ReplaceWithPromptsThenCheck) {
                           [](const std::string& l) { return l.starts_with("Target not found: "); }),
             1);
   EXPECT_EQ(lines.back(), "Found 3 files in 1 directories");
+
+  // An empty mask selects no file.
+  lines = Run(script + "[Action1]\r\nMask=\r\n");
+  EXPECT_EQ(lines,
+            std::vector<std::string>{"Found 0 files in 1 directories - All shortcuts are valid"});
 }
 
 TEST_F(TslRunShortcutTest, TrackingRunsChangeOneBitOfNetworkLinks) {
