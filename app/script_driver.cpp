@@ -1,8 +1,7 @@
 // The order of the jobs and what each job needs from its script.
 //
-// The synchronization, registry and file replace jobs run in full. The shortcut job's own work is
-// still to come: its entry point reads the script (so that a missing or unreadable script is
-// reported) and does nothing more.
+// Every job runs in full: each reads its script (a missing or unreadable script is reported and
+// counts against the exit status) and runs its actions.
 #include "app/script_driver.h"
 
 #include "filereplace/file_replace_script.h"
@@ -14,6 +13,9 @@
 #include "registry/registry_script.h"
 #include "script/script_file.h"
 #include "services/messages.h"
+#include "shortcuts/drive_map.h"
+#include "shortcuts/shortcut_engine.h"
+#include "shortcuts/shortcut_script.h"
 
 namespace tsl {
 
@@ -30,16 +32,24 @@ bool ScriptDriver::RunSynchronizationJob() {
   return synch_job_.RunSynchronizationScript(paths_.synchronization);
 }
 
-// Reads a script; false when it cannot be read, after saying why. An empty script is no failure.
-static bool ReadScript(const std::string& path) {
-  ScriptFile script;
+// Each action of the shortcut script in turn; a Cancel ends the job.
+bool ScriptDriver::RunShortcutJob() {
+  std::vector<ShortcutAction> actions;
   std::string error;
-  if (script.Load(path, &error) || error.empty()) return true;
-  ShowMessage(error);
-  return false;
+  if (!ReadShortcutScript(paths_.shortcut, &actions, &error)) {
+    if (error.empty()) return true;
+    ShowMessage(error);
+    return false;
+  }
+  bool cancel = false;
+  ShortcutEnvironment environment;
+  environment.drive_map = ConfiguredDriveMap();
+  environment.cancel = &cancel;
+  for (const ShortcutAction& action : actions) {
+    if (RunShortcutAction(action, job_services_, environment).cancelled) break;
+  }
+  return true;
 }
-
-bool ScriptDriver::RunShortcutJob() { return ReadScript(paths_.shortcut); }
 
 // Imports a .REG file named on the command line. Its changes are recorded in an undo file in
 // the default undo folder, so that even a direct import can be taken back; where no undo file

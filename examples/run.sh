@@ -27,8 +27,8 @@ echo "synchronization, shortcuts, registry, file replace. The synchronization jo
 echo "folders and writes a report, or updates and synchronizes them and logs every file. The file"
 echo "replace job searches and replaces in files and writes its results. The registry job imports"
 echo ".REG files and searches and replaces in the registry, with an undo file for every change."
-echo "The shortcut job's own work is still to come (its script is read, and reported when it"
-echo "cannot be)."
+echo "The shortcut job checks and repairs the shortcut files of a folder (links.ini looks in a"
+echo "folder Desktop beside it, which the examples do not have)."
 echo
 
 # Lays out the two small folders of examples/synch in a folder of the temporary folder, with

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <utility>
 
-#include "filereplace/file_list.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/system_folders.h"
+#include "services/file_list.h"
 #include "services/folders.h"
 #include "services/settings.h"
 

@@ -10,36 +10,19 @@
 #include <vector>
 
 #include "filereplace/backup_and_undo.h"
-#include "filereplace/file_list.h"
 #include "filereplace/result_output.h"
 #include "filereplace/search_engine.h"
 #include "platform/paths.h"
+#include "services/file_list.h"
 #include "services/folders.h"
 #include "services/job_services.h"
 #include "services/messages.h"
+#include "services/replace_confirmation.h"
 
 namespace tsl {
 namespace {
 
 constexpr std::uint32_t kProtectingAttributes = attr::kReadOnly | attr::kHidden | attr::kSystem;
-
-// The buttons of the Replace Confirmation window, in the order of their answers.
-enum ReplaceAnswer {
-  kReplaceThis,
-  kSkipThis,
-  kReplaceRestInFile,
-  kSkipRestOfFile,
-  kReplaceRestInFolder,
-  kSkipRestInFolder,
-  kReplaceAllRemaining,
-  kCancelRemaining,
-};
-const std::vector<std::string>& ReplaceButtons() {
-  static const std::vector<std::string> buttons = {
-      "&Replace This",      "S&kip This",         "Repl. Re&st In File",  "Skip Rest of &File",
-      "Repl. Rest In &Dir", "Skip Res&t in Dir.", "Repl. &All Remaining", "&Cancel Remaining"};
-  return buttons;
-}
 
 // The buttons of the Confirmation Required window.
 enum ConfirmAnswer { kYes, kYesToAll, kNo, kCancel };
@@ -88,8 +71,7 @@ bool FileReplaceEngine::WillAsk() const {
 bool FileReplaceEngine::DecideOccurrence(const std::string& path, const std::string& hit_line) {
   if (!WillAsk()) return !answers_.skip_rest_of_file && !cancel_;
   std::string shown = PlainResultText(hit_line, options_.before_hit, options_.after_hit);
-  switch (AskQuestion("Replace - " + path, shown, ReplaceButtons(),
-                      DialogStyle::kReplaceConfirmation)) {
+  switch (AskReplaceConfirmation(path, shown)) {
     case kReplaceThis:
       return true;
     case kSkipThis:

@@ -16,16 +16,9 @@ namespace {
 constexpr std::string_view kHtmlPreamble =
     "<html>\r\n<head><title>Findmend Search Results</title></head>\r\n"
     "<body vlink=\"#ff0080\">\r\n";
-constexpr std::string_view kFileLabel = "Processing file : ";
 
 bool IsTextByte(unsigned char b) { return b == '\t' || (b >= 32 && b <= 126) || b >= 161; }
 bool IsLineBreak(unsigned char b) { return b == '\r' || b == '\n'; }
-
-// Replaces the first `marker` of `text`, if any.
-void ReplaceFirst(std::string& text, std::string_view marker, std::string_view by) {
-  std::string::size_type at = text.find(marker);
-  if (at != std::string::npos) text.replace(at, marker.size(), by);
-}
 
 // Where the context of a hit starts: the start of its line (text), or after the last byte that is
 // not text (binary), but at most `most` bytes before it.
@@ -48,7 +41,7 @@ std::int64_t ContextStart(const unsigned char* chunk, std::int64_t length, std::
 // Step 5 for a line without the summary marker.
 std::string HtmlHitText(std::string_view line) {
   std::string text(line);
-  ReplaceFirst(text, result_marker::kMessage, "");
+  ReplaceFirstMarker(text, result_marker::kMessage, "");
   std::string out;
   out.reserve(text.size() + 32);
   for (char c : text) {
@@ -60,8 +53,8 @@ std::string HtmlHitText(std::string_view line) {
       out += c;
     }
   }
-  ReplaceFirst(out, result_marker::kHitStart, "<B><FONT COLOR=\"#dc3403\">");
-  ReplaceFirst(out, result_marker::kHitEnd, "</FONT></B>");
+  ReplaceFirstMarker(out, result_marker::kHitStart, "<B><FONT COLOR=\"#dc3403\">");
+  ReplaceFirstMarker(out, result_marker::kHitEnd, "</FONT></B>");
   return "<NOBR>" + out + "</NOBR><BR>";
 }
 
@@ -109,22 +102,10 @@ std::string FormatHitLine(const HitLineInput& hit) {
   return out;
 }
 
-std::string MessageLine(std::string_view text) {
-  return std::string(text) + std::string(result_marker::kMessage);
-}
-
-std::string SummaryLine(std::string_view text) {
-  return std::string(result_marker::kSummary) + std::string(text);
-}
-
-std::string FileLine(std::string_view path) {
-  return std::string(kFileLabel) + std::string(result_marker::kSummary) + std::string(path);
-}
-
 std::string DateLine(FileTime modified_local, std::uint64_t size, JobServices& services) {
   std::string line(result_marker::kMessage);
-  if (std::optional<CalendarTime> time = modified_local != 0 ? ToCalendar(modified_local)
-                                                             : std::nullopt) {
+  if (std::optional<CalendarTime> time =
+          modified_local != 0 ? ToCalendar(modified_local) : std::nullopt) {
     line += FormatNow(services, *time) + ", ";
   }
   // The whole size: its low 32 bits alone would misstate every file of 4 GB or more.
@@ -135,12 +116,12 @@ std::string PlainResultText(std::string_view line, std::string_view before_hit,
                             std::string_view after_hit) {
   std::string text(line);
   if (text.find(result_marker::kSummary) != std::string::npos) {
-    ReplaceFirst(text, result_marker::kSummary, "");
+    ReplaceFirstMarker(text, result_marker::kSummary, "");
     return text;
   }
-  ReplaceFirst(text, result_marker::kMessage, "");
-  ReplaceFirst(text, result_marker::kHitStart, before_hit);
-  ReplaceFirst(text, result_marker::kHitEnd, after_hit);
+  ReplaceFirstMarker(text, result_marker::kMessage, "");
+  ReplaceFirstMarker(text, result_marker::kHitStart, before_hit);
+  ReplaceFirstMarker(text, result_marker::kHitEnd, after_hit);
   return text;
 }
 

@@ -11,17 +11,9 @@
 
 #include "platform/file_system.h"
 #include "services/job_services.h"
+#include "services/result_lines.h"
 
 namespace tsl {
-
-namespace result_marker {
-/// At a line's start: a summary line; inside: parts a file line's label from the path.
-inline constexpr std::string_view kSummary = "\x01\x01";
-inline constexpr std::string_view kHitStart = "\x01\x02";
-inline constexpr std::string_view kHitEnd = "\x01\x03";
-/// A message line (whole-file modes, counts, the date line).
-inline constexpr std::string_view kMessage = "\x01\x02\x01\x03";
-}  // namespace result_marker
 
 /// One occurrence to show as a hit line.
 struct HitLineInput {
@@ -41,10 +33,6 @@ struct HitLineInput {
 /// a UTF-16 file are left out.
 std::string FormatHitLine(const HitLineInput& hit);
 
-std::string MessageLine(std::string_view text);
-std::string SummaryLine(std::string_view text);
-/// "Processing file : ", the summary marker, the path.
-std::string FileLine(std::string_view path);
 /// The message marker, the last-write date and time in the user's formats, ", " and the size in
 /// bytes; only the size when the file has no last-write time.
 std::string DateLine(FileTime modified_local, std::uint64_t size, JobServices& services);

@@ -12,12 +12,12 @@
 #include "filereplace/backup_and_undo.h"
 #include "filereplace/entry_preparation.h"
 #include "filereplace/expression.h"
-#include "filereplace/file_list.h"
 #include "filereplace/file_transforms.h"
 #include "filereplace/result_output.h"
 #include "pattern/text_finder.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "services/file_list.h"
 #include "services/job_services.h"
 #include "services/settings.h"
 

@@ -11,4 +11,8 @@ SystemLinkStatus WriteSystemLink(const std::string&, const SystemLinkFields&) {
   return SystemLinkStatus::kUnavailable;
 }
 
+std::unique_ptr<SystemShellLink> CreateSystemShellLink() { return nullptr; }
+
+int SystemIconCount(const std::string&) { return 0; }
+
 }  // namespace tsl

@@ -1,4 +1,4 @@
-#include "filereplace/file_list.h"
+#include "services/file_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Building the file list: folder texts expanded, each folder walked with the shared walker, files
 // taken in with their listing's data, each folder's own files before those of its subfolders,
 // then sorting.
-#include "filereplace/file_list.h"
+#include "services/file_list.h"
 
 #include <algorithm>
 #include <iterator>
