@@ -40,7 +40,7 @@ else()
   add_custom_target(tsl_man_pages ALL DEPENDS ${man_pages})
   install(FILES ${man_pages} DESTINATION share/man/man1)
   install(FILES README.md DESTINATION ${doc_dir})
-  install(FILES docs/synchronization.md docs/filereplace.md docs/architecture.md
+  install(FILES docs/synchronization.md docs/filereplace.md docs/registry.md docs/architecture.md
           DESTINATION ${doc_dir}/docs)
   install(DIRECTORY examples DESTINATION ${doc_dir} USE_SOURCE_PERMISSIONS)
 endif()
