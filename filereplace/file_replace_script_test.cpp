@@ -291,19 +291,9 @@ TEST(FileReplaceScriptFuzzRegressionTest, KeptInputsRunCleanly) {
 #ifndef TSL_FUZZ_DIR
   FAIL() << "the folder of kept fuzz inputs is not known to this test program";
 #else
-  for (const char* target : {"file_replace_script", "expression"}) {
-    std::vector<testing::KeptFuzzInput> inputs = testing::KeptFuzzInputs(TSL_FUZZ_DIR, target);
-    EXPECT_FALSE(inputs.empty()) << "no seeds for " << target;
-    for (const testing::KeptFuzzInput& input : inputs) {
-      SCOPED_TRACE(input.name);
-      const auto* bytes = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
-      if (std::string_view(target) == "expression") {
-        fuzzing::RunExpressionFuzzInput(bytes, input.bytes.size());
-      } else {
-        fuzzing::RunFileReplaceScriptFuzzInput(bytes, input.bytes.size());
-      }
-    }
-  }
+  testing::ReplayKeptFuzzInputs(TSL_FUZZ_DIR, "file_replace_script",
+                                fuzzing::RunFileReplaceScriptFuzzInput);
+  testing::ReplayKeptFuzzInputs(TSL_FUZZ_DIR, "expression", fuzzing::RunExpressionFuzzInput);
 #endif
 }
 

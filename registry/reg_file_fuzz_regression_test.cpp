@@ -17,12 +17,7 @@ void Replay(const char* target, Body body) {
 #ifndef TSL_FUZZ_DIR
   FAIL() << "the folder of kept fuzz inputs is not known to this test program";
 #else
-  std::vector<testing::KeptFuzzInput> inputs = testing::KeptFuzzInputs(TSL_FUZZ_DIR, target);
-  EXPECT_FALSE(inputs.empty()) << "no seeds for " << target;
-  for (const testing::KeptFuzzInput& input : inputs) {
-    SCOPED_TRACE(input.name);
-    body(reinterpret_cast<const std::uint8_t*>(input.bytes.data()), input.bytes.size());
-  }
+  testing::ReplayKeptFuzzInputs(TSL_FUZZ_DIR, target, body);
 #endif
 }
 

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "pattern/search_pattern.h"
@@ -794,6 +795,9 @@ void RegistryEngine::MergePreview(const RegistryAction& action) {
   std::vector<RegFile::Line> lines = file.ValueLines();
   std::vector<MergeRow> rows;
   rows.reserve(lines.size());
+  // Lines of one section share their key: it is opened once for all of them.
+  std::optional<std::string> open_path;
+  reg::Key key;
   for (const RegFile::Line& line : lines) {
     RegValueLine value = ParseRegValue(line.text, file.converted_from_utf16());
     MergeRow row;
@@ -810,13 +814,17 @@ void RegistryEngine::MergePreview(const RegistryAction& action) {
       row.registry_data = kMergeDeletionText;
       row.deletes = true;
     } else if (!marker) {
-      ParsedKeyPath parsed = ParseKeyPath(registry_, line.key_path);
-      reg::Key key;
+      if (line.key_path != open_path) {
+        open_path = line.key_path;
+        key.Close();
+        ParsedKeyPath parsed = ParseKeyPath(registry_, line.key_path);
+        if (parsed.root.valid()) {
+          OpenKeyPath(registry_, parsed.root, parsed.subkey, reg::access::kRead, &key);
+        }
+      }
       std::uint32_t type = 0;
       std::string data;
-      if (parsed.root.valid() &&
-          registry_.OpenKey(parsed.root, parsed.subkey, reg::access::kRead, &key) == reg::kOk &&
-          registry_.QueryValue(key, value.name, &type, &data) == reg::kOk) {
+      if (key.valid() && registry_.QueryValue(key, value.name, &type, &data) == reg::kOk) {
         row.registry_data = FormatData(type, data);
       } else {
         row.in_registry = false;

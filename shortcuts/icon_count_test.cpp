@@ -4,24 +4,13 @@
 
 #include <cstdlib>
 
+#include "tests/support/le_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
 namespace {
 
-struct Le {
-  std::string b;
-  Le& U16(std::uint32_t v) {
-    b += static_cast<char>(v & 0xFF);
-    b += static_cast<char>((v >> 8) & 0xFF);
-    return *this;
-  }
-  Le& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  Le& PadTo(std::size_t size) {
-    b.resize(size, '\0');
-    return *this;
-  }
-};
+using Le = testing::LeBytes;
 
 // An icon file whose directory lists `images` images of 40 bytes each.
 std::string IconFile(int images) {

@@ -7,30 +7,13 @@
 #include "fuzz/shell_link_fuzz_body.h"
 #include "platform/code_page.h"
 #include "tests/support/fuzz_inputs.h"
+#include "tests/support/le_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
 namespace {
 
-// Little-endian pieces of link files, put together by hand so that the reader is tested against
-// the layout rather than against the codec's own writer.
-struct Le {
-  std::string b;
-  Le& U16(std::uint32_t v) {
-    b += static_cast<char>(v & 0xFF);
-    b += static_cast<char>((v >> 8) & 0xFF);
-    return *this;
-  }
-  Le& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  Le& Z(const std::string& text) {
-    b += text + '\0';
-    return *this;
-  }
-  Le& Z16(const std::string& text) {
-    for (char16_t c : cp::ToUtf16(text)) U16(c);
-    return U16(0);
-  }
-};
+using Le = testing::LeBytes;
 
 void PutN(std::string* bytes, std::size_t at, std::uint32_t v, int size) {
   for (int i = 0; i < size; ++i) (*bytes)[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);

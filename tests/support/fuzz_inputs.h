@@ -39,4 +39,16 @@ inline std::vector<KeptFuzzInput> KeptFuzzInputs(const std::string& fuzz_folder,
   return inputs;
 }
 
+/// Runs every kept input of `target` through `body` (a fuzz target's entry: bytes and size),
+/// each under its name in failure messages; a target without inputs fails the test.
+template <typename Body>
+void ReplayKeptFuzzInputs(const std::string& fuzz_folder, const std::string& target, Body body) {
+  std::vector<KeptFuzzInput> inputs = KeptFuzzInputs(fuzz_folder, target);
+  EXPECT_FALSE(inputs.empty()) << "no seeds for " << target;
+  for (const KeptFuzzInput& input : inputs) {
+    SCOPED_TRACE(input.name);
+    body(reinterpret_cast<const std::uint8_t*>(input.bytes.data()), input.bytes.size());
+  }
+}
+
 }  // namespace tsl::testing
