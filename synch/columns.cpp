@@ -268,7 +268,7 @@ void AppendFieldText(std::string* out, Field field, const FileRecord& record,
       *out += times.Time(record.modified);
       break;
     case Field::kVersion:
-      *out += record.version.value_or("");
+      *out += record.Version();
       break;
     case Field::kAttribute:
       *out += Attributes(record.attributes);

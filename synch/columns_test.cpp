@@ -80,16 +80,16 @@ class FixedTimes : public TimeFormatter {
 };
 
 TEST(ColumnsTest, FieldTexts) {
+  RecordTexts texts;
   FileRecord r;
-  r.path = Native("/root/sub/dir/File.Name.TXT");
-  r.root_length = Native("/root/").size();
+  r.SetPath(texts, Native("/root/"), Native("sub/dir/File.Name.TXT"));
   r.size = 1234;
   r.modified = 5;
   r.accessed = 6;
   r.created = 0;
   r.checksum = 0xABC;
   r.attributes = attr::kReadOnly | attr::kArchive | attr::kSystem;
-  r.version = "1.2";
+  r.SetVersion(texts, "1.2");
   FixedTimes times;
   struct Case {
     Field field;
@@ -116,7 +116,7 @@ TEST(ColumnsTest, FieldTexts) {
   for (const Case& c : cases) {
     EXPECT_EQ(FieldText(c.field, r, "ROOT", "status", times), c.text) << FieldName(c.field);
   }
-  r.path = Native("/root/noext");
+  r.SetPath(texts, Native("/root/"), "noext");
   EXPECT_EQ(FieldText(Field::kType, r, "", "", times), "");
   EXPECT_EQ(FieldText(Field::kSubdirectory, r, "", "", times), "");
   r.attributes = attr::kHidden;

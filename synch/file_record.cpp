@@ -8,7 +8,6 @@
 #include "platform/checksums.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "platform/version_info.h"
 
 namespace tsl {
 namespace {
@@ -104,18 +103,64 @@ bool BlocksEqual(const std::string& path_a, const std::string& path_b, bool igno
 
 }  // namespace
 
+static_assert(sizeof(void*) != 8 || sizeof(FileRecord) == 80, "a record's size is its budget");
+
+const char* RecordTexts::Keep(std::string_view text) {
+  // Blocks of 64 KiB, or one of its own for a text that needs more.
+  constexpr std::size_t kBlock = 64 * 1024;
+  std::size_t need = text.size() + 1;
+  if (used_ + need > capacity_) {
+    capacity_ = std::max(kBlock, need);
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
+    used_ = 0;
+  }
+  char* kept = blocks_.back().get() + used_;
+  std::copy(text.begin(), text.end(), kept);
+  kept[text.size()] = '\0';
+  used_ += need;
+  return kept;
+}
+
+const char* RecordTexts::KeepRoot(std::string_view root) {
+  if (last_root_.data() == nullptr || last_root_ != root) {
+    last_root_ = std::string_view(Keep(root), root.size());
+  }
+  return last_root_.data();
+}
+
+void RecordTexts::Clear() {
+  blocks_.clear();
+  used_ = capacity_ = 0;
+  last_root_ = {};
+}
+
+void FileRecord::SetPath(RecordTexts& texts, std::string_view root, std::string_view relative) {
+  root_ = texts.KeepRoot(root);
+  relative_ = texts.Keep(relative);
+  relative_length_ = static_cast<std::uint32_t>(relative.size());
+}
+
+void FileRecord::SetVersion(RecordTexts& texts, std::string_view version) {
+  version_ = texts.Keep(version);
+}
+
+std::string FileRecord::Path() const {
+  std::string path(root_);
+  path.append(relative_, relative_length_);
+  return path;
+}
+
 std::string_view FileRecord::Name() const {
-  std::string::size_type slash = LastSeparator(path, NativePathStyle());
-  return slash == std::string::npos ? std::string_view(path)
-                                    : std::string_view(path).substr(slash + 1);
+  std::string_view relative = RelativePath();
+  std::string_view::size_type slash = relative.rfind(SeparatorOf(NativePathStyle()));
+  return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
 }
 
 void ComputeExtraData(FileRecord& record, const ExtraDataSwitches& switches) {
-  if (switches.version) record.version = FileVersionText(record.path);
   if (!switches.checksum && !switches.crc32) return;
   if ((record.size >> 63) != 0 || (record.checksum != 0 && record.crc32 != 0)) return;
   std::unique_ptr<ReadableFile> file;
-  if (Files().OpenForReading(record.path, &file).failed()) return;
+  if (Files().OpenForReading(record.Path(), &file).failed()) return;
   std::vector<char> block(kExtraDataBlock);
   std::uint32_t sum = 0, crc = 0;
   for (;;) {
@@ -142,7 +187,7 @@ bool CompareContents(FileRecord& a, FileRecord& b, bool ignore_case, const Cance
     }
     return a.checksum == b.checksum;
   }
-  if (!BlocksEqual(a.path, b.path, ignore_case, cancel)) return false;
+  if (!BlocksEqual(a.Path(), b.Path(), ignore_case, cancel)) return false;
   a.compare_state = kIdentical;
   b.compare_state = kIdentical;
   return true;

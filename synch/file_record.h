@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -30,31 +32,75 @@ struct ExtraDataSwitches {
 /// cancelled the job.
 using CancelCheck = std::function<bool()>;
 
+/// The texts of a comparison's records: the scanned folders, every file's path below its folder
+/// and the version texts, each kept once with a closing zero in large blocks that never move. A
+/// record holds pointers into its store, so records must not outlive the store they were made
+/// with; clearing the store is for when its records are gone.
+class RecordTexts {
+ public:
+  RecordTexts() = default;
+  RecordTexts(const RecordTexts&) = delete;
+  RecordTexts& operator=(const RecordTexts&) = delete;
+  RecordTexts(RecordTexts&&) = default;
+  RecordTexts& operator=(RecordTexts&&) = default;
+
+  /// A kept copy of `text`.
+  const char* Keep(std::string_view text);
+  /// A kept copy of a scanned folder's text: the copy kept last when it is the same text, so
+  /// that the records of one folder share it.
+  const char* KeepRoot(std::string_view root);
+  void Clear();
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t used_ = 0;      // of the last block
+  std::size_t capacity_ = 0;  // of the last block
+  std::string_view last_root_;
+};
+
+/// One scanned file: 80 bytes, its texts in a RecordTexts store.
 struct FileRecord {
-  std::string path;             // the scanned folder (with its separator) plus the name
-  std::size_t root_length = 0;  // length of the scanned folder text
-  std::uint8_t attributes = 0;  // low byte of the attributes
-  FileTime created = 0;         // local times
+  FileTime created = 0;  // local times
   FileTime accessed = 0;
   FileTime modified = 0;
   FileTime modified_utc = 0;  // what comparisons use: one scale whatever the date's offset
   std::uint64_t size = 0;
-  bool link = false;  // a symbolic link to a file (the rest describes that file)
-  int compare_state = kNotDecided;
   std::uint32_t checksum = 0;  // 0: not computed
   std::uint32_t crc32 = 0;     // 0: not computed
-  std::optional<std::string> version;
+  std::uint8_t attributes = 0;  // low byte of the attributes
+  bool link = false;            // a symbolic link to a file (the rest describes that file)
+  std::uint8_t compare_state = kNotDecided;
 
+  /// Sets the path: the scanned folder `root` (with its separator) and the path below it, both
+  /// kept in `texts`.
+  void SetPath(RecordTexts& texts, std::string_view root, std::string_view relative);
+  /// Sets the version text, kept in `texts`.
+  void SetVersion(RecordTexts& texts, std::string_view version);
+
+  /// The scanned folder plus the path below it.
+  std::string Path() const;
+  /// The scanned folder, with its separator.
+  std::string_view Root() const { return root_; }
   /// The path below the scanned folder.
-  std::string_view RelativePath() const {
-    return std::string_view(path).substr(root_length < path.size() ? root_length : path.size());
-  }
+  std::string_view RelativePath() const { return {relative_, relative_length_}; }
   /// The text after the last separator.
   std::string_view Name() const;
+  /// The version text; empty when there is none.
+  std::string_view Version() const { return version_ ? version_ : ""; }
+
+ private:
+  std::uint32_t relative_length_ = 0;
+  const char* root_ = "";
+  const char* relative_ = "";
+  const char* version_ = nullptr;
 };
 
-/// Computes the record's extra data as the switches ask: the version text, then the checksum
-/// and CRC-32 together in one read of the file (64000-byte blocks). A file that cannot be read
+/// The records of one side of a comparison. Blocks of records, so that a long list grows without
+/// moving what it holds and frees its front while it is taken apart.
+using FileRecordList = std::deque<FileRecord>;
+
+/// Computes the record's checksum and CRC-32 as the switches ask, together in one read of the
+/// file (64000-byte blocks); the version text is the scan's. A file that cannot be read
 /// keeps its zeros. Records whose size has its top bit set, or that already have both values,
 /// are not read.
 void ComputeExtraData(FileRecord& record, const ExtraDataSwitches& switches);

@@ -11,8 +11,9 @@ using testing::ScopedTempDir;
 using testing::WriteFile;
 
 FileRecord Record(const std::string& path, std::uint64_t size) {
+  static RecordTexts texts;
   FileRecord r;
-  r.path = path;
+  r.SetPath(texts, "", path);
   r.size = size;
   return r;
 }
@@ -26,7 +27,6 @@ TEST(FileRecordTest, ExtraDataReadsTheFileOnceForWhatIsAsked) {
   EXPECT_EQ(r.crc32, 0u);
   ComputeExtraData(r, {false, true, true});
   EXPECT_EQ(r.crc32, 0xCBF43926u);
-  EXPECT_EQ(r.version, std::nullopt);
 
   // A big file crosses the 64000-byte blocks.
   std::string big(200000, 'x');
@@ -137,6 +137,26 @@ TEST(FileRecordTest, TextComparisonSkipsWhiteSpace) {
   WriteFile(dir / "b", long_b);
   EXPECT_FALSE(CompareTextSkippingWhiteSpace(dir / "a", dir / "b", false, nullptr));
   EXPECT_FALSE(CompareTextSkippingWhiteSpace(dir / "a", dir / "missing", false, nullptr));
+}
+
+// Records keep pointers into their store: texts made earlier must survive the blocks that later
+// ones open, a text longer than a block included, and the records of a folder share its text.
+TEST(FileRecordTest, PathsStayWhereTheyWereKept) {
+  RecordTexts texts;
+  std::vector<FileRecord> records(5000);
+  std::string huge(200000, 'h');
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    records[i].SetPath(texts, "/root/", i == 2500 ? huge : "sub/file" + std::to_string(i));
+  }
+  records[7].SetVersion(texts, "1.0.0.7");
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    std::string relative = i == 2500 ? huge : "sub/file" + std::to_string(i);
+    ASSERT_EQ(records[i].Path(), "/root/" + relative);
+    EXPECT_EQ(records[i].Root().data(), records[0].Root().data());
+  }
+  EXPECT_EQ(records[9].Name(), "file9");
+  EXPECT_EQ(records[7].Version(), "1.0.0.7");
+  EXPECT_EQ(records[8].Version(), "");
 }
 
 }  // namespace

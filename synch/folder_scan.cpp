@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "platform/version_info.h"
 #include "resources/string_table.h"
 #include "services/file_filter.h"
 #include "services/text_format.h"
@@ -50,7 +51,7 @@ int CompareRelativeFolders(const FileRecord& a, const FileRecord& b) {
   std::string_view fa = sa == std::string::npos ? std::string_view() : ra.substr(0, sa + 1);
   std::string_view fb = sb == std::string::npos ? std::string_view() : rb.substr(0, sb + 1);
   if (int c = cp::CompareIgnoringCase(fa, fb); c != 0) return c;
-  return cp::CompareIgnoringCase(a.path, b.path);
+  return cp::CompareIgnoringCase(a.Path(), b.Path());
 }
 
 int CompareAscending(const FileRecord& a, const FileRecord& b, int sort_key) {
@@ -98,11 +99,11 @@ void Note(const ScanContext& context, std::string path, LeftAloneReason reason) 
   if (context.left_alone) context.left_alone->push_back(LeftAlone{std::move(path), reason, {}});
 }
 
-FileRecord MakeRecord(const std::string& path, std::size_t root_length, const DirEntry& entry,
-                      LocalTimeConverter& local) {
+FileRecord MakeRecord(const FolderWalker& walker, const DirEntry& entry, LocalTimeConverter& local,
+                      RecordTexts& texts) {
   FileRecord record;
-  record.path = path;
-  record.root_length = root_length;
+  const std::string& path = walker.path();
+  record.SetPath(texts, std::string_view(path).substr(0, walker.root_length()), walker.relative());
   record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
   record.created = local.ToLocal(entry.created);
   record.accessed = local.ToLocal(entry.accessed);
@@ -134,8 +135,8 @@ bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attr
   return FilterOf(s).Passes(modified_utc, size, attributes);
 }
 
-bool ScanSide(const std::string& folder, const ScanContext& context,
-              std::vector<FileRecord>* list) {
+bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts* texts,
+              FileRecordList* list) {
   list->clear();
   if (folder.empty()) return false;
   const SynchSettings& s = context.settings;
@@ -179,7 +180,12 @@ bool ScanSide(const std::string& folder, const ScanContext& context,
     }
     const DirEntry& entry = *walker.entry();
     if (filters && !filter.Passes(entry.modified, entry.size, entry.attributes)) continue;
-    FileRecord record = MakeRecord(path, walker.root_length(), entry, local);
+    FileRecord record = MakeRecord(walker, entry, local, *texts);
+    if (context.extra.version) {
+      if (std::optional<std::string> version = FileVersionText(path)) {
+        record.SetVersion(*texts, *version);
+      }
+    }
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));
     ShowScanProgress(context.progress, list->size(), folders, subfolders);
@@ -218,7 +224,7 @@ int CompareBySortKey(const FileRecord& a, const FileRecord& b, int sort_key, boo
   return ascending ? CompareAscending(a, b, sort_key) : CompareAscending(b, a, sort_key);
 }
 
-void SortList(std::vector<FileRecord>* list, int sort_key, bool ascending) {
+void SortList(FileRecordList* list, int sort_key, bool ascending) {
   if (sort_key < 0 || sort_key > 6) return;
   std::stable_sort(list->begin(), list->end(), [&](const FileRecord& a, const FileRecord& b) {
     return CompareBySortKey(a, b, sort_key, ascending) < 0;

@@ -55,13 +55,15 @@ struct ScanContext {
   std::optional<FileIdentity> skip_folder = std::nullopt;
 };
 
-/// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first.
+/// Scans `folder` (with its closing separator) depth first into `list`, which is emptied first;
+/// the records' texts are kept in `texts`.
 /// False when the folder text is empty. Folders whose names begin with `.` and links to folders
 /// are never entered; pipes, sockets and devices are never opened; names with LF, CR or a byte
 /// from 1 to 8 are skipped; the copies' own temporaries are passed over in silence. A folder
 /// that cannot be listed adds nothing. What is left out, except the temporaries and a missing
 /// folder, is noted in the context's left-alone entries.
-bool ScanSide(const std::string& folder, const ScanContext& context, std::vector<FileRecord>* list);
+bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts* texts,
+              FileRecordList* list);
 
 /// How the two folders of a job lie, by their identities: the same folder however spelt, one
 /// inside the other (then `*inner` is the inner folder's identity), or apart. A folder that
@@ -74,6 +76,6 @@ FolderRelation RelateFolders(const std::string& source, const std::string& targe
 int CompareBySortKey(const FileRecord& a, const FileRecord& b, int sort_key, bool ascending);
 
 /// Sorts a list by the key; keys outside 0..6 leave it as it is.
-void SortList(std::vector<FileRecord>* list, int sort_key, bool ascending);
+void SortList(FileRecordList* list, int sort_key, bool ascending);
 
 }  // namespace tsl

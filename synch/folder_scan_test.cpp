@@ -16,7 +16,7 @@ using testing::MemoryFileSystem;
 using testing::NameMasks;
 using testing::Native;
 
-std::vector<std::string> RelativePaths(const std::vector<FileRecord>& list) {
+std::vector<std::string> RelativePaths(const FileRecordList& list) {
   std::vector<std::string> paths;
   for (const FileRecord& r : list) paths.emplace_back(r.RelativePath());
   return paths;
@@ -30,7 +30,7 @@ class FolderScanTest : public ::testing::Test {
                                 const bool* cancel = nullptr) {
     NameMasks masks(mask);
     ScanContext context{settings_, extra_, masks, progress, cancel};
-    EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+    EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &texts_, &list_));
     return RelativePaths(list_);
   }
 
@@ -38,7 +38,8 @@ class FolderScanTest : public ::testing::Test {
   ScopedFileSystem scoped_;
   SynchSettings settings_;
   ExtraDataSwitches extra_;
-  std::vector<FileRecord> list_;
+  RecordTexts texts_;
+  FileRecordList list_;
 };
 
 TEST_F(FolderScanTest, WalksDepthFirstInListingOrderWithMasks) {
@@ -56,8 +57,8 @@ TEST_F(FolderScanTest, WalksDepthFirstInListingOrderWithMasks) {
   EXPECT_TRUE(Scan("~*.bak").empty());
   settings_.search_subfolders = 0;
   EXPECT_EQ(Scan("*.txt"), (std::vector<std::string>{"b.txt", "a.txt"}));
-  EXPECT_EQ(list_[0].path, Native("/m/src/b.txt"));
-  EXPECT_EQ(list_[0].root_length, Native("/m/src/").size());
+  EXPECT_EQ(list_[0].Path(), Native("/m/src/b.txt"));
+  EXPECT_EQ(list_[0].Root(), Native("/m/src/"));
 }
 
 TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
@@ -75,7 +76,7 @@ TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
   std::vector<LeftAlone> unlisted;
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
   context.left_alone = &unlisted;
-  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &texts_, &list_));
   ASSERT_EQ(unlisted.size(), 2u);
   EXPECT_EQ(unlisted[0].path, Native("/m/src/locked/"));
   EXPECT_EQ(unlisted[0].reason, LeftAloneReason::kUnlisted);
@@ -83,10 +84,10 @@ TEST_F(FolderScanTest, LinksToFoldersAndUnreadableFoldersAddNothing) {
   EXPECT_EQ(unlisted[1].path, Native("/m/src/loop/"));
   EXPECT_EQ(unlisted[1].reason, LeftAloneReason::kLinkToFolder);
   unlisted.clear();
-  EXPECT_TRUE(ScanSide(Native("/m/none/"), context, &list_));
+  EXPECT_TRUE(ScanSide(Native("/m/none/"), context, &texts_, &list_));
   EXPECT_TRUE(list_.empty());
   EXPECT_TRUE(unlisted.empty());
-  EXPECT_FALSE(ScanSide("", context, &list_));
+  EXPECT_FALSE(ScanSide("", context, &texts_, &list_));
 }
 
 // What never becomes a record: pipes and devices (never opened, even when their contents are
@@ -108,7 +109,7 @@ TEST_F(FolderScanTest, EntriesLeftAloneAndLinksToFiles) {
   std::vector<LeftAlone> left;
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
   context.left_alone = &left;
-  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &list_));
+  EXPECT_TRUE(ScanSide(Native("/m/src/"), context, &texts_, &list_));
   EXPECT_EQ(RelativePaths(list_), (std::vector<std::string>{"a.txt", "tab\tname.txt", "link.txt"}));
   EXPECT_FALSE(list_[0].link);
   EXPECT_TRUE(list_[2].link);
@@ -168,7 +169,7 @@ TEST_F(FolderScanTest, NestedAndAliasedFolders) {
   NameMasks masks("*.*");
   ScanContext context{settings_, extra_, masks, nullptr, nullptr};
   context.skip_folder = inner;
-  EXPECT_TRUE(ScanSide(Native("/m/x/"), context, &list_));
+  EXPECT_TRUE(ScanSide(Native("/m/x/"), context, &texts_, &list_));
   EXPECT_EQ(RelativePaths(list_), std::vector<std::string>{"a.txt"});
 }
 
@@ -179,7 +180,7 @@ TEST_F(FolderScanTest, DeepTreesNeedNoDeepStack) {
   fs_.AddFile(folder + Native("/deep.txt"), "x");
   std::vector<std::string> found = Scan("*.*");
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(list_[0].path, folder + Native("/deep.txt"));
+  EXPECT_EQ(list_[0].Path(), folder + Native("/deep.txt"));
 }
 
 TEST_F(FolderScanTest, ProgressTextEveryTenthFileAndCancel) {
@@ -234,12 +235,13 @@ TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
     SynchSettings settings;
     settings.search_subfolders = subfolders;
     NameMasks masks("*.*");
-    std::vector<FileRecord> plain, ahead;
+    RecordTexts texts;
+    FileRecordList plain, ahead;
     ScanContext context{settings, {}, masks, nullptr, nullptr};
-    ASSERT_TRUE(ScanSide(dir.path(), context, &plain));
+    ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &plain));
     TreePrefetch prefetch(dir.path(), subfolders != 0);
     context.prefetch = &prefetch;
-    ASSERT_TRUE(ScanSide(dir.path(), context, &ahead));
+    ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &ahead));
     EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
     EXPECT_EQ(plain.size(), subfolders ? 16u : 1u);
   }
@@ -248,13 +250,14 @@ TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
   ASSERT_TRUE(Files().GetIdentity(dir / "a/b", &inner).ok());
   SynchSettings settings;
   NameMasks masks("*.*");
-  std::vector<FileRecord> plain, ahead;
+  RecordTexts texts;
+  FileRecordList plain, ahead;
   ScanContext context{settings, {}, masks, nullptr, nullptr};
   context.skip_folder = inner;
-  ASSERT_TRUE(ScanSide(dir.path(), context, &plain));
+  ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &plain));
   TreePrefetch skipping(dir.path(), true, inner);
   context.prefetch = &skipping;
-  ASSERT_TRUE(ScanSide(dir.path(), context, &ahead));
+  ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &ahead));
   EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
   EXPECT_EQ(plain.size(), 10u);
   // Asked for a folder out of order, it declines, and the scan lists that folder itself.
@@ -331,16 +334,16 @@ TEST(FilterTest, DateSizeAndAttributeRules) {
 }
 
 TEST(SortTest, KeysAndDirections) {
-  auto record = [](const std::string& relative, FileTime modified, std::uint64_t size) {
+  RecordTexts texts;
+  auto record = [&texts](const std::string& relative, FileTime modified, std::uint64_t size) {
     FileRecord r;
-    r.path = Native("/r/") + Native(relative);
-    r.root_length = Native("/r/").size();
+    r.SetPath(texts, Native("/r/"), Native(relative));
     r.modified = modified;
     r.size = size;
     r.checksum = static_cast<std::uint32_t>(size * 7 % 5);
     return r;
   };
-  std::vector<FileRecord> list = {
+  FileRecordList list = {
       record("sub/b.TXT", 3, 30),
       record("A.doc", 1, 20),
       record("sub/x/c", 2, 10),
@@ -361,7 +364,7 @@ TEST(SortTest, KeysAndDirections) {
       {-1, true, {"sub/b.TXT", "A.doc", "sub/x/c", "d.txt"}},
   };
   for (const Case& c : cases) {
-    std::vector<FileRecord> sorted = list;
+    FileRecordList sorted = list;
     SortList(&sorted, c.key, c.ascending);
     std::vector<std::string> expected;
     for (const std::string& p : c.order) expected.push_back(Native(p));

@@ -107,19 +107,20 @@ class ChainIndex {
 class Matcher {
  public:
   Matcher(FileLists* lists, const MatchContext& context)
-      : lists_(*lists), context_(context), taken_(lists->target.size(), false) {}
+      : lists_(*lists),
+        context_(context),
+        taken_(lists->target.size(), false),
+        partner_(lists->source.size(), kNone),
+        found_anywhere_(lists->source.size(), false) {}
 
   void Run() {
     const SynchSettings& s = context_.settings;
     bool in_subfolders = s.match_in_subfolders;
     same_folder_ = lists_.relation == FolderRelation::kSame ||
                    FileNamesEqual(s.source_folder, s.target_folder, NativePathStyle());
-    std::vector<std::int64_t> partner(lists_.source.size(), -1);
-    std::vector<std::pair<std::size_t, std::size_t>> order;
-    order.reserve(std::min(lists_.source.size(), lists_.target.size()));
-    if (!(in_subfolders && same_folder_)) PairByRelativePath(&partner, &order);
-    if (in_subfolders) PairAnywhere(&partner, &order);
-    MovePairs(partner, order);
+    if (!(in_subfolders && same_folder_)) PairByRelativePath();
+    if (in_subfolders) PairAnywhere();
+    MovePairs();
   }
 
  private:
@@ -145,10 +146,9 @@ class Matcher {
   // Exact relative paths pair first; then a path that differs in letter case only pairs when it
   // is the only free one of its kind on both sides. So `a.txt` never takes the place of a
   // separate `A.TXT`, and no file is paired twice over. The pairs keep the source list's order.
-  void PairByRelativePath(std::vector<std::int64_t>* partner,
-                          std::vector<std::pair<std::size_t, std::size_t>>* order) {
-    std::vector<FileRecord>& sources = lists_.source;
-    std::vector<FileRecord>& targets = lists_.target;
+  void PairByRelativePath() {
+    FileRecordList& sources = lists_.source;
+    FileRecordList& targets = lists_.target;
     ChainIndex exact = BuildIndex([&](std::size_t t) { return Hash(targets[t].RelativePath()); });
     for (std::size_t i = 0; i < sources.size() && !Cancelled(); ++i) {
       ShowPosition(i);
@@ -156,15 +156,12 @@ class Matcher {
       std::uint32_t t = exact.FirstFree(Hash(relative), taken_, [&](std::uint32_t c) {
         return targets[c].RelativePath() == relative;
       });
-      if (t != kNone) Take(i, t, partner, nullptr);
+      if (t != kNone) Take(i, t);
     }
-    if (!Cancelled()) PairIgnoringCase(partner);
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-      if ((*partner)[i] >= 0) order->emplace_back(i, static_cast<std::size_t>((*partner)[i]));
-    }
+    if (!Cancelled()) PairIgnoringCase();
   }
 
-  void PairIgnoringCase(std::vector<std::int64_t>* partner) {
+  void PairIgnoringCase() {
     struct Group {
       std::uint32_t sources = 0, targets = 0;
       std::uint32_t target = kNone;
@@ -179,7 +176,7 @@ class Matcher {
     if (groups.empty()) return;
     std::vector<Group*> group_of(lists_.source.size(), nullptr);
     for (std::size_t i = 0; i < lists_.source.size(); ++i) {
-      if ((*partner)[i] >= 0) continue;
+      if (partner_[i] != kNone) continue;
       auto found = groups.find(Folded(lists_.source[i].RelativePath()));
       if (found == groups.end()) continue;
       group_of[i] = &found->second;
@@ -188,7 +185,7 @@ class Matcher {
     for (std::size_t i = 0; i < lists_.source.size(); ++i) {
       const Group* group = group_of[i];
       if (group && group->sources == 1 && group->targets == 1) {
-        Take(i, group->target, partner, nullptr);
+        Take(i, group->target);
       }
     }
   }
@@ -199,7 +196,7 @@ class Matcher {
     const FileRecord& target = lists_.target[t];
     PathStyle style = NativePathStyle();
     return same_folder_ ? !FileNamesEqual(source.RelativePath(), target.RelativePath(), style)
-                        : !FileNamesEqual(source.path, target.path, style);
+                        : !FileNamesEqual(source.Path(), target.Path(), style);
   }
 
   // Among the free candidates of the same name, the first that classifies as identical, else
@@ -217,8 +214,8 @@ class Matcher {
     return identical != kNone ? identical : first;
   }
 
-  void PairAnywhere(std::vector<std::int64_t>* partner,
-                    std::vector<std::pair<std::size_t, std::size_t>>* order) {
+  // The pairs found here follow the others in the pair list.
+  void PairAnywhere() {
     bool crc = context_.extra.crc32, checksum = !crc && context_.extra.checksum;
     auto number = [crc](const FileRecord& r) -> std::uint64_t {
       return crc ? r.crc32 : r.checksum;
@@ -234,7 +231,7 @@ class Matcher {
                            ? BuildIndex([&](std::size_t t) { return number(lists_.target[t]); })
                            : BuildIndex([&](std::size_t t) { return Hash(target_names[t]); });
     for (std::size_t i = 0; i < lists_.source.size() && !Cancelled(); ++i) {
-      if ((*partner)[i] >= 0) continue;
+      if (partner_[i] != kNone) continue;
       ShowPosition(i);
       std::uint32_t t = kNone;
       if (crc || checksum) {
@@ -243,43 +240,52 @@ class Matcher {
       } else {
         t = ByName(index, target_names, i);
       }
-      if (t != kNone) Take(i, t, partner, order);
+      if (t != kNone) {
+        Take(i, t);
+        found_anywhere_[i] = true;
+      }
     }
   }
 
-  void Take(std::size_t s, std::size_t t, std::vector<std::int64_t>* partner,
-            std::vector<std::pair<std::size_t, std::size_t>>* order) {
+  void Take(std::size_t s, std::size_t t) {
     taken_[t] = true;
-    (*partner)[s] = static_cast<std::int64_t>(t);
-    if (order) order->emplace_back(s, t);
+    partner_[s] = static_cast<std::uint32_t>(t);
   }
 
-  void MovePairs(const std::vector<std::int64_t>& partner,
-                 const std::vector<std::pair<std::size_t, std::size_t>>& order) {
-    lists_.pairs.reserve(lists_.pairs.size() + order.size());
-    for (const auto& [s, t] : order) {
-      lists_.pairs.push_back(
-          FilePair{std::move(lists_.source[s]), std::move(lists_.target[t]), false});
+  // Moves the pairs into the pair list: first those paired by relative path, then those paired
+  // anywhere, each kind in the source list's order. The source list is taken apart from its
+  // front, so that its memory goes as the pairs' comes; the records left on either side stay in
+  // their order.
+  void MovePairs() {
+    FilePairList anywhere;
+    FileRecordList kept_sources;
+    for (std::size_t s = 0; s < partner_.size(); ++s) {
+      FileRecord& source = lists_.source.front();
+      if (partner_[s] == kNone) {
+        kept_sources.push_back(std::move(source));
+      } else {
+        FilePairList& into = found_anywhere_[s] ? anywhere : lists_.pairs;
+        into.push_back(FilePair{std::move(source), std::move(lists_.target[partner_[s]]), false});
+      }
+      lists_.source.pop_front();
     }
-    std::size_t kept = 0;
-    for (std::size_t s = 0; s < lists_.source.size(); ++s) {
-      if (partner[s] >= 0) continue;
-      if (kept != s) lists_.source[kept] = std::move(lists_.source[s]);
-      ++kept;
+    lists_.source.swap(kept_sources);
+    while (!anywhere.empty()) {
+      lists_.pairs.push_back(std::move(anywhere.front()));
+      anywhere.pop_front();
     }
-    lists_.source.resize(kept);
-    kept = 0;
+    FileRecordList kept_targets;
     for (std::size_t t = 0; t < lists_.target.size(); ++t) {
-      if (taken_[t]) continue;
-      if (kept != t) lists_.target[kept] = std::move(lists_.target[t]);
-      ++kept;
+      if (!taken_[t]) kept_targets.push_back(std::move(lists_.target[t]));
     }
-    lists_.target.resize(kept);
+    lists_.target.swap(kept_targets);
   }
 
   FileLists& lists_;
   const MatchContext& context_;
   std::vector<bool> taken_;
+  std::vector<std::uint32_t> partner_;  // the target each source is paired with, or kNone
+  std::vector<bool> found_anywhere_;    // paired by name, CRC-32 or checksum anywhere in the tree
   bool same_folder_ = false;
 };
 
@@ -287,7 +293,7 @@ class Matcher {
 bool ContentsEqual(FileRecord& source, FileRecord& target, const SynchSettings& s,
                    const CancelCheck& cancel) {
   if (s.ignore_whitespace) {
-    return CompareTextSkippingWhiteSpace(source.path, target.path, s.ignore_case, cancel);
+    return CompareTextSkippingWhiteSpace(source.Path(), target.Path(), s.ignore_case, cancel);
   }
   if (source.size != target.size) return false;
   return CompareContents(source, target, s.ignore_case, cancel);

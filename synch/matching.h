@@ -1,11 +1,12 @@
 // Pairing the files of the two folders and classifying each pair as identical or different.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <vector>
 
-#include "synch/file_record.h"
 #include "services/job_services.h"
+#include "synch/file_record.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {
@@ -16,6 +17,9 @@ struct FilePair {
   FileRecord target;
   bool identical = false;  // the classification's result
 };
+
+/// The pairs of a comparison, in blocks like the record lists.
+using FilePairList = std::deque<FilePair>;
 
 /// Why an entry of a scanned tree is left out of the comparison.
 enum class LeftAloneReason {
@@ -47,9 +51,10 @@ enum class FolderRelation {
 /// The three lists of a comparison: files found on one side only, and pairs; the entries of
 /// each side that the comparison left alone; and how the two folders lie.
 struct FileLists {
-  std::vector<FileRecord> source;
-  std::vector<FileRecord> target;
-  std::vector<FilePair> pairs;
+  RecordTexts texts;  // the texts of every record below
+  FileRecordList source;
+  FileRecordList target;
+  FilePairList pairs;
   std::vector<LeftAlone> left_source;
   std::vector<LeftAlone> left_target;
   FolderRelation relation = FolderRelation::kApart;
@@ -65,6 +70,7 @@ struct FileLists {
     left_target.clear();
     relation = FolderRelation::kApart;
     inner_folder.reset();
+    texts.Clear();
   }
 };
 

@@ -16,11 +16,16 @@ using testing::Native;
 
 constexpr FileTime kSecond = 10000000;
 
+// The texts of the records the tests make, kept for the whole run.
+RecordTexts& Texts() {
+  static RecordTexts texts;
+  return texts;
+}
+
 FileRecord Record(const std::string& root, const std::string& relative, FileTime modified = 0,
                   std::uint64_t size = 0) {
   FileRecord r;
-  r.path = Native(root) + Native(relative);
-  r.root_length = Native(root).size();
+  r.SetPath(Texts(), Native(root), Native(relative));
   r.modified = r.modified_utc = modified;
   r.size = size;
   return r;
@@ -35,8 +40,8 @@ std::string Fold(std::string_view text) { return FoldFileName(text, NativePathSt
 // keep the source list's order.
 void LinearMatch(FileLists* lists, const MatchContext& context) {
   const SynchSettings& s = context.settings;
-  std::vector<FileRecord>& sources = lists->source;
-  std::vector<FileRecord>& targets = lists->target;
+  FileRecordList& sources = lists->source;
+  FileRecordList& targets = lists->target;
   std::vector<int> partner(sources.size(), -1);
   std::vector<bool> taken(targets.size(), false);
   std::vector<std::pair<std::size_t, std::size_t>> order;
@@ -79,7 +84,7 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   }
   auto different_path = [&](const FileRecord& a, const FileRecord& b) {
     return same_folder ? Fold(a.RelativePath()) != Fold(b.RelativePath())
-                       : Fold(a.path) != Fold(b.path);
+                       : Fold(a.Path()) != Fold(b.Path());
   };
   if (in_subfolders) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -121,7 +126,9 @@ void LinearMatch(FileLists* lists, const MatchContext& context) {
   lists->target = std::move(result.target);
 }
 
-std::string Describe(const FileRecord& r) { return r.path + "#" + std::to_string(r.compare_state); }
+std::string Describe(const FileRecord& r) {
+  return r.Path() + "#" + std::to_string(r.compare_state);
+}
 
 std::vector<std::string> Describe(const FileLists& lists) {
   std::vector<std::string> lines;
@@ -134,10 +141,10 @@ std::vector<std::string> Describe(const FileLists& lists) {
 
 // Random trees with many near-collisions: names and folders differing in letter case only,
 // equal names in different folders, equal CRCs and checksums, small time and size ranges.
-std::vector<FileRecord> RandomSide(std::mt19937& random, const std::string& root, int count) {
+FileRecordList RandomSide(std::mt19937& random, const std::string& root, int count) {
   static const char* const kFolders[] = {"", "x/", "X/", "y/z/", "Y/Z/", "q/"};
   static const char* const kNames[] = {"a.txt", "A.TXT", "b.doc", "B.doc", "c", "dd.x", "e.txt"};
-  std::vector<FileRecord> side;
+  FileRecordList side;
   for (int i = 0; i < count; ++i) {
     std::string relative = std::string(kFolders[random() % 6]) + kNames[random() % 7];
     FileRecord r =
@@ -167,7 +174,10 @@ TEST(MatchingTest, IndexedPairingEqualsTheLinearSearchOnRandomTrees) {
     indexed.relation = random() % 6 == 0 ? FolderRelation::kSame : FolderRelation::kApart;
     indexed.source = RandomSide(random, s.source_folder, static_cast<int>(random() % 40));
     indexed.target = RandomSide(random, s.target_folder, static_cast<int>(random() % 40));
-    FileLists linear = indexed;
+    FileLists linear;  // the records' texts stay in the tests' own store
+    linear.relation = indexed.relation;
+    linear.source = indexed.source;
+    linear.target = indexed.target;
     MatchContext context{s, extra, nullptr, nullptr, nullptr};
     MatchLists(&indexed, context);
     LinearMatch(&linear, context);
@@ -182,12 +192,12 @@ TEST(MatchingTest, PairsByRelativePathIgnoringCaseInListOrder) {
   lists.target = {Record("/t/", "SUB/b.TXT"), Record("/t/", "A.TXT"), Record("/t/", "d.txt")};
   MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
   ASSERT_EQ(lists.pairs.size(), 2u);
-  EXPECT_EQ(lists.pairs[0].target.path, Native("/t/A.TXT"));
-  EXPECT_EQ(lists.pairs[1].target.path, Native("/t/SUB/b.TXT"));
+  EXPECT_EQ(lists.pairs[0].target.Path(), Native("/t/A.TXT"));
+  EXPECT_EQ(lists.pairs[1].target.Path(), Native("/t/SUB/b.TXT"));
   ASSERT_EQ(lists.source.size(), 1u);
-  EXPECT_EQ(lists.source[0].path, Native("/s/c.txt"));
+  EXPECT_EQ(lists.source[0].Path(), Native("/s/c.txt"));
   ASSERT_EQ(lists.target.size(), 1u);
-  EXPECT_EQ(lists.target[0].path, Native("/t/d.txt"));
+  EXPECT_EQ(lists.target[0].Path(), Native("/t/d.txt"));
 }
 
 // Names that differ in letter case only: the exact name pairs first, and a name ignoring case
@@ -282,10 +292,10 @@ TEST(MatchingTest, MatchInSubfoldersOfOneFolderNeverPairsAFileWithItself) {
   }
   MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
   ASSERT_EQ(lists.pairs.size(), 2u);
-  EXPECT_EQ(lists.pairs[0].source.path, Native("/same/a.txt"));
-  EXPECT_EQ(lists.pairs[0].target.path, Native("/same/x/a.txt"));
-  EXPECT_EQ(lists.pairs[1].source.path, Native("/same/x/a.txt"));
-  EXPECT_EQ(lists.pairs[1].target.path, Native("/same/a.txt"));
+  EXPECT_EQ(lists.pairs[0].source.Path(), Native("/same/a.txt"));
+  EXPECT_EQ(lists.pairs[0].target.Path(), Native("/same/x/a.txt"));
+  EXPECT_EQ(lists.pairs[1].source.Path(), Native("/same/x/a.txt"));
+  EXPECT_EQ(lists.pairs[1].target.Path(), Native("/same/a.txt"));
   EXPECT_EQ(lists.source.size(), 1u);  // b.txt has no other
 }
 
@@ -298,7 +308,7 @@ TEST(MatchingTest, MatchByNamePrefersAnIdenticalCandidate) {
                   Record("/t/", "r/a.txt", 100 * kSecond, 5)};
   MatchLists(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
   ASSERT_EQ(lists.pairs.size(), 1u);
-  EXPECT_EQ(lists.pairs[0].target.path, Native("/t/q/A.TXT"));
+  EXPECT_EQ(lists.pairs[0].target.Path(), Native("/t/q/A.TXT"));
 }
 
 TEST(MatchingTest, ShowFilesInOneFolderOffDropsTheOneSidedFiles) {
@@ -441,9 +451,9 @@ TEST_F(ComparePairTest, ContentStep) {
   settings_.check_same_size_files = 1;
   auto compare = [&](const std::string& target, FileTime target_time) {
     source_ = Record("/", "s", 0, 6);
-    source_.path = dir / "s";
+    source_.SetPath(Texts(), "", dir / "s");
     target_ = Record("/", "t", target_time, testing::ReadFile(dir / target).size());
-    target_.path = dir / target;
+    target_.SetPath(Texts(), "", dir / target);
     return ComparePair(source_, target_, settings_, nullptr);
   };
   // One byte differs at the same time: different, nobody older.
@@ -478,13 +488,13 @@ TEST(ClassifyPairsTest, DropsWhatIsNotShown) {
   lists = lists_of();
   ClassifyPairs(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
   ASSERT_EQ(lists.pairs.size(), 1u);
-  EXPECT_EQ(lists.pairs[0].source.path, Native("/s/old"));
+  EXPECT_EQ(lists.pairs[0].source.Path(), Native("/s/old"));
   s.show_identical = 1;
   s.show_different = 0;
   lists = lists_of();
   ClassifyPairs(&lists, MatchContext{s, {}, nullptr, nullptr, nullptr});
   ASSERT_EQ(lists.pairs.size(), 1u);
-  EXPECT_EQ(lists.pairs[0].source.path, Native("/s/same"));
+  EXPECT_EQ(lists.pairs[0].source.Path(), Native("/s/same"));
 }
 
 }  // namespace

@@ -128,8 +128,8 @@ class Operation {
   void NoteLink(const FileRecord& record);
   void RemoveIdentical();
   bool KeepsDuplicate(const FilePair& pair);
-  void AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
-                        const std::string& into, FileOperationRequest* batch);
+  void AddOneSideCopies(const FileRecordList& records, bool from_source, const std::string& into,
+                        FileOperationRequest* batch);
   void RecreateFolders(const std::string& from, const std::string& to);
   bool BlockedOnTheWay(const FileRecord& from, const std::string& into, std::string_view relative);
   void AddPairCopy(FilePair& pair, const Directions& ways, FileOperationRequest* batch);
@@ -238,7 +238,7 @@ bool Operation::Prune() {
   LeftAlonePlaces unknown(lists.left_source, source_);
   for (const FileRecord& record : lists.target) {
     if (unknown.Holds(record.RelativePath()) || KeepsOrphan(record)) continue;
-    batch.from.push_back(destination_.empty() ? record.path
+    batch.from.push_back(destination_.empty() ? record.Path()
                                               : destination_ + std::string(record.RelativePath()));
   }
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return false;
@@ -256,15 +256,16 @@ bool Operation::KeepsOrphan(const FileRecord& orphan) {
   }
   if (linked_->empty()) return false;
   FileIdentity identity;
-  if (Files().GetIdentity(orphan.path, &identity).failed()) return false;
+  if (Files().GetIdentity(orphan.Path(), &identity).failed()) return false;
   if (std::find(linked_->begin(), linked_->end(), identity) == linked_->end()) return false;
-  Write(NotDeletedLine(orphan.path, "a link of the source points to it"));
+  Write(NotDeletedLine(orphan.Path(), "a link of the source points to it"));
   return true;
 }
 
 void Operation::NoteLink(const FileRecord& record) {
   FileIdentity identity;
-  if (record.link && Files().GetIdentity(record.path, &identity).ok()) linked_->push_back(identity);
+  if (record.link && Files().GetIdentity(record.Path(), &identity).ok())
+    linked_->push_back(identity);
 }
 
 // Deletes the target files whose source has exactly the same time and size. A pair that the
@@ -279,15 +280,15 @@ void Operation::RemoveIdentical() {
         pair.source.size != pair.target.size || pair.target.compare_state != kIdentical) {
       continue;
     }
-    if (!KeepsDuplicate(pair)) batch.from.push_back(pair.target.path);
+    if (!KeepsDuplicate(pair)) batch.from.push_back(pair.target.Path());
   }
   if (!batch.from.empty() && !RunBatch(std::move(batch))) return;
   Finish();
 }
 
 bool Operation::KeepsDuplicate(const FilePair& pair) {
-  const std::string& source = pair.source.path;
-  const std::string& target = pair.target.path;
+  const std::string source = pair.source.Path();
+  const std::string target = pair.target.Path();
   FileIdentity a, b;
   SysError e = Files().GetIdentity(source, &a);
   if (e.ok()) e = Files().GetIdentity(target, &b);
@@ -332,8 +333,8 @@ void Operation::AddPairCopy(FilePair& pair, const Directions& ways, FileOperatio
   const FileRecord& from = to_source ? target : source;
   const FileRecord& replaced = to_source ? source : target;
   if (!destination_.empty() && BlockedOnTheWay(from, destination_, replaced.RelativePath())) return;
-  batch->from.push_back(from.path);
-  batch->to.push_back(destination_.empty() ? replaced.path
+  batch->from.push_back(from.Path());
+  batch->to.push_back(destination_.empty() ? replaced.Path()
                                            : destination_ + std::string(replaced.RelativePath()));
 }
 
@@ -363,7 +364,7 @@ FileOperationRequest Operation::CopyBatch(const Directions& ways) {
 // new name would name that file, which has a partner of its own (or which the pairing could not
 // tell apart). Only such a name is looked up, and a copy that would land on an existing file is
 // logged instead. On a file system that keeps case apart, the copy makes a file of its own.
-void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool from_source,
+void Operation::AddOneSideCopies(const FileRecordList& records, bool from_source,
                                  const std::string& into, FileOperationRequest* batch) {
   const FileLists& lists = context_.lists;
   LeftAlonePlaces unknown(from_source ? lists.left_target : lists.left_source,
@@ -377,10 +378,10 @@ void Operation::AddOneSideCopies(const std::vector<FileRecord>& records, bool fr
     if (BlockedOnTheWay(record, into, record.RelativePath())) continue;
     if (destination_.empty() && other.count(FoldedNameHash(record.RelativePath(), style)) &&
         PathExists(to)) {
-      Write("File " + record.path + " was not copied to " + to + kNameClash + kLineEnd);
+      Write("File " + record.Path() + " was not copied to " + to + kNameClash + kLineEnd);
       continue;
     }
-    batch->from.push_back(record.path);
+    batch->from.push_back(record.Path());
     batch->to.push_back(std::move(to));
   }
 }
@@ -400,7 +401,7 @@ bool Operation::BlockedOnTheWay(const FileRecord& from, const std::string& into,
   std::string folder = FolderPart(std::string(relative), NativePathStyle());
   FolderPlace place = folder.empty() ? FolderPlace::kFolder : places->Of(folder);
   if (place == FolderPlace::kFolder || place == FolderPlace::kMissing) return false;
-  Write("File " + from.path + " was not copied to " + into + std::string(relative) +
+  Write("File " + from.Path() + " was not copied to " + into + std::string(relative) +
         (place == FolderPlace::kInner ? ": it would land inside the other folder"
                                       : ": a folder on its way is a link, a file, or cannot be "
                                         "examined") +

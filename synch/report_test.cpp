@@ -20,10 +20,15 @@ class NoTimes : public TimeFormatter {
   std::string date_ = "date", time_ = "time";
 };
 
+// The texts of the records the tests make, kept for the whole run.
+RecordTexts& Texts() {
+  static RecordTexts texts;
+  return texts;
+}
+
 FileRecord Record(const std::string& root, const std::string& relative, std::uint64_t size) {
   FileRecord r;
-  r.path = Native(root) + Native(relative);
-  r.root_length = Native(root).size();
+  r.SetPath(Texts(), Native(root), Native(relative));
   r.size = size;
   return r;
 }

@@ -155,14 +155,14 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
   source_scan.left_alone = &lists_.left_source;
   source_scan.skip_folder = skip_in_source;
-  bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.source);
+  bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.texts, &lists_.source);
   if (cancel_) return false;
   std::unique_ptr<FileSelector> target_selector =
       services_.MakeSelector(settings_.mask, settings_.target_folder);
   ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_, prefetch.get()};
   target_scan.left_alone = &lists_.left_target;
   target_scan.skip_folder = skip_in_target;
-  bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.target);
+  bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.texts, &lists_.target);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;
 }

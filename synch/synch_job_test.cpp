@@ -305,9 +305,9 @@ TEST_F(SynchJobTest, FoldersRelationAndTheInnerFolderLeftOut) {
     job_.RunSynchronizationScript(Script("[Default]\nPath1=" + source + "\nPath2=" + target +
                                          "\nOperation=6\nShow progress=0\n[Action1]\n"));
     std::vector<std::string> seen;
-    for (const FileRecord& r : job_.lists().source) seen.push_back("1 " + r.path);
-    for (const FilePair& p : job_.lists().pairs) seen.push_back("= " + p.source.path);
-    for (const FileRecord& r : job_.lists().target) seen.push_back("2 " + r.path);
+    for (const FileRecord& r : job_.lists().source) seen.push_back("1 " + r.Path());
+    for (const FilePair& p : job_.lists().pairs) seen.push_back("= " + p.source.Path());
+    for (const FileRecord& r : job_.lists().target) seen.push_back("2 " + r.Path());
     return seen;
   };
   std::string x = dir_ / "x", sub = dir_ / "x/sub", sep(1, testing::Separator());
