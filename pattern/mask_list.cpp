@@ -5,6 +5,7 @@
 // the default repetition bound, whatever a search that runs at the same time uses.
 #include "pattern/mask_list.h"
 
+#include <string_view>
 #include <vector>
 
 #include "pattern/search_pattern.h"
@@ -80,7 +81,27 @@ FolderSplit SplitFolderPart(std::string mask, char sep) {
 struct CompiledMask {
   SearchPattern pattern;
   bool include;
+  // `*` or `*.*` without a folder part: every name the wildcards can match at all.
+  bool every_name = false;
 };
+
+std::string_view NameOf(std::string_view path, char sep) {
+  std::string_view::size_type last = path.rfind(sep);
+  return last == std::string_view::npos ? path : path.substr(last + 1);
+}
+
+bool MatchesEveryName(const std::string& upper_mask) {
+  return upper_mask == "*" || upper_mask == "*.*";
+}
+
+// A wildcard never matches LF, CR or a byte from 1 to 8; a name without them is matched by `*`
+// and, once it has its dot, by `*.*`.
+bool WildcardsMatchAll(std::string_view name) {
+  for (char c : name) {
+    if ((c >= 1 && c <= 8) || c == '\n' || c == '\r') return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -115,9 +136,10 @@ MaskList::MaskList(const std::string& text, MaskStyle style, const std::string& 
     }
     mask = Trimmed(mask);
     if (root.empty()) {
+      std::string upper = cp::ToUpper(mask);
       impl_->masks.push_back(
-          {SearchPattern(cp::ToUpper(mask), std::nullopt, PatternSyntax::kWildcard, kMaskOptions),
-           include});
+          {SearchPattern(upper, std::nullopt, PatternSyntax::kWildcard, kMaskOptions), include,
+           MatchesEveryName(upper)});
       continue;
     }
     FolderSplit split = SplitFolderPart(mask, impl_->sep);
@@ -127,7 +149,8 @@ MaskList::MaskList(const std::string& text, MaskStyle style, const std::string& 
       pattern.SetFolderPart(DoubledBackslashes(cp::ToUpper(split.folder)), split.any_depth_before,
                             split.any_depth_below);
     }
-    impl_->masks.push_back({std::move(pattern), include});
+    bool every_name = split.folder.empty() && MatchesEveryName(cp::ToUpper(split.name));
+    impl_->masks.push_back({std::move(pattern), include, every_name});
   }
 }
 
@@ -140,7 +163,11 @@ bool MaskList::empty() const { return impl_->masks.empty(); }
 bool MaskList::Selects(const std::string& path) const {
   bool selected = false;
   for (CompiledMask& mask : impl_->masks) {
-    if (mask.include != selected && impl_->Matches(mask.pattern, path)) selected = mask.include;
+    if (mask.include == selected) continue;
+    if (mask.every_name ? WildcardsMatchAll(NameOf(path, impl_->sep))
+                        : impl_->Matches(mask.pattern, path)) {
+      selected = mask.include;
+    }
   }
   return selected;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pattern/search_pattern.h"
+#include "platform/code_page.h"
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -103,6 +104,30 @@ TEST(MaskListTest, WithoutARootMasksAreNamePatternsOnly) {
   MaskList list("*.txt", MaskStyle::kFileJobs);
   EXPECT_TRUE(list.Selects(Under("deep/inside/a.txt")));
   EXPECT_FALSE(list.Selects(Under("a.doc")));
+}
+
+// `*` and `*.*` select a name without asking the wildcard engine; they must still select exactly
+// the names the engine's wildcards match, whatever bytes a name holds.
+TEST(MaskListTest, MasksOfEveryNameAgreeWithTheWildcards) {
+  PatternOptions options;
+  options.case_sensitive = true;
+  SearchPattern star("*", std::nullopt, PatternSyntax::kWildcard, options);
+  SearchPattern star_dot_star("*.*", std::nullopt, PatternSyntax::kWildcard, options);
+  for (const std::string& root : {std::string(), Root()}) {
+    MaskList every("*", MaskStyle::kFileJobs, root);
+    MaskList every_dotted("*.*", MaskStyle::kFileJobs, root);
+    for (int byte = 1; byte < 256; ++byte) {
+      std::string b(1, static_cast<char>(byte));
+      if (b == "/" || b == "\\") continue;
+      for (const std::string& name : {b, "a" + b + "b", "x." + b, b + ".txt"}) {
+        std::string dotted = name.find('.') == std::string::npos ? name + "." : name;
+        EXPECT_EQ(every.Selects(Under(name)), star.MatchesWhole(cp::ToUpper(dotted))) << byte;
+        EXPECT_EQ(every_dotted.Selects(Under(name)),
+                  star_dot_star.MatchesWhole(cp::ToUpper(dotted)))
+            << byte;
+      }
+    }
+  }
 }
 
 TEST(MaskListTest, TheOptionsOfARunningSearchDoNotMatter) {
