@@ -58,6 +58,11 @@ int main(int argc, char** argv) {
   std::string out;
   std::string err;
   int status = tsl::RunPatternTool(options, order, input, &out, &err);
+  // A page of the file that could not be read was searched as zeros: nothing found is shown.
+  if (tsl::SysError e = file.PageFailure(); e.failed()) {
+    tsl::WriteStandardError("TslPattern: " + tsl::StandardFileErrorText(e, options.file) + "\n");
+    return 2;
+  }
   tsl::WriteStandardOutput(out);
   tsl::WriteStandardError(err);
   return status;

@@ -10,6 +10,7 @@ MappedFile::~MappedFile() { Release(); }
 
 SysError MappedFile::Open(const std::string& path) {
   Release();
+  path_ = path;
   SysError e = OpenNative(path);
   if (e.failed()) Release();
   return InContext(e, "MapFile", path);

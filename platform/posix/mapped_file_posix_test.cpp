@@ -22,6 +22,30 @@ TEST(PosixMappedFileTest, AFileThatSaysItIsEmptyIsReadToItsEnd) {
   EXPECT_EQ(file.content().substr(0, 5), "Name:");
 }
 
+// A file shortened while it is mapped: what lies beyond its new end reads as zeros, and the
+// mapping reports an I/O error, where the process would otherwise be stopped (SIGBUS).
+TEST(PosixMappedFileTest, AFileShortenedWhileMappedReadsAsZerosAndFails) {
+  testing::ScopedTempDir dir;
+  const std::string path = dir / "a.txt";
+  constexpr std::size_t kBlock = 65536;  // a whole number of pages
+  testing::WriteFile(path, std::string(3 * kBlock, 'a'));
+  MappedFile file;
+  ASSERT_TRUE(file.Open(path).ok());
+  ASSERT_TRUE(file.mapped());
+  EXPECT_TRUE(file.PageFailure().ok());
+  ASSERT_EQ(::truncate(path.c_str(), kBlock), 0);
+  const volatile char* bytes = file.content().data();
+  EXPECT_EQ(bytes[kBlock - 1], 'a');
+  EXPECT_EQ(bytes[2 * kBlock + 5], '\0');
+  SysError e = file.PageFailure();
+  EXPECT_EQ(e.kind, ErrorKind::kIo);
+  EXPECT_EQ(e.path, path);
+  // The next file mapped starts afresh.
+  ASSERT_TRUE(file.Open(path).ok());
+  EXPECT_EQ(file.content(), std::string(kBlock, 'a'));
+  EXPECT_TRUE(file.PageFailure().ok());
+}
+
 // A pipe is read to its end, however much more than the first block it holds.
 TEST(PosixMappedFileTest, APipeIsReadToItsEnd) {
   testing::ScopedTempDir dir;

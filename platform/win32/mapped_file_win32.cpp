@@ -70,6 +70,8 @@ SysError MappedFile::OpenNative(const std::string& path) {
       known_size, size);
 }
 
+SysError MappedFile::PageFailure() const { return {}; }
+
 void MappedFile::Release() {
   if (mapping_) UnmapViewOfFile(mapping_);
   mapping_ = nullptr;
