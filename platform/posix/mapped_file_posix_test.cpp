@@ -11,17 +11,6 @@
 namespace tsl {
 namespace {
 
-// Files under /proc say they are empty and still have content: they are read to their end.
-TEST(PosixMappedFileTest, AFileThatSaysItIsEmptyIsReadToItsEnd) {
-  struct stat st;
-  ASSERT_EQ(::stat("/proc/self/status", &st), 0);
-  ASSERT_EQ(st.st_size, 0);
-  MappedFile file;
-  ASSERT_TRUE(file.Open("/proc/self/status").ok());
-  EXPECT_FALSE(file.mapped());
-  EXPECT_EQ(file.content().substr(0, 5), "Name:");
-}
-
 // A file shortened while it is mapped: what lies beyond its new end reads as zeros, and the
 // mapping reports an I/O error, where the process would otherwise be stopped (SIGBUS).
 TEST(PosixMappedFileTest, AFileShortenedWhileMappedReadsAsZerosAndFails) {
