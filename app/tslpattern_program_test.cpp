@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "pattern/search_pattern.h"
+#include "platform/file_error.h"
+#include "platform/file_system.h"
 #include "services/settings.h"
 #include "tessaline_version.h"
 #include "tests/support/registry_support.h"
@@ -46,6 +48,48 @@ TEST(TslPatternProgramTest, SearchesAFileAndStandardInput) {
   result = RunTslPattern({"nothing"}, file);
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.output, "");
+}
+
+// A file gives what the same bytes give on standard input: across the pages of the file, up to
+// its last byte, when it is empty, and with the file's errors in the tool's standard form.
+TEST(TslPatternProgramTest, AFileGivesWhatStandardInputGives) {
+  testing::ScopedTempDir dir;
+  const std::string file = dir / "in.txt";
+  std::string text;
+  for (int i = 0; text.size() < 3 * 4096; ++i) {
+    text += (i % 97 == 0 ? "Chapter " + std::to_string(i % 10) : "line " + std::to_string(i));
+    text += i % 3 == 0 ? "\r\n" : "\n";
+  }
+  text += "Chapter 9";  // no line break after the last line
+  testing::WriteFile(file, text);
+  const std::string end = std::to_string(text.size());
+  const std::vector<std::pair<std::string, std::string>> last_matches = {
+      {"Chapter *[0-9]", std::to_string(text.size() - 9) + ":" + end + ":Chapter 9"},
+      {"[0-9]$", std::to_string(text.size() - 1) + ":" + end + ":9"},
+      {"^C*$", std::to_string(text.size() - 9) + ":" + end + ":Chapter 9"}};
+  for (const auto& [pattern, last_match] : last_matches) {
+    ProcessResult from_file = RunTslPattern({pattern, file});
+    ProcessResult from_input = RunTslPattern({pattern, "-"}, file);
+    ASSERT_TRUE(from_file.error.ok());
+    EXPECT_EQ(from_file.exit_code, 0) << pattern;
+    EXPECT_EQ(from_file.output, from_input.output) << pattern;
+    EXPECT_TRUE(from_file.output.ends_with(":" + last_match + "\n")) << pattern;
+  }
+
+  testing::WriteFile(dir / "empty.txt", "");
+  ProcessResult result = RunTslPattern({"^", dir / "empty.txt"});
+  ProcessResult from_input = RunTslPattern({"^", "-"}, dir / "empty.txt");
+  EXPECT_EQ(result.exit_code, from_input.exit_code);
+  EXPECT_EQ(result.output, from_input.output);
+
+  result = RunTslPattern({"abc", dir / "missing.txt"});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.errors, "TslPattern: " + (dir / "missing.txt") + " was not found.\n");
+  std::string ignored;
+  SysError folder = RealFileSystem().ReadWholeFile(dir.path(), &ignored);
+  result = RunTslPattern({"abc", dir.path()});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.errors, "TslPattern: " + StandardFileErrorText(folder, dir.path()) + "\n");
 }
 
 TEST(TslPatternProgramTest, FaultsAndHelp) {

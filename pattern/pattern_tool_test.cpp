@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "tests/support/test_support.h"
 
 namespace tsl {
@@ -96,6 +99,23 @@ TEST_F(PatternToolTest, VersionNeedsNoPattern) {
   ASSERT_TRUE(ParsePatternToolArguments({"abc", "--version"}, &options, &error));
   EXPECT_FALSE(options.version);
   EXPECT_EQ(options.file, "--version");
+}
+
+// A mapped file's text ends where its memory ends, with no terminator after it: the scan reads
+// nothing beyond the text (AddressSanitizer sees to that) and finds what it finds in a string.
+TEST_F(PatternToolTest, TheTextMayEndWhereItsMemoryEnds) {
+  for (const std::string text : {"ab 12x\r\nline\rlast x", "x\nlast 7x\r", "\r\n"}) {
+    auto exact = std::make_unique<char[]>(text.size());
+    std::copy(text.begin(), text.end(), exact.get());
+    for (const char* pattern : {"x$", "$", "^", "^$", "*[0-9]x", "+[a-z]", "[a-z]$", "^l*$"}) {
+      int status = Run({pattern}, text);
+      const std::string in_string = out_;
+      EXPECT_EQ(Run({pattern}, std::string_view(exact.get(), text.size())), status) << pattern;
+      EXPECT_EQ(out_, in_string) << pattern;
+    }
+  }
+  EXPECT_EQ(Run({"x$"}, "ab 12x\r\nline\rlast x"), 0);
+  EXPECT_EQ(out_, "1:5:6:x\n3:18:19:x\n");  // the last one at the very end
 }
 
 TEST_F(PatternToolTest, EscapeForDisplay) {

@@ -1,6 +1,8 @@
 // The process-wide file service and its test seam.
 #include "platform/file_system.h"
 
+#include <algorithm>
+
 #include "platform/paths.h"
 
 namespace tsl {
@@ -11,17 +13,20 @@ FileSystem* g_current = nullptr;
 SysError FileSystem::ReadWholeFile(const std::string& path, std::string* content) {
   std::unique_ptr<ReadableFile> file;
   if (SysError e = OpenForReading(path, &file); e.failed()) return e;
-  content->assign(file->Size(), '\0');
-  std::size_t done = 0;
-  while (done < content->size()) {
+  // Read through a small block and appended, so that the string's room is written once rather
+  // than filled with zeros first and then read into.
+  constexpr std::uint64_t kBlock = 64 * 1024;
+  const std::uint64_t size = file->Size();
+  content->clear();
+  content->reserve(size);
+  std::unique_ptr<char[]> block(new char[std::max<std::uint64_t>(1, std::min(size, kBlock))]);
+  while (content->size() < size) {
     std::size_t got = 0;
-    if (SysError e = file->Read(content->data() + done, content->size() - done, &got); e.failed()) {
-      return e;
-    }
+    std::uint64_t want = std::min(kBlock, size - content->size());
+    if (SysError e = file->Read(block.get(), want, &got); e.failed()) return e;
     if (got == 0) break;  // the file shrank while it was read
-    done += got;
+    content->append(block.get(), got);
   }
-  content->resize(done);
   return {};
 }
 

@@ -41,6 +41,14 @@ TEST(FileSystemTest, WriteModes) {
   EXPECT_EQ(ReadFile(path), big);
 }
 
+TEST(FileSystemTest, ReadWholeFileReplacesWhatTheStringHeld) {
+  ScopedTempDir dir;
+  WriteFile(dir / "f.txt", "abc");
+  std::string content(200000, 'x');
+  ASSERT_TRUE(RealFileSystem().ReadWholeFile(dir / "f.txt", &content).ok());
+  EXPECT_EQ(content, "abc");
+}
+
 TEST(FileSystemTest, MissingThingsGiveTheirKinds) {
   ScopedTempDir dir;
   FileSystem& fs = RealFileSystem();
