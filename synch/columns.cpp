@@ -251,7 +251,7 @@ void AppendFieldText(std::string* out, Field field, const FileRecord& record,
     }
     case Field::kSubdirectory: {
       std::string_view relative = record.RelativePath();
-      std::string_view::size_type slash = LastSeparator(std::string(relative), NativePathStyle());
+      std::string_view::size_type slash = relative.rfind(NativeSeparator());
       if (slash != std::string_view::npos) *out += relative.substr(0, slash + 1);
       break;
     }

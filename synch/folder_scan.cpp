@@ -105,9 +105,12 @@ FileRecord MakeRecord(const FolderWalker& walker, const DirEntry& entry, LocalTi
   const std::string& path = walker.path();
   record.SetPath(texts, std::string_view(path).substr(0, walker.root_length()), walker.relative());
   record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
-  record.created = local.ToLocal(entry.created);
-  record.accessed = local.ToLocal(entry.accessed);
   record.modified = local.ToLocal(entry.modified);
+  // Times equal to the time written need no second conversion (on POSIX the time made is the
+  // time written).
+  record.created = entry.created == entry.modified ? record.modified : local.ToLocal(entry.created);
+  record.accessed =
+      entry.accessed == entry.modified ? record.modified : local.ToLocal(entry.accessed);
   record.modified_utc = entry.modified;
   record.size = entry.size;
   record.link = entry.link;
@@ -119,14 +122,21 @@ FileRecord MakeRecord(const FolderWalker& walker, const DirEntry& entry, LocalTi
 FileTime LocalTimeConverter::ToLocal(FileTime utc) {
   if (utc == 0) return 0;
   FileTime quarter = utc >= 0 ? utc / kQuarterHour : (utc - kQuarterHour + 1) / kQuarterHour;
+  if (quarter == last_quarter_) return utc + last_offset_;
   auto found = offsets_.find(quarter);
-  if (found != offsets_.end()) return utc + found->second;
+  if (found != offsets_.end()) {
+    last_quarter_ = quarter;
+    last_offset_ = found->second;
+    return utc + found->second;
+  }
   FileTime start = quarter * kQuarterHour;
   FileTime offset = UtcToLocal(start) - start;
   if (UtcToLocal(start + kQuarterHour - 1) - (start + kQuarterHour - 1) != offset) {
     return UtcToLocal(utc);  // an offset that changes inside the quarter: no caching
   }
   offsets_.emplace(quarter, offset);
+  last_quarter_ = quarter;
+  last_offset_ = offset;
   return utc + offset;
 }
 

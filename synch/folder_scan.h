@@ -2,16 +2,17 @@
 // filters, local times, extra data, progress texts; and the sort of the scanned lists.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "synch/file_record.h"
-#include "synch/matching.h"
 #include "services/folder_walker.h"
 #include "services/job_services.h"
+#include "synch/file_record.h"
+#include "synch/matching.h"
 #include "synch/synch_settings.h"
 
 namespace tsl {
@@ -24,6 +25,9 @@ class LocalTimeConverter {
 
  private:
   std::unordered_map<FileTime, FileTime> offsets_;  // quarter hour -> offset
+  // The quarter hour looked up last, which the next time often shares.
+  FileTime last_quarter_ = std::numeric_limits<FileTime>::min();
+  FileTime last_offset_ = 0;
 };
 
 /// True when the date, size and attribute filters of `settings` keep a file with these UTC

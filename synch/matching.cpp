@@ -61,6 +61,9 @@ class ChainIndex {
     slots_.resize(size);
   }
 
+  // Asks for the key's first slot to be brought into the cache ahead of its probe.
+  void Prefetch(std::uint64_t key) const { __builtin_prefetch(&slots_[SlotOf(key)]); }
+
   void Add(std::uint64_t key, std::uint32_t index) {
     Slot& slot = Probe(key);
     if (slot.head == kNone) {
@@ -95,9 +98,14 @@ class ChainIndex {
   // moved past its last member keeps its tail, so the slot stays reserved for its key.
   Slot& Probe(std::uint64_t key) {
     std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>((key ^ (key >> 29)) * 0x9E3779B97F4A7C15ull) & mask;
+    std::size_t i = SlotOf(key);
     while (slots_[i].tail != kNone && slots_[i].key != key) i = (i + 1) & mask;
     return slots_[i];
+  }
+
+  std::size_t SlotOf(std::uint64_t key) const {
+    return static_cast<std::size_t>((key ^ (key >> 29)) * 0x9E3779B97F4A7C15ull) &
+           (slots_.size() - 1);
   }
 
   std::vector<Slot> slots_;
@@ -134,11 +142,22 @@ class Matcher {
     }
   }
 
+  // The keys of a large index's probes are taken this many items ahead of the probes and their
+  // slots prefetched, so that the probes do not wait for memory one by one.
+  static constexpr std::size_t kAhead = 16;
+
   template <typename KeyOf>
   ChainIndex BuildIndex(KeyOf key_of) {
-    ChainIndex index(lists_.target.size());
-    for (std::size_t t = 0; t < lists_.target.size(); ++t) {
-      if (!taken_[t]) index.Add(key_of(t), static_cast<std::uint32_t>(t));
+    std::size_t count = lists_.target.size();
+    ChainIndex index(count);
+    std::array<std::uint64_t, kAhead> keys;
+    for (std::size_t t = 0; t < count + kAhead; ++t) {
+      std::size_t u = t - kAhead;  // the item whose key was taken kAhead steps ago
+      if (t >= kAhead && !taken_[u]) index.Add(keys[u % kAhead], static_cast<std::uint32_t>(u));
+      if (t < count && !taken_[t]) {
+        keys[t % kAhead] = key_of(t);
+        index.Prefetch(keys[t % kAhead]);
+      }
     }
     return index;
   }
@@ -150,13 +169,21 @@ class Matcher {
     FileRecordList& sources = lists_.source;
     FileRecordList& targets = lists_.target;
     ChainIndex exact = BuildIndex([&](std::size_t t) { return Hash(targets[t].RelativePath()); });
+    std::array<std::uint64_t, kAhead> hashes;
+    auto hash_ahead = [&](std::size_t i) {
+      if (i >= sources.size()) return;
+      hashes[i % kAhead] = Hash(sources[i].RelativePath());
+      exact.Prefetch(hashes[i % kAhead]);
+    };
+    for (std::size_t i = 0; i < kAhead; ++i) hash_ahead(i);
     for (std::size_t i = 0; i < sources.size() && !Cancelled(); ++i) {
       ShowPosition(i);
       std::string_view relative = sources[i].RelativePath();
-      std::uint32_t t = exact.FirstFree(Hash(relative), taken_, [&](std::uint32_t c) {
+      std::uint32_t t = exact.FirstFree(hashes[i % kAhead], taken_, [&](std::uint32_t c) {
         return targets[c].RelativePath() == relative;
       });
       if (t != kNone) Take(i, t);
+      hash_ahead(i + kAhead);
     }
     if (!Cancelled()) PairIgnoringCase();
   }

@@ -56,13 +56,20 @@ std::string HeaderLine(const HalfColumns& halves) {
   return line + kLineEnd;
 }
 
-// The status of a pair: identical, else which side is newer, else different.
-std::string PairStatus(const FilePair& pair) {
-  if (pair.identical) return TableText(text_id::kIdentical);
-  if (pair.source.compare_state == kOlder) return TableText(text_id::kFile2Newer);
-  if (pair.target.compare_state == kOlder) return TableText(text_id::kFile1Newer);
-  return TableText(text_id::kDifferent);
-}
+// The status texts of a pair: identical, else which side is newer, else different.
+struct PairStatusTexts {
+  std::string identical = TableText(text_id::kIdentical);
+  std::string file2_newer = TableText(text_id::kFile2Newer);
+  std::string file1_newer = TableText(text_id::kFile1Newer);
+  std::string different = TableText(text_id::kDifferent);
+
+  const std::string& Of(const FilePair& pair) const {
+    if (pair.identical) return identical;
+    if (pair.source.compare_state == kOlder) return file2_newer;
+    if (pair.target.compare_state == kOlder) return file1_newer;
+    return different;
+  }
+};
 
 enum class Kind { kSourceOnly, kPair, kTargetOnly };
 
@@ -131,6 +138,7 @@ void WriteBody(const FileLists& lists, const ReportContext& c, const HalfColumns
   }
   const std::string only_in_1 = TableText(text_id::kOnlyInDir1);
   const std::string only_in_2 = TableText(text_id::kOnlyInDir2);
+  const PairStatusTexts pair_status;
   BodyOrder order(lists, s);
   Kind kind;
   std::size_t index = 0, line = 0;
@@ -143,7 +151,7 @@ void WriteBody(const FileLists& lists, const ReportContext& c, const HalfColumns
       WriteHalfLine(buffer, halves.target, nullptr, s.target_folder, "", c.times);
     } else if (kind == Kind::kPair) {
       const FilePair& pair = lists.pairs[index];
-      WriteHalfLine(buffer, halves.source, &pair.source, s.source_folder, PairStatus(pair),
+      WriteHalfLine(buffer, halves.source, &pair.source, s.source_folder, pair_status.Of(pair),
                     c.times);
       WriteHalfLine(buffer, halves.target, &pair.target, s.target_folder, "", c.times);
     } else {
