@@ -34,11 +34,11 @@ inline constexpr std::uint32_t kReparsePoint = 0x400;  // a symbolic link or jun
 /// One entry of a folder listing. Times are UTC file times.
 struct DirEntry {
   std::string name;
-  std::uint32_t attributes = 0;
   FileTime created = 0;
   FileTime accessed = 0;
   FileTime modified = 0;
   std::uint64_t size = 0;
+  std::uint32_t attributes = 0;
   /// A symbolic link (or, on Windows, a reparse point); the fields above describe what it points
   /// to. A link to a folder also has kReparsePoint in its attributes.
   bool link = false;

@@ -82,14 +82,14 @@ class FixedTimes : public TimeFormatter {
 TEST(ColumnsTest, FieldTexts) {
   RecordTexts texts;
   FileRecord r;
-  r.SetPath(texts, Native("/root/"), Native("sub/dir/File.Name.TXT"));
+  std::string_view version = "1.2";
+  r.SetPath(texts, Native("/root/"), Native("sub/dir/File.Name.TXT"), &version);
   r.size = 1234;
   r.modified = 5;
   r.accessed = 6;
   r.created = 0;
   r.checksum = 0xABC;
   r.attributes = attr::kReadOnly | attr::kArchive | attr::kSystem;
-  r.SetVersion(texts, "1.2");
   FixedTimes times;
   struct Case {
     Field field;

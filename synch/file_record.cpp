@@ -2,6 +2,7 @@
 #include "synch/file_record.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -103,29 +104,41 @@ bool BlocksEqual(const std::string& path_a, const std::string& path_b, bool igno
 
 }  // namespace
 
-static_assert(sizeof(void*) != 8 || sizeof(FileRecord) == 80, "a record's size is its budget");
+static_assert(sizeof(void*) != 8 || sizeof(FileRecord) == 64, "a record's size is its budget");
 
-const char* RecordTexts::Keep(std::string_view text) {
-  // Blocks of 64 KiB, or one of its own for a text that needs more.
+char* RecordTexts::Room(std::size_t size) {
+  // Blocks of 64 KiB, or one of its own for an entry that needs more.
   constexpr std::size_t kBlock = 64 * 1024;
-  std::size_t need = text.size() + 1;
-  if (used_ + need > capacity_) {
-    capacity_ = std::max(kBlock, need);
+  if (used_ + size > capacity_) {
+    capacity_ = std::max(kBlock, size);
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
     used_ = 0;
   }
-  char* kept = blocks_.back().get() + used_;
-  std::copy(text.begin(), text.end(), kept);
-  kept[text.size()] = '\0';
-  used_ += need;
-  return kept;
+  char* room = blocks_.back().get() + used_;
+  used_ += size;
+  return room;
 }
 
-const char* RecordTexts::KeepRoot(std::string_view root) {
+const char* RecordTexts::KeepPath(std::string_view root, std::string_view relative,
+                                  const std::string_view* version) {
   if (last_root_.data() == nullptr || last_root_ != root) {
-    last_root_ = std::string_view(Keep(root), root.size());
+    char* kept = Room(root.size() + 1);
+    std::copy(root.begin(), root.end(), kept);
+    kept[root.size()] = '\0';
+    last_root_ = std::string_view(kept, root.size());
   }
-  return last_root_.data();
+  const char* root_text = last_root_.data();
+  std::size_t size = sizeof root_text + relative.size() + 1 + (version ? version->size() + 1 : 0);
+  char* entry = Room(size);
+  std::memcpy(entry, &root_text, sizeof root_text);
+  char* path = entry + sizeof root_text;
+  std::copy(relative.begin(), relative.end(), path);
+  path[relative.size()] = '\0';
+  if (version) {
+    std::copy(version->begin(), version->end(), path + relative.size() + 1);
+    path[relative.size() + 1 + version->size()] = '\0';
+  }
+  return path;
 }
 
 void RecordTexts::Clear() {
@@ -134,19 +147,23 @@ void RecordTexts::Clear() {
   last_root_ = {};
 }
 
-void FileRecord::SetPath(RecordTexts& texts, std::string_view root, std::string_view relative) {
-  root_ = texts.KeepRoot(root);
-  relative_ = texts.Keep(relative);
+void FileRecord::SetPath(RecordTexts& texts, std::string_view root, std::string_view relative,
+                         const std::string_view* version) {
+  relative_ = texts.KeepPath(root, relative, version);
   relative_length_ = static_cast<std::uint32_t>(relative.size());
+  has_version_ = version != nullptr;
 }
 
-void FileRecord::SetVersion(RecordTexts& texts, std::string_view version) {
-  version_ = texts.Keep(version);
+std::string_view FileRecord::Root() const {
+  if (!relative_) return {};
+  const char* root = nullptr;
+  std::memcpy(&root, relative_ - sizeof root, sizeof root);
+  return root;
 }
 
 std::string FileRecord::Path() const {
-  std::string path(root_);
-  path.append(relative_, relative_length_);
+  std::string path(Root());
+  path.append(RelativePath());
   return path;
 }
 

@@ -32,10 +32,10 @@ struct ExtraDataSwitches {
 /// cancelled the job.
 using CancelCheck = std::function<bool()>;
 
-/// The texts of a comparison's records: the scanned folders, every file's path below its folder
-/// and the version texts, each kept once with a closing zero in large blocks that never move. A
-/// record holds pointers into its store, so records must not outlive the store they were made
-/// with; clearing the store is for when its records are gone.
+/// The texts of a comparison's records in large blocks that never move: the scanned folders,
+/// and for every file its path below its folder and its version text, if any. A record holds one
+/// pointer into its store, so records must not outlive the store they were made with; clearing
+/// the store is for when its records are gone.
 class RecordTexts {
  public:
   RecordTexts() = default;
@@ -44,21 +44,21 @@ class RecordTexts {
   RecordTexts(RecordTexts&&) = default;
   RecordTexts& operator=(RecordTexts&&) = default;
 
-  /// A kept copy of `text`.
-  const char* Keep(std::string_view text);
-  /// A kept copy of a scanned folder's text: the copy kept last when it is the same text, so
-  /// that the records of one folder share it.
-  const char* KeepRoot(std::string_view root);
+  /// Keeps a file's texts as one entry: the address of its folder's text, then the path below
+  /// the folder and the version text, each with a closing zero. Gives the kept path.
+  const char* KeepPath(std::string_view root, std::string_view relative,
+                       const std::string_view* version);
   void Clear();
 
  private:
+  char* Room(std::size_t size);
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t used_ = 0;      // of the last block
   std::size_t capacity_ = 0;  // of the last block
-  std::string_view last_root_;
+  std::string_view last_root_;  // the folder's text kept last, which the next file often shares
 };
 
-/// One scanned file: 80 bytes, its texts in a RecordTexts store.
+/// One scanned file: 64 bytes, its texts in a RecordTexts store.
 struct FileRecord {
   FileTime created = 0;  // local times
   FileTime accessed = 0;
@@ -71,28 +71,28 @@ struct FileRecord {
   bool link = false;            // a symbolic link to a file (the rest describes that file)
   std::uint8_t compare_state = kNotDecided;
 
-  /// Sets the path: the scanned folder `root` (with its separator) and the path below it, both
-  /// kept in `texts`.
-  void SetPath(RecordTexts& texts, std::string_view root, std::string_view relative);
-  /// Sets the version text, kept in `texts`.
-  void SetVersion(RecordTexts& texts, std::string_view version);
+  /// Sets the path, the scanned folder `root` (with its separator) and the path below it, and
+  /// the version text, when given; all kept in `texts`.
+  void SetPath(RecordTexts& texts, std::string_view root, std::string_view relative,
+               const std::string_view* version = nullptr);
 
   /// The scanned folder plus the path below it.
   std::string Path() const;
   /// The scanned folder, with its separator.
-  std::string_view Root() const { return root_; }
+  std::string_view Root() const;
   /// The path below the scanned folder.
-  std::string_view RelativePath() const { return {relative_, relative_length_}; }
+  std::string_view RelativePath() const { return {relative_ ? relative_ : "", relative_length_}; }
   /// The text after the last separator.
   std::string_view Name() const;
   /// The version text; empty when there is none.
-  std::string_view Version() const { return version_ ? version_ : ""; }
+  std::string_view Version() const {
+    return has_version_ ? relative_ + relative_length_ + 1 : "";
+  }
 
  private:
+  bool has_version_ = false;
   std::uint32_t relative_length_ = 0;
-  const char* root_ = "";
-  const char* relative_ = "";
-  const char* version_ = nullptr;
+  const char* relative_ = nullptr;  // in a RecordTexts entry
 };
 
 /// The records of one side of a comparison. Blocks of records, so that a long list grows without

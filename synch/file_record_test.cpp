@@ -146,9 +146,11 @@ TEST(FileRecordTest, PathsStayWhereTheyWereKept) {
   std::vector<FileRecord> records(5000);
   std::string huge(200000, 'h');
   for (std::size_t i = 0; i < records.size(); ++i) {
-    records[i].SetPath(texts, "/root/", i == 2500 ? huge : "sub/file" + std::to_string(i));
+    std::string version_text = "1.0.0." + std::to_string(i);
+    std::string_view version = version_text;
+    records[i].SetPath(texts, "/root/", i == 2500 ? huge : "sub/file" + std::to_string(i),
+                       i % 7 == 0 ? &version : nullptr);
   }
-  records[7].SetVersion(texts, "1.0.0.7");
   for (std::size_t i = 0; i < records.size(); ++i) {
     std::string relative = i == 2500 ? huge : "sub/file" + std::to_string(i);
     ASSERT_EQ(records[i].Path(), "/root/" + relative);
@@ -157,6 +159,7 @@ TEST(FileRecordTest, PathsStayWhereTheyWereKept) {
   EXPECT_EQ(records[9].Name(), "file9");
   EXPECT_EQ(records[7].Version(), "1.0.0.7");
   EXPECT_EQ(records[8].Version(), "");
+  EXPECT_EQ(FileRecord().Path(), "");
 }
 
 }  // namespace

@@ -100,10 +100,12 @@ void Note(const ScanContext& context, std::string path, LeftAloneReason reason) 
 }
 
 FileRecord MakeRecord(const FolderWalker& walker, const DirEntry& entry, LocalTimeConverter& local,
-                      RecordTexts& texts) {
+                      RecordTexts& texts, const std::optional<std::string>& version) {
   FileRecord record;
   const std::string& path = walker.path();
-  record.SetPath(texts, std::string_view(path).substr(0, walker.root_length()), walker.relative());
+  std::string_view version_text = version ? std::string_view(*version) : std::string_view();
+  record.SetPath(texts, std::string_view(path).substr(0, walker.root_length()), walker.relative(),
+                 version ? &version_text : nullptr);
   record.attributes = static_cast<std::uint8_t>(entry.attributes & 0xFF);
   record.modified = local.ToLocal(entry.modified);
   // Times equal to the time written need no second conversion (on POSIX the time made is the
@@ -190,12 +192,9 @@ bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts
     }
     const DirEntry& entry = *walker.entry();
     if (filters && !filter.Passes(entry.modified, entry.size, entry.attributes)) continue;
-    FileRecord record = MakeRecord(walker, entry, local, *texts);
-    if (context.extra.version) {
-      if (std::optional<std::string> version = FileVersionText(path)) {
-        record.SetVersion(*texts, *version);
-      }
-    }
+    std::optional<std::string> version;
+    if (context.extra.version) version = FileVersionText(path);
+    FileRecord record = MakeRecord(walker, entry, local, *texts, version);
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));
     ShowScanProgress(context.progress, list->size(), folders, subfolders);

@@ -2,6 +2,7 @@
 #include "synch/synch_job.h"
 
 #include "platform/clock.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
 #include "services/date_value.h"
@@ -163,6 +164,12 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   target_scan.left_alone = &lists_.left_target;
   target_scan.skip_folder = skip_in_target;
   bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.texts, &lists_.target);
+  if (prefetch) {
+    // The helper's listings were freed on this thread; their pages go back to the system before
+    // the pairing needs its own.
+    prefetch.reset();
+    ReturnFreedMemory();
+  }
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -174,10 +175,10 @@ SysError Examine(int dir_fd, const char* name, struct stat* own, struct stat* ta
   return {};
 }
 
-void FillEntry(const std::string& name, const struct stat& own, const struct stat& st,
+void FillEntry(std::string_view name, const struct stat& own, const struct stat& st,
                DirEntry* entry) {
   entry->name = name;
-  entry->attributes = AttributesOf(name, st);
+  entry->attributes = AttributesOf(entry->name, st);
   entry->link = S_ISLNK(own.st_mode);
   entry->special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
   if (entry->link && S_ISDIR(st.st_mode)) entry->attributes |= attr::kReparsePoint;
@@ -188,13 +189,17 @@ void FillEntry(const std::string& name, const struct stat& own, const struct sta
 }
 
 // Lists a folder; with `others`, only its folders, and entries that readdir already tells are
-// something else are only noted there, without a look at them.
+// something else are only noted there, without a look at them. The names are read first, so that
+// the listing is made at its size in one go.
 SysError List(const std::string& folder, std::vector<DirEntry>* entries, bool* others) {
   entries->clear();
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return LastError();
-  int dir_fd = ::dirfd(dir);
-  SysError failure;
+  // The names, each with its closing zero, kept between listings of a thread.
+  thread_local std::string names;
+  thread_local std::vector<std::size_t> starts;
+  names.clear();
+  starts.clear();
   errno = 0;
   while (struct dirent* d = ::readdir(dir)) {
     if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
@@ -203,22 +208,28 @@ SysError List(const std::string& folder, std::vector<DirEntry>* entries, bool* o
       *others = true;
       continue;
     }
+    starts.push_back(names.size());
+    names.append(d->d_name, std::strlen(d->d_name) + 1);
+    errno = 0;  // readdir's end must not report what happened above
+  }
+  int read_error = errno;
+  int dir_fd = ::dirfd(dir);
+  SysError failure;
+  if (read_error == 0) entries->reserve(starts.size());
+  for (std::size_t i = 0; i < starts.size() && read_error == 0; ++i) {
+    const char* name = names.data() + starts[i];
     struct stat own, target;
     bool skip = false;
-    failure = Examine(dir_fd, d->d_name, &own, &target, &skip);
+    failure = Examine(dir_fd, name, &own, &target, &skip);
     if (failure.failed()) break;
     if (skip) {
       // gone meanwhile, or a broken link: not an error of the listing
     } else if (others && !S_ISDIR(target.st_mode)) {
       *others = true;
     } else {
-      DirEntry entry;
-      FillEntry(d->d_name, own, target, &entry);
-      entries->push_back(std::move(entry));
+      FillEntry(name, own, target, &entries->emplace_back());
     }
-    errno = 0;  // readdir's end must not report what happened above
   }
-  int read_error = failure.failed() ? 0 : errno;
   ::closedir(dir);
   if (failure.failed() || read_error != 0) {
     entries->clear();  // a part of a folder is never passed off as the whole
