@@ -66,6 +66,7 @@ class ChainIndex {
 
   void Add(std::uint64_t key, std::uint32_t index) {
     Slot& slot = Probe(key);
+    if (slot.tail != kNone) keys_unique_ = false;
     if (slot.head == kNone) {
       slot.key = key;
       slot.head = index;
@@ -110,6 +111,11 @@ class ChainIndex {
 
   std::vector<Slot> slots_;
   std::vector<std::uint32_t> next_;
+  bool keys_unique_ = true;
+
+ public:
+  /// No key was added twice: no group has more than one member.
+  bool keys_unique() const { return keys_unique_; }
 };
 
 class Matcher {
@@ -169,21 +175,26 @@ class Matcher {
     FileRecordList& sources = lists_.source;
     FileRecordList& targets = lists_.target;
     ChainIndex exact = BuildIndex([&](std::size_t t) { return Hash(targets[t].RelativePath()); });
-    std::array<std::uint64_t, kAhead> hashes;
-    auto hash_ahead = [&](std::size_t i) {
-      if (i >= sources.size()) return;
-      hashes[i % kAhead] = Hash(sources[i].RelativePath());
-      exact.Prefetch(hashes[i % kAhead]);
-    };
-    for (std::size_t i = 0; i < kAhead; ++i) hash_ahead(i);
+    // Both trees are usually listed in the same order, so the target after the one taken last
+    // is tried first. When no two targets share a path, a free target of the source's path is
+    // the first free one there is.
+    bool in_step = exact.keys_unique();
+    std::size_t next = 0;
     for (std::size_t i = 0; i < sources.size() && !Cancelled(); ++i) {
       ShowPosition(i);
       std::string_view relative = sources[i].RelativePath();
-      std::uint32_t t = exact.FirstFree(hashes[i % kAhead], taken_, [&](std::uint32_t c) {
-        return targets[c].RelativePath() == relative;
-      });
-      if (t != kNone) Take(i, t);
-      hash_ahead(i + kAhead);
+      std::uint32_t t = kNone;
+      if (in_step && next < targets.size() && !taken_[next] &&
+          targets[next].RelativePath() == relative) {
+        t = static_cast<std::uint32_t>(next);
+      } else {
+        t = exact.FirstFree(Hash(relative), taken_, [&](std::uint32_t c) {
+          return targets[c].RelativePath() == relative;
+        });
+      }
+      if (t == kNone) continue;
+      Take(i, t);
+      next = t + 1;
     }
     if (!Cancelled()) PairIgnoringCase();
   }

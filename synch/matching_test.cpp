@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "platform/file_names.h"
 #include "platform/paths.h"
@@ -174,6 +175,22 @@ TEST(MatchingTest, IndexedPairingEqualsTheLinearSearchOnRandomTrees) {
     indexed.relation = random() % 6 == 0 ? FolderRelation::kSame : FolderRelation::kApart;
     indexed.source = RandomSide(random, s.source_folder, static_cast<int>(random() % 40));
     indexed.target = RandomSide(random, s.target_folder, static_cast<int>(random() % 40));
+    if (round % 2 == 1) {
+      // A target listed as a scan lists it: each path once, mostly in the source's order.
+      std::set<std::string> seen;
+      FileRecordList like;
+      for (const FileRecord& r : indexed.source) {
+        std::string relative(r.RelativePath());
+        if (random() % 8 == 0 || !seen.insert(relative).second) continue;
+        FileRecord t = Record(s.target_folder, relative,
+                              static_cast<FileTime>(random() % 4) * 3 * kSecond, random() % 3);
+        t.crc32 = static_cast<std::uint32_t>(random() % 4);
+        t.checksum = static_cast<std::uint32_t>(random() % 4);
+        like.push_back(t);
+      }
+      if (like.size() > 2 && random() % 3 == 0) std::swap(like.front(), like[like.size() / 2]);
+      indexed.target = like;
+    }
     FileLists linear;  // the records' texts stay in the tests' own store
     linear.relation = indexed.relation;
     linear.source = indexed.source;
