@@ -148,6 +148,7 @@ compare_shape() {  # compare_shape SHAPE COUNT
   local shape=$1 count=$2 tree="$work/$1-$2" name_bytes
   echo "Laying out the $shape tree, 2 x $count files..." >&2
   name_bytes=$(layout "$shape" "$count" "$tree")
+  sync  # the new files' writing must not run in the background of the timed runs
   job "$tree/compare.ini" 6 "$tree/src" "$tree/dst" "Output File=$tree/report.txt
 "
   local du_cmd=(du -s "$tree/src" "$tree/dst")
