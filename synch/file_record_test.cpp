@@ -148,11 +148,12 @@ TEST(FileRecordTest, PathsStayWhereTheyWereKept) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     std::string version_text = "1.0.0." + std::to_string(i);
     std::string_view version = version_text;
-    records[i].SetPath(texts, "/root/", i == 2500 ? huge : "sub/file" + std::to_string(i),
+    records[i].SetPath(texts, "/root/",
+                       i == 2500 ? huge : testing::Native("sub/file" + std::to_string(i)),
                        i % 7 == 0 ? &version : nullptr);
   }
   for (std::size_t i = 0; i < records.size(); ++i) {
-    std::string relative = i == 2500 ? huge : "sub/file" + std::to_string(i);
+    std::string relative = i == 2500 ? huge : testing::Native("sub/file" + std::to_string(i));
     ASSERT_EQ(records[i].Path(), "/root/" + relative);
     EXPECT_EQ(records[i].Root().data(), records[0].Root().data());
   }

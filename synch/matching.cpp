@@ -61,6 +61,9 @@ class ChainIndex {
     slots_.resize(size);
   }
 
+  // No key was added twice: no group has more than one member.
+  bool keys_unique() const { return keys_unique_; }
+
   // Asks for the key's first slot to be brought into the cache ahead of its probe.
   void Prefetch(std::uint64_t key) const { __builtin_prefetch(&slots_[SlotOf(key)]); }
 
@@ -112,10 +115,6 @@ class ChainIndex {
   std::vector<Slot> slots_;
   std::vector<std::uint32_t> next_;
   bool keys_unique_ = true;
-
- public:
-  /// No key was added twice: no group has more than one member.
-  bool keys_unique() const { return keys_unique_; }
 };
 
 class Matcher {
@@ -148,8 +147,8 @@ class Matcher {
     }
   }
 
-  // The keys of a large index's probes are taken this many items ahead of the probes and their
-  // slots prefetched, so that the probes do not wait for memory one by one.
+  // An index is filled with each key taken this many items ahead and its slot prefetched, so
+  // that the additions to a large index do not wait for memory one by one.
   static constexpr std::size_t kAhead = 16;
 
   template <typename KeyOf>
