@@ -24,14 +24,11 @@ trap 'rm -rf "$work"' EXIT
 
 # The text: lines of words in CR LF, with the literal in about one line of 2,000, in any letter
 # case one time in four.
-python3 - "$work" "$size_mib" "$files" <<'PY'
+PYTHONPATH="$(dirname "$0")" python3 - "$work" "$size_mib" "$files" <<'PY'
 import os, random, sys
 root, size_mib, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 rng = random.Random(7)
-words = ["alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel", "india",
-         "juliet", "kilo", "lima", "mike", "november", "oscar", "papa", "quebec", "romeo",
-         "sierra", "tango", "uniform", "victor", "whiskey", "xray", "yankee", "zulu", "the",
-         "of", "and", "to", "in", "is", "for", "that", "with", "on", "as", "by", "at", "it"]
+from bench_words import WORDS as words
 lines = []
 for i in range(20000):
     line = " ".join(rng.choice(words) for _ in range(rng.randint(4, 14)))

@@ -25,14 +25,11 @@ other=${4:+$(realpath "$4")}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work/big.txt" "$size_mib" <<'PY'
+PYTHONPATH="$(dirname "$0")" python3 - "$work/big.txt" "$size_mib" <<'PY'
 import random, sys
 path, size_mib = sys.argv[1], int(sys.argv[2])
 rng = random.Random(7)
-words = ["alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel", "india",
-         "juliet", "kilo", "lima", "mike", "november", "oscar", "papa", "quebec", "romeo",
-         "sierra", "tango", "uniform", "victor", "whiskey", "xray", "yankee", "zulu", "the",
-         "of", "and", "to", "in", "is", "for", "that", "with", "on", "as", "by", "at", "it"]
+from bench_words import WORDS as words
 lines = []
 for i in range(20000):
     line = " ".join(rng.choice(words) for _ in range(rng.randint(4, 14)))

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -152,9 +153,33 @@ class PosixWritableFile : public WritableFile {
 // (to nothing, through a file, or in a loop), is `*skip`: no listing holds such an entry. Any
 // other failure to look at it is the caller's, so that a folder whose entries cannot be
 // examined is never taken for an empty one.
+// What fstatat gives, with statx where there is one: asked for only the fields a listing uses,
+// the system's work per entry is smaller. A system that refuses statx gets fstatat.
+int StatEntry(int dir_fd, const char* name, struct stat* st, int flags) {
+#if defined(STATX_BASIC_STATS)
+  struct statx x;
+  constexpr unsigned kFields =
+      STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_INO;
+  if (::statx(dir_fd, name, flags, kFields, &x) == 0) {
+    *st = {};
+    st->st_mode = x.stx_mode;
+    st->st_size = static_cast<off_t>(x.stx_size);
+    st->st_ino = x.stx_ino;
+    st->st_dev = makedev(x.stx_dev_major, x.stx_dev_minor);
+    st->st_mtim.tv_sec = x.stx_mtime.tv_sec;
+    st->st_mtim.tv_nsec = x.stx_mtime.tv_nsec;
+    st->st_atim.tv_sec = x.stx_atime.tv_sec;
+    st->st_atim.tv_nsec = x.stx_atime.tv_nsec;
+    return 0;
+  }
+  if (errno != ENOSYS && errno != EPERM) return -1;
+#endif
+  return ::fstatat(dir_fd, name, st, flags);
+}
+
 SysError Examine(int dir_fd, const char* name, struct stat* own, struct stat* target, bool* skip) {
   *skip = false;
-  if (::fstatat(dir_fd, name, own, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (StatEntry(dir_fd, name, own, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) {
       *skip = true;
       return {};
@@ -165,7 +190,7 @@ SysError Examine(int dir_fd, const char* name, struct stat* own, struct stat* ta
     *target = *own;
     return {};
   }
-  if (::fstatat(dir_fd, name, target, 0) != 0) {
+  if (StatEntry(dir_fd, name, target, 0) != 0) {
     if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
       *skip = true;
       return {};
