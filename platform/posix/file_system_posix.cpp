@@ -251,9 +251,8 @@ class FolderReader {
   // The next entry's name and type; false at the end of the listing or at an error (`*error`).
   bool Next(const char** name, unsigned char* type, int* error) {
 #if defined(__linux__)
-    thread_local std::vector<char> buffer(32 * 1024);
     if (at_ == filled_) {
-      ssize_t got = ::getdents64(fd_, buffer.data(), buffer.size());
+      ssize_t got = ::getdents64(fd_, buffer_.data(), buffer_.size());
       if (got <= 0) {
         *error = got < 0 ? errno : 0;
         return false;
@@ -261,7 +260,7 @@ class FolderReader {
       at_ = 0;
       filled_ = static_cast<std::size_t>(got);
     }
-    const auto* d = reinterpret_cast<const struct dirent64*>(buffer.data() + at_);
+    const auto* d = reinterpret_cast<const struct dirent64*>(buffer_.data() + at_);
     at_ += d->d_reclen;
     *name = d->d_name;
     *type = d->d_type;
@@ -281,6 +280,12 @@ class FolderReader {
 
  private:
 #if defined(__linux__)
+  // The thread's buffer, looked up once a listing rather than once an entry.
+  static std::vector<char>& ThreadBuffer() {
+    thread_local std::vector<char> buffer(32 * 1024);
+    return buffer;
+  }
+  std::vector<char>& buffer_ = ThreadBuffer();
   int fd_ = -1;
   std::size_t at_ = 0, filled_ = 0;
 #else
