@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/byte_reader.h"
 #include "platform/code_page.h"
 #include "platform/version_info.h"
 
@@ -15,27 +16,7 @@ namespace {
 
 constexpr std::uint32_t kVersionResourceType = 16;
 
-class Bytes {
- public:
-  explicit Bytes(std::string_view data) : data_(data) {}
-  bool Has(std::size_t offset, std::size_t size) const {
-    return offset <= data_.size() && size <= data_.size() - offset;
-  }
-  std::uint16_t U16(std::size_t offset) const {
-    if (!Has(offset, 2)) return 0;
-    return static_cast<std::uint16_t>(Byte(offset) | (Byte(offset + 1) << 8));
-  }
-  std::uint32_t U32(std::size_t offset) const {
-    if (!Has(offset, 4)) return 0;
-    return static_cast<std::uint32_t>(U16(offset)) |
-           (static_cast<std::uint32_t>(U16(offset + 2)) << 16);
-  }
-  std::size_t size() const { return data_.size(); }
-
- private:
-  unsigned Byte(std::size_t offset) const { return static_cast<unsigned char>(data_[offset]); }
-  std::string_view data_;
-};
+using Bytes = ByteReader;
 
 struct Section {
   std::uint32_t virtual_address;

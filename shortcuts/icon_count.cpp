@@ -5,6 +5,7 @@
 // bytes is checked before it is followed; the walk has a fixed depth.
 #include "shortcuts/icon_count.h"
 
+#include "platform/byte_reader.h"
 #include "platform/file_system.h"
 
 namespace tsl {
@@ -13,22 +14,7 @@ namespace {
 constexpr std::uint32_t kIconGroupType = 14;
 constexpr std::uint32_t kHighBit = 0x80000000;
 
-class Bytes {
- public:
-  explicit Bytes(std::string_view data) : data_(data) {}
-  bool Has(std::uint64_t offset, std::uint64_t size) const {
-    return offset <= data_.size() && size <= data_.size() - offset;
-  }
-  std::uint32_t U16(std::uint64_t at) const {
-    if (!Has(at, 2)) return 0;
-    return static_cast<unsigned char>(data_[at]) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(data_[at + 1])) << 8);
-  }
-  std::uint32_t U32(std::uint64_t at) const { return U16(at) | (U16(at + 2) << 16); }
-
- private:
-  std::string_view data_;
-};
+using Bytes = ByteReader;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/byte_reader.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 
@@ -38,30 +39,17 @@ constexpr std::size_t kEnvironmentAnsiAt = 8;
 constexpr std::size_t kEnvironmentUnicodeAt = 8 + 260;
 constexpr std::size_t kEnvironmentChars = 260;
 
-// Bounds-checked little-endian reads from a byte range.
-class Bytes {
+// The shared reader, with the texts of the link format.
+class Bytes : public ByteReader {
  public:
-  explicit Bytes(std::string_view data) : data_(data) {}
-  bool Has(std::size_t offset, std::size_t size) const {
-    return offset <= data_.size() && size <= data_.size() - offset;
-  }
-  std::uint16_t U16(std::size_t at) const {
-    if (!Has(at, 2)) return 0;
-    return static_cast<std::uint16_t>(Byte(at) | (Byte(at + 1) << 8));
-  }
-  std::uint32_t U32(std::size_t at) const {
-    if (!Has(at, 4)) return 0;
-    return static_cast<std::uint32_t>(U16(at)) | (static_cast<std::uint32_t>(U16(at + 2)) << 16);
-  }
-  std::uint64_t U64(std::size_t at) const {
-    return static_cast<std::uint64_t>(U32(at)) | (static_cast<std::uint64_t>(U32(at + 4)) << 32);
-  }
+  using ByteReader::ByteReader;
   // A zero-terminated ANSI text starting at `at`; nothing when no zero ends it in range.
   std::optional<std::string> AnsiZ(std::size_t at) const {
-    if (at >= data_.size()) return std::nullopt;
-    std::size_t end = data_.find('\0', at);
+    std::string_view bytes = data();
+    if (at >= bytes.size()) return std::nullopt;
+    std::size_t end = bytes.find('\0', at);
     if (end == std::string_view::npos) return std::nullopt;
-    return std::string(data_.substr(at, end - at));
+    return std::string(bytes.substr(at, end - at));
   }
   // A zero-terminated UTF-16 text starting at `at`, given in ANSI.
   std::optional<std::string> Utf16Z(std::size_t at) const {
@@ -73,12 +61,9 @@ class Bytes {
     }
     return std::nullopt;
   }
-  std::string_view Slice(std::size_t at, std::size_t size) const { return data_.substr(at, size); }
-  std::size_t size() const { return data_.size(); }
-
- private:
-  unsigned Byte(std::size_t at) const { return static_cast<unsigned char>(data_[at]); }
-  std::string_view data_;
+  std::string_view Slice(std::size_t at, std::size_t size) const {
+    return data().substr(at, size);
+  }
 };
 
 void PutU16(std::string* out, std::uint32_t value) {
