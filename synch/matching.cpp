@@ -298,31 +298,42 @@ class Matcher {
   }
 
   // Moves the pairs into the pair list: first those paired by relative path, then those paired
-  // anywhere, each kind in the source list's order. The source list is taken apart from its
-  // front, so that its memory goes as the pairs' comes; the records left on either side stay in
-  // their order.
+  // anywhere, each kind in the source list's order. Both lists are taken apart from their
+  // fronts, so that their memory goes as the pairs' comes: the source list record by record,
+  // the target list as far as its front records have gone into pairs or stay unpaired. The
+  // records left on either side stay in their order.
   void MovePairs() {
     FilePairList anywhere;
-    FileRecordList kept_sources;
+    FileRecordList kept_sources, kept_targets;
+    std::vector<bool> moved(lists_.target.size(), false);
+    std::size_t target_front = 0;  // the index of the target list's first record
+    auto drop_target_front = [&] {
+      while (!lists_.target.empty() && (!taken_[target_front] || moved[target_front])) {
+        if (!taken_[target_front]) kept_targets.push_back(std::move(lists_.target.front()));
+        lists_.target.pop_front();
+        ++target_front;
+      }
+    };
     for (std::size_t s = 0; s < partner_.size(); ++s) {
       FileRecord& source = lists_.source.front();
-      if (partner_[s] == kNone) {
+      std::uint32_t t = partner_[s];
+      if (t == kNone) {
         kept_sources.push_back(std::move(source));
       } else {
         FilePairList& into = found_anywhere_[s] ? anywhere : lists_.pairs;
-        into.push_back(FilePair{std::move(source), std::move(lists_.target[partner_[s]]), false});
+        into.push_back(
+            FilePair{std::move(source), std::move(lists_.target[t - target_front]), false});
+        moved[t] = true;
       }
       lists_.source.pop_front();
+      drop_target_front();
     }
     lists_.source.swap(kept_sources);
     while (!anywhere.empty()) {
       lists_.pairs.push_back(std::move(anywhere.front()));
       anywhere.pop_front();
     }
-    FileRecordList kept_targets;
-    for (std::size_t t = 0; t < lists_.target.size(); ++t) {
-      if (!taken_[t]) kept_targets.push_back(std::move(lists_.target[t]));
-    }
+    drop_target_front();  // every paired target has been moved by now: the list empties
     lists_.target.swap(kept_targets);
   }
 
