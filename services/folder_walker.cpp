@@ -1,11 +1,6 @@
 #include "services/folder_walker.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 
@@ -21,9 +16,7 @@ bool HasUnusualByte(std::string_view name) {
   return false;
 }
 
-// What the walk does with one listing entry, before the folder to skip is looked at. The
-// walker and the helper of WalkAhead both follow it, so that the listings taken ahead are the
-// ones the walk asks for.
+// What the walk does with one listing entry, before the folder to skip is looked at.
 enum class Rule { kFile, kEnter, kPassOver, kSilent, kLinkToFolder, kSpecial, kUnusualName };
 
 Rule RuleFor(const DirEntry& entry, const WalkOptions& options) {
@@ -63,23 +56,10 @@ void FolderWalker::Open(const DirEntry* entry) {
   holds_others_ = false;
   if (options_.folders_only) {
     error_ = Files().ListSubfolders(path_, &frame.entries, &holds_others_);
-  } else if (!options_.ahead || !options_.ahead->Take(path_, &frame.entries, &error_)) {
+  } else {
     error_ = Files().ListFolder(path_, &frame.entries);
   }
   if (error_.failed()) frame.entries.clear();
-  if (feeding_) {
-    // The helper hands the whole listing over and goes on with the folders alone: only they
-    // lead it on, and copying every file's entry would double the work of each listing.
-    std::vector<DirEntry> folders;
-    for (const DirEntry& listed : frame.entries) {
-      if (listed.is_folder()) folders.push_back(listed);
-    }
-    if (!feeding_->Hand(path_, std::move(frame.entries), error_)) {
-      stack_.clear();  // the helper is told to stop
-      return;
-    }
-    frame.entries = std::move(folders);
-  }
   stack_.push_back(std::move(frame));
   step_ = WalkStep::kFolder;
   entry_ = entry;
@@ -89,7 +69,7 @@ bool FolderWalker::Next() {
   if (!started_) {
     started_ = true;
     Open(nullptr);
-    return !stack_.empty();
+    return true;
   }
   if (options_.cancel && *options_.cancel) return false;
   const char separator = NativeSeparator();
@@ -121,7 +101,7 @@ bool FolderWalker::Next() {
           return true;
         }
         Open(&entry);  // `entry` stays valid: the frames move their listings
-        return !stack_.empty();
+        return true;
       case Rule::kLinkToFolder:
         step_ = WalkStep::kLinkToFolder;
         return true;
@@ -139,79 +119,6 @@ bool FolderWalker::Next() {
     }
   }
   return false;
-}
-
-struct WalkAhead::Shared {
-  struct Listing {
-    std::string folder;
-    std::vector<DirEntry> entries;
-    SysError error;
-  };
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Listing> listings;
-  bool done = false;
-  std::atomic<bool> stop{false};
-};
-
-WalkAhead::WalkAhead(const std::string& root, const WalkOptions& options)
-    : shared_(std::make_shared<Shared>()) {
-  WalkOptions own = options;
-  own.selector = nullptr;
-  own.cancel = nullptr;
-  own.ahead = nullptr;
-  own.folders_only = false;
-  try {
-    thread_ = std::thread(&WalkAhead::Walk, this, root, std::move(own));
-  } catch (const std::system_error&) {
-    shared_->done = true;  // no helper thread: the walker lists every folder itself
-  }
-}
-
-WalkAhead::~WalkAhead() {
-  shared_->stop = true;
-  if (thread_.joinable()) thread_.join();
-}
-
-// The same walk as the one it runs ahead of; each listing is handed over as soon as it is
-// taken, and the walk goes on from its own copy of the folders among the entries.
-void WalkAhead::Walk(std::string root, WalkOptions options) {
-  FolderWalker walker(root, std::move(options));
-  walker.feeding_ = this;
-  while (!shared_->stop && walker.Next()) {
-  }
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  shared_->done = true;
-  shared_->changed.notify_one();
-}
-
-bool WalkAhead::Hand(const std::string& folder, std::vector<DirEntry> entries,
-                     const SysError& error) {
-  Shared& shared = *shared_;
-  if (shared.stop) return false;
-  Shared::Listing listing{folder, std::move(entries), error};
-  std::lock_guard<std::mutex> lock(shared.mutex);
-  shared.listings.push_back(std::move(listing));
-  shared.changed.notify_one();
-  return true;
-}
-
-bool WalkAhead::Take(const std::string& folder, std::vector<DirEntry>* entries, SysError* error) {
-  Shared& shared = *shared_;
-  std::unique_lock<std::mutex> lock(shared.mutex);
-  shared.changed.wait(lock, [&] { return !shared.listings.empty() || shared.done; });
-  if (shared.listings.empty()) return false;
-  Shared::Listing listing = std::move(shared.listings.front());
-  shared.listings.pop_front();
-  if (listing.folder != folder) {
-    // Out of step (should not happen): the walker lists the rest itself.
-    shared.stop = true;
-    shared.listings.clear();
-    return false;
-  }
-  *entries = std::move(listing.entries);
-  *error = listing.error;
-  return true;
 }
 
 }  // namespace tsl

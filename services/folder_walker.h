@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -21,8 +20,6 @@
 #include "services/job_services.h"
 
 namespace tsl {
-
-class WalkAhead;
 
 /// What the walker met at a step.
 enum class WalkStep {
@@ -57,8 +54,6 @@ struct WalkOptions {
   const std::vector<std::string>* pass_over = nullptr;
   /// Polled before every step after the first: once set, the walk ends.
   const bool* cancel = nullptr;
-  /// Listings taken ahead with the same options, when there are.
-  WalkAhead* ahead = nullptr;
 };
 
 /// A walk of one folder tree, step by step:
@@ -88,7 +83,6 @@ class FolderWalker {
   bool holds_others() const { return holds_others_; }
 
  private:
-  friend class WalkAhead;
   struct Frame {
     std::size_t length = 0;  // of the folder's path, the first characters of path_
     const DirEntry* entry = nullptr;
@@ -106,38 +100,9 @@ class FolderWalker {
   const DirEntry* entry_ = nullptr;
   SysError error_;
   bool holds_others_ = false;
-  // Set for the walk of a WalkAhead's helper thread.
-  WalkAhead* feeding_ = nullptr;
 };
 
 /// True for a listing entry that is a link to a folder (or, on Windows, a junction).
 bool IsLinkToFolder(const DirEntry& entry);
-
-/// The listings of a folder tree taken ahead on a helper thread, by a walk with the same options,
-/// so that one tree is listed while another is walked. The helper only lists folders; a walker
-/// given it takes the listings in order, and lists a folder itself when the next one is not the
-/// folder it asks for.
-class WalkAhead {
- public:
-  /// The options' selector, cancel and ahead are not used.
-  WalkAhead(const std::string& root, const WalkOptions& options);
-  ~WalkAhead();  // stops the helper and waits for it
-  WalkAhead(const WalkAhead&) = delete;
-  WalkAhead& operator=(const WalkAhead&) = delete;
-
-  /// The listing of `folder` when it is the next one taken (`*error` tells whether the listing
-  /// failed); false when it is not: the caller then lists the folder itself.
-  bool Take(const std::string& folder, std::vector<DirEntry>* entries, SysError* error);
-
- private:
-  friend class FolderWalker;
-  struct Shared;
-  void Walk(std::string root, WalkOptions options);
-  // Hands one listing over; false when the helper is to stop.
-  bool Hand(const std::string& folder, std::vector<DirEntry> entries,
-            const SysError& error);
-  std::shared_ptr<Shared> shared_;
-  std::thread thread_;
-};
 
 }  // namespace tsl

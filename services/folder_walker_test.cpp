@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <system_error>
 
 #include "services/test_file_system.h"
@@ -135,37 +134,6 @@ TEST_F(FolderWalkerTest, FoldersToPassOverAreNotEntered) {
             (std::vector<std::string>{"folder ", "file b.txt", "folder sub/", "file sub/c.txt",
                                       "passed sub/deep/", "done sub/", "passed .git/",
                                       "link link/", "file a.txt", "done "}));
-}
-
-// The listings taken ahead on a helper thread give the walk exactly what it lists itself.
-TEST(WalkAheadTest, TheWalkWithListingsTakenAheadIsTheSame) {
-  testing::ScopedTempDir dir;
-  for (const char* folder : {"a", "a/b", "a/b/c", ".hidden", "d", "d/e"}) {
-    ASSERT_TRUE(Files().MakeFolder(dir / folder).ok());
-    testing::WriteFile(dir / (std::string(folder) + "/f"), "x");
-  }
-  // Where the system allows them: a folder of an odd name, a link to a folder.
-  if (Files().MakeFolder(dir / "odd\x02").ok()) testing::WriteFile(dir / "odd\x02/f", "x");
-  std::error_code error;
-  std::filesystem::create_directory_symlink(dir / "a", dir / "to-a", error);
-  FileIdentity inner;
-  ASSERT_TRUE(Files().GetIdentity(dir / "a/b", &inner).ok());
-  for (int variant = 0; variant < 4; ++variant) {
-    WalkOptions options;
-    options.subfolders = variant != 1;
-    options.odd_entries_apart = variant == 2;
-    if (variant == 3) options.skip_folder = inner;
-    std::vector<std::string> plain = Steps(dir.path(), options);
-    WalkAhead ahead(dir.path(), options);
-    options.ahead = &ahead;
-    EXPECT_EQ(Steps(dir.path(), options), plain) << variant;
-  }
-  // Asked for a folder out of order, it declines, and the walker lists that folder itself.
-  WalkAhead ahead(dir.path(), {});
-  std::vector<DirEntry> entries;
-  SysError listed;
-  EXPECT_FALSE(ahead.Take(dir / "d", &entries, &listed));
-  EXPECT_FALSE(ahead.Take(dir.path() + testing::Separator(), &entries, &listed));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "synch/folder_scan.h"
 
 #include <algorithm>
+#include <chrono>
+#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/code_page.h"
@@ -75,8 +77,7 @@ int CompareAscending(const FileRecord& a, const FileRecord& b, int sort_key) {
   }
 }
 
-void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, bool subfolders) {
-  if (!progress || files % 10 != 0) return;
+void ShowFound(JobProgress* progress, std::size_t files, int folders, bool subfolders) {
   if (folders > 1 && subfolders) {
     progress->SetText(FormatText(TableText(text_id::kFoundFilesInFolders),
                                  {std::to_string(files), std::to_string(folders)}));
@@ -84,6 +85,10 @@ void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, boo
     progress->SetText(
         FormatText(TableText(text_id::kFoundFilesInOneFolder), {std::to_string(files)}));
   }
+}
+
+void ShowScanProgress(JobProgress* progress, std::size_t files, int folders, bool subfolders) {
+  if (progress && files % 10 == 0) ShowFound(progress, files, folders, subfolders);
 }
 
 // The scan's walk: the walker's rule, with the odd entries set apart.
@@ -158,14 +163,15 @@ bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts
   WalkOptions options = ScanWalkOptions(subfolders, context.skip_folder);
   options.selector = &context.selector;
   options.cancel = context.cancel;
-  options.ahead = context.prefetch;
   FolderWalker walker(folder, std::move(options));
+  ScanShared* shared = context.shared;
   int folders = 0;
-  while (walker.Next()) {
+  while (!(shared && shared->stop.load(std::memory_order_relaxed)) && walker.Next()) {
     const std::string& path = walker.path();
     switch (walker.step()) {
       case WalkStep::kFolder: {
         ++folders;
+        if (shared) shared->folders.store(folders, std::memory_order_relaxed);
         // A folder that is missing is empty; one that exists but cannot be listed is noted,
         // because its files are unknown, not absent.
         const SysError& error = walker.error();
@@ -197,14 +203,65 @@ bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts
     FileRecord record = MakeRecord(walker, entry, local, *texts, version);
     ComputeExtraData(record, context.extra);
     list->push_back(std::move(record));
+    if (shared) shared->files.store(list->size(), std::memory_order_relaxed);
     ShowScanProgress(context.progress, list->size(), folders, subfolders);
   }
   return true;
 }
 
-TreePrefetch::TreePrefetch(const std::string& root, bool subfolders,
-                           std::optional<FileIdentity> skip_folder)
-    : WalkAhead(root, ScanWalkOptions(subfolders, skip_folder)) {}
+HelperScan::HelperScan(std::string folder, const ScanContext& context, RecordTexts* texts,
+                       FileRecordList* list)
+    : folder_(std::move(folder)), context_(context), texts_(texts), list_(list) {
+  ScanContext helper = context_;
+  helper.progress = nullptr;
+  helper.cancel = nullptr;
+  helper.shared = &shared_;
+  try {
+    thread_ = std::thread([this, helper] {
+      bool named = ScanSide(folder_, helper, texts_, list_);
+      std::lock_guard<std::mutex> lock(mutex_);
+      named_ = named;
+      done_ = true;
+      ended_.notify_one();
+    });
+  } catch (const std::system_error&) {
+    // no helper thread: Finish scans on the calling thread
+  }
+}
+
+HelperScan::~HelperScan() {
+  shared_.stop = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+bool HelperScan::Finish(JobProgress* progress, const bool* cancel) {
+  if (!thread_.joinable()) {
+    ScanContext here = context_;
+    here.progress = progress;
+    here.cancel = cancel;
+    return ScanSide(folder_, here, texts_, list_);
+  }
+  const bool subfolders = context_.settings.search_subfolders;
+  auto show = [&] {
+    if (progress) {
+      ShowFound(progress, shared_.files.load(std::memory_order_relaxed),
+                shared_.folders.load(std::memory_order_relaxed), subfolders);
+    }
+  };
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!done_) {
+    if (cancel && *cancel) shared_.stop = true;
+    if (ended_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) break;
+    // The progress window is pumped (and may take a cancel) without the lock held.
+    lock.unlock();
+    show();
+    lock.lock();
+  }
+  lock.unlock();
+  thread_.join();
+  show();
+  return named_;
+}
 
 FolderRelation RelateFolders(const std::string& source, const std::string& target,
                              std::optional<FileIdentity>* inner) {

@@ -2,10 +2,15 @@
 // filters, local times, extra data, progress texts; and the sort of the scanned lists.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -35,12 +40,11 @@ class LocalTimeConverter {
 bool PassesFilters(FileTime modified_utc, std::uint64_t size, std::uint32_t attributes,
                    const SynchSettings& settings);
 
-/// The listings of a folder tree taken ahead on a helper thread for a scan of it with these
-/// subfolder setting and folder to skip (see WalkAhead).
-class TreePrefetch : public WalkAhead {
- public:
-  TreePrefetch(const std::string& root, bool subfolders,
-               std::optional<FileIdentity> skip_folder = std::nullopt);
+/// What a scan on a helper thread shares with the thread that waits for it.
+struct ScanShared {
+  std::atomic<bool> stop{false};      // polled after every entry, as a cancel is
+  std::atomic<std::size_t> files{0};  // records made so far
+  std::atomic<int> folders{0};        // folders entered so far
 };
 
 /// What a scan needs besides the folder.
@@ -50,7 +54,7 @@ struct ScanContext {
   const FileSelector& selector;
   JobProgress* progress = nullptr;   // status texts every tenth file, when open
   const bool* cancel = nullptr;      // polled after every entry
-  TreePrefetch* prefetch = nullptr;  // listings taken ahead, when there are
+  ScanShared* shared = nullptr;      // for a scan on a helper thread
   /// Receives the entries left out of the comparison (folders that could not be listed, links
   /// to folders, pipes and devices, names with control characters), when given.
   std::vector<LeftAlone>* left_alone = nullptr;
@@ -68,6 +72,36 @@ struct ScanContext {
 /// folder, is noted in the context's left-alone entries.
 bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts* texts,
               FileRecordList* list);
+
+/// The scan of one side on a helper thread while the calling thread scans the other. The helper
+/// shows no progress and never reads the job's cancel flag: Finish shows its counts and passes a
+/// cancel on. Without a thread to be had, Finish scans on the calling thread.
+class HelperScan {
+ public:
+  /// Starts ScanSide(folder, context, texts, list), without the context's progress and cancel.
+  /// What the context points to must outlive the scan.
+  HelperScan(std::string folder, const ScanContext& context, RecordTexts* texts,
+             FileRecordList* list);
+  ~HelperScan();  // stops a scan still running, and waits for it
+  HelperScan(const HelperScan&) = delete;
+  HelperScan& operator=(const HelperScan&) = delete;
+
+  /// Waits for the end of the scan, showing the files and folders found so far on `progress`
+  /// (when open), and stopping the scan once `*cancel` is set. ScanSide's result.
+  bool Finish(JobProgress* progress, const bool* cancel);
+
+ private:
+  std::string folder_;
+  ScanContext context_;
+  RecordTexts* texts_;
+  FileRecordList* list_;
+  ScanShared shared_;
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool done_ = false;   // guarded by mutex_
+  bool named_ = false;  // ScanSide's result, once done_
+  std::thread thread_;
+};
 
 /// How the two folders of a job lie, by their identities: the same folder however spelt, one
 /// inside the other (then `*inner` is the inner folder's identity), or apart. A folder that

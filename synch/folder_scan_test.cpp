@@ -220,52 +220,35 @@ TEST_F(FolderScanTest, RecordsCarryLocalTimesAndTheLowAttributeByte) {
   EXPECT_EQ(list_[0].checksum, 0u);  // not asked for
 }
 
-// The listings taken ahead on a helper thread give the scan exactly what it lists itself.
-TEST(TreePrefetchTest, ScanWithListingsTakenAheadIsTheSame) {
-  testing::ScopedTempDir dir;
-  std::vector<std::string> folders = {"a", "a/b", "a/b/c", ".hidden", "d", "d/e"};
-  for (const std::string& folder : folders) ASSERT_TRUE(Files().MakeFolder(dir / folder).ok());
-  int n = 0;
-  for (const std::string& folder : folders) {
-    for (int i = 0; i < 3; ++i)
-      testing::WriteFile(dir / (folder + "/f" + std::to_string(n++)), "x");
-  }
-  testing::WriteFile(dir / "top", "x");
-  for (int subfolders : {1, 0}) {
-    SynchSettings settings;
-    settings.search_subfolders = subfolders;
-    NameMasks masks("*.*");
-    RecordTexts texts;
-    FileRecordList plain, ahead;
-    ScanContext context{settings, {}, masks, nullptr, nullptr};
-    ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &plain));
-    TreePrefetch prefetch(dir.path(), subfolders != 0);
-    context.prefetch = &prefetch;
-    ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &ahead));
-    EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
-    EXPECT_EQ(plain.size(), subfolders ? 16u : 1u);
-  }
-  // A folder skipped by identity is skipped by both walks alike.
-  FileIdentity inner;
-  ASSERT_TRUE(Files().GetIdentity(dir / "a/b", &inner).ok());
-  SynchSettings settings;
+// A scan on a helper thread makes the records a scan on the calling thread makes, and shows its
+// count once it ends; a stop ends the scan at the next entry.
+TEST_F(FolderScanTest, ScanOnAHelperThreadIsTheSameScan) {
+  for (int i = 0; i < 25; ++i) fs_.AddFile(Native("/m/src/f" + std::to_string(i)), "");
+  fs_.AddFile(Native("/m/src/sub/g"), "");
+  fs_.AddFile(Native("/m/src/.hidden/h"), "");
+  std::vector<std::string> plain = Scan("*.*");
+  ASSERT_EQ(plain.size(), 26u);
   NameMasks masks("*.*");
+  ScanContext context{settings_, extra_, masks, nullptr, nullptr};
+  std::vector<std::string> log;
+  bool cancel = false;
+  testing::RecordingProgress progress(&log, &cancel, -1);
   RecordTexts texts;
-  FileRecordList plain, ahead;
-  ScanContext context{settings, {}, masks, nullptr, nullptr};
-  context.skip_folder = inner;
-  ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &plain));
-  TreePrefetch skipping(dir.path(), true, inner);
-  context.prefetch = &skipping;
-  ASSERT_TRUE(ScanSide(dir.path(), context, &texts, &ahead));
-  EXPECT_EQ(RelativePaths(ahead), RelativePaths(plain));
-  EXPECT_EQ(plain.size(), 10u);
-  // Asked for a folder out of order, it declines, and the scan lists that folder itself.
-  TreePrefetch prefetch(dir.path(), true);
-  std::vector<DirEntry> entries;
-  SysError error;
-  EXPECT_FALSE(prefetch.Take(dir / "d", &entries, &error));
-  EXPECT_FALSE(prefetch.Take(dir.path() + testing::Separator(), &entries, &error));
+  FileRecordList list;
+  HelperScan helper(Native("/m/src/"), context, &texts, &list);
+  EXPECT_TRUE(helper.Finish(&progress, &cancel));
+  EXPECT_EQ(RelativePaths(list), plain);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "text Found 26 files in 2 directories");
+
+  ScanShared shared;
+  context.shared = &shared;
+  ASSERT_TRUE(ScanSide(Native("/m/src/"), context, &texts, &list));
+  EXPECT_EQ(shared.files, 26u);
+  EXPECT_EQ(shared.folders, 2);
+  shared.stop = true;
+  ASSERT_TRUE(ScanSide(Native("/m/src/"), context, &texts, &list));
+  EXPECT_TRUE(list.empty());
 }
 
 TEST(FilterTest, DateSizeAndAttributeRules) {

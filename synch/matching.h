@@ -51,7 +51,10 @@ enum class FolderRelation {
 /// The three lists of a comparison: files found on one side only, and pairs; the entries of
 /// each side that the comparison left alone; and how the two folders lie.
 struct FileLists {
-  RecordTexts texts;  // the texts of every record below
+  // The texts of the records below, one store for each side: the sides are scanned on two
+  // threads at once.
+  RecordTexts source_texts;
+  RecordTexts target_texts;
   FileRecordList source;
   FileRecordList target;
   FilePairList pairs;
@@ -70,7 +73,8 @@ struct FileLists {
     left_target.clear();
     relation = FolderRelation::kApart;
     inner_folder.reset();
-    texts.Clear();
+    source_texts.Clear();
+    target_texts.Clear();
   }
 };
 

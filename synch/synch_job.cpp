@@ -2,7 +2,6 @@
 #include "synch/synch_job.h"
 
 #include "platform/clock.h"
-#include "platform/memory.h"
 #include "platform/paths.h"
 #include "resources/string_table.h"
 #include "services/date_value.h"
@@ -135,41 +134,38 @@ void SynchJob::RunOperation(const std::string& source, const std::string& target
   tsl::RunOperation(source, target, code, context);
 }
 
-// While the source folder is scanned, a helper thread lists the target tree, so that the two
-// trees are walked at the same time. Only with the system's file service: a service put in by a
-// test sees every call on this thread, in the order of the scans. When one folder lies inside
-// the other, the outer scan passes the inner folder over, so that no file is compared with
-// itself or copied into itself.
+// While the source folder is scanned, a helper thread scans the target, so that the two trees
+// are walked at the same time. Only with the system's file service: a service put in by a test
+// sees every call on this thread, in the order of the scans. When one folder lies inside the
+// other, the outer scan passes the inner folder over, so that no file is compared with itself or
+// copied into itself.
 bool SynchJob::ScanBoth(JobProgress* progress) {
   std::optional<FileIdentity>& inner = lists_.inner_folder;
   lists_.relation = RelateFolders(settings_.source_folder, settings_.target_folder, &inner);
   std::optional<FileIdentity> skip_in_source, skip_in_target;
   if (lists_.relation == FolderRelation::kTargetInsideSource) skip_in_source = inner;
   if (lists_.relation == FolderRelation::kSourceInsideTarget) skip_in_target = inner;
-  std::unique_ptr<TreePrefetch> prefetch;
-  if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
-    prefetch = std::make_unique<TreePrefetch>(settings_.target_folder,
-                                              settings_.search_subfolders, skip_in_target);
-  }
   std::unique_ptr<FileSelector> source_selector =
       services_.MakeSelector(settings_.mask, settings_.source_folder);
+  std::unique_ptr<FileSelector> target_selector =
+      services_.MakeSelector(settings_.mask, settings_.target_folder);
+  ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_};
+  target_scan.left_alone = &lists_.left_target;
+  target_scan.skip_folder = skip_in_target;
+  std::unique_ptr<HelperScan> helper;
+  if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
+    helper = std::make_unique<HelperScan>(settings_.target_folder, target_scan,
+                                          &lists_.target_texts, &lists_.target);
+  }
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
   source_scan.left_alone = &lists_.left_source;
   source_scan.skip_folder = skip_in_source;
-  bool source_named = ScanSide(settings_.source_folder, source_scan, &lists_.texts, &lists_.source);
-  if (cancel_) return false;
-  std::unique_ptr<FileSelector> target_selector =
-      services_.MakeSelector(settings_.mask, settings_.target_folder);
-  ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_, prefetch.get()};
-  target_scan.left_alone = &lists_.left_target;
-  target_scan.skip_folder = skip_in_target;
-  bool target_named = ScanSide(settings_.target_folder, target_scan, &lists_.texts, &lists_.target);
-  if (prefetch) {
-    // The helper's listings were freed on this thread; their pages go back to the system before
-    // the pairing needs its own.
-    prefetch.reset();
-    ReturnFreedMemory();
-  }
+  bool source_named =
+      ScanSide(settings_.source_folder, source_scan, &lists_.source_texts, &lists_.source);
+  if (cancel_) return false;  // a helper still scanning is stopped
+  bool target_named =
+      helper ? helper->Finish(progress, &cancel_)
+             : ScanSide(settings_.target_folder, target_scan, &lists_.target_texts, &lists_.target);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;
 }
