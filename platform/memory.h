@@ -3,9 +3,10 @@
 
 namespace tsl {
 
-/// Gives the pages the process has freed back to the system, in the heap of every thread: for
-/// after a helper thread's buffers, freed by another thread, would otherwise stay with the
-/// helper's heap.
-void ReturnFreedMemory();
+/// Makes every thread allocate from the one heap, so that what one thread frees another can use
+/// again: a comparison frees on one thread the records another thread made. Where each thread
+/// would otherwise get a heap of its own (glibc), that heap's free pages serve no other thread.
+/// For the start of main, before a second thread.
+void KeepOneHeap();
 
 }  // namespace tsl

@@ -1,5 +1,5 @@
-// Freed memory back to the system: glibc keeps a heap for each thread that allocates, and
-// malloc_trim releases the free pages of them all.
+// One heap for every thread: glibc gives each thread that allocates a heap of its own unless
+// told otherwise.
 #include <cstdlib>  // defines __GLIBC__ on glibc systems
 
 #include "platform/memory.h"
@@ -10,9 +10,9 @@
 
 namespace tsl {
 
-void ReturnFreedMemory() {
+void KeepOneHeap() {
 #if defined(__GLIBC__)
-  ::malloc_trim(0);
+  ::mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

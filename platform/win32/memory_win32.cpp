@@ -1,10 +1,8 @@
-// Freed memory back to the system: the C runtime's heap releases what it can.
-#include <malloc.h>
-
+// One heap for every thread: the C runtime allocates from the process's heap already.
 #include "platform/memory.h"
 
 namespace tsl {
 
-void ReturnFreedMemory() { ::_heapmin(); }
+void KeepOneHeap() {}
 
 }  // namespace tsl
