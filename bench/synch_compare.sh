@@ -33,6 +33,8 @@
 #                   the two reports are identical byte for byte
 #   --million       the growth run instead: the small tree at 100,000 and at 1,000,000 files a side,
 #                   the comparison only (laying out the large trees takes minutes and 8 GB of disk)
+#   --busy          the comparisons run beside as many busy loops as the machine has processors:
+#                   a busy machine, where a second thread finds no processor left idle
 set -euo pipefail
 files=100000
 runs=5
@@ -40,6 +42,7 @@ shapes=small,wide,deep
 updates=1
 other=
 million=0
+busy=0
 while [ $# -gt 1 ]; do
   case "$1" in
     --files) files=$2; shift 2 ;;
@@ -48,6 +51,7 @@ while [ $# -gt 1 ]; do
     --no-updates) updates=0; shift ;;
     --same-report) other=$(realpath "$2"); shift 2 ;;
     --million) million=1; shift ;;
+    --busy) busy=1; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -55,7 +59,21 @@ tslrun=$(realpath "$1")
 command -v rsync >/dev/null && [ -x /usr/bin/time ] || {
   echo "needs rsync and /usr/bin/time (tools/install-deps.sh bench)" >&2; exit 2; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+busy_pids=()
+start_busy() {
+  [ "$busy" = 1 ] || return 0
+  for _ in $(seq "$(nproc)"); do
+    (while :; do :; done) &
+    busy_pids+=("$!")
+  done
+}
+stop_busy() {
+  [ "${#busy_pids[@]}" -gt 0 ] || return 0
+  kill "${busy_pids[@]}" 2>/dev/null || true
+  wait "${busy_pids[@]}" 2>/dev/null || true
+  busy_pids=()
+}
+trap 'stop_busy; rm -rf "$work"' EXIT
 export TESSALINE_ANSWERS=""
 
 # Lays out the shape's two trees under DIR (src and dst) and prints the bytes of the relative
@@ -156,14 +174,16 @@ compare_shape() {  # compare_shape SHAPE COUNT
   local tsl_cmd=("$tslrun" "$tree/compare.ini|||")
   "${du_cmd[@]}" >/dev/null; "${rsync_cmd[@]}" >/dev/null; "${tsl_cmd[@]}"
   rm -f "$work"/{du,rsync,tsl}-"$shape-$count".runs
+  start_busy
   for _ in $(seq "$runs"); do
     measure "du-$shape-$count" "${du_cmd[@]}"
     measure "rsync-$shape-$count" "${rsync_cmd[@]}"
     measure "tsl-$shape-$count" "${tsl_cmd[@]}"
   done
+  stop_busy
   local records=$(( $(find "$tree/src" "$tree/dst" -type f | wc -l) ))
   echo
-  echo "Shape $shape: 2 x $count files ($records in all), report $(wc -l <"$tree/report.txt") lines; median of $runs runs"
+  echo "Shape $shape: 2 x $count files ($records in all), report $(wc -l <"$tree/report.txt") lines; median of $runs runs$([ "$busy" = 1 ] && echo ", beside $(nproc) busy loops")"
   printf '%-52s %11s %11s %12s\n' "" "wall" "CPU" "peak memory"
   row "du -s (walk both trees, the floor)" "du-$shape-$count"
   row "rsync -a -n --itemize-changes" "rsync-$shape-$count"
