@@ -174,7 +174,7 @@ bool MaskList::Selects(const std::string& path) const {
 
 bool MaskList::Impl::Matches(SearchPattern& mask, const std::string& path) const {
   std::string::size_type last = path.rfind(sep);
-  std::string name(NameOf(path, sep));
+  std::string name = last == std::string::npos ? path : path.substr(last + 1);
   if (name.find('.') == std::string::npos) name += '.';
   if (!mask.MatchesWhole(cp::ToUpper(name))) return false;
   if (!mask.has_folder_part()) return true;

@@ -169,7 +169,7 @@ std::string FileRecord::Path() const {
 
 std::string_view FileRecord::Name() const {
   std::string_view relative = RelativePath();
-  std::string_view::size_type slash = relative.rfind(SeparatorOf(NativePathStyle()));
+  std::string_view::size_type slash = relative.rfind(NativeSeparator());
   return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
 }
 

@@ -209,9 +209,10 @@ bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts
   return true;
 }
 
-HelperScan::HelperScan(std::string folder, const ScanContext& context, RecordTexts* texts,
-                       FileRecordList* list)
+SideScan::SideScan(std::string folder, const ScanContext& context, RecordTexts* texts,
+                   FileRecordList* list, bool on_helper)
     : folder_(std::move(folder)), context_(context), texts_(texts), list_(list) {
+  if (!on_helper) return;
   ScanContext helper = context_;
   helper.progress = nullptr;
   helper.cancel = nullptr;
@@ -229,12 +230,12 @@ HelperScan::HelperScan(std::string folder, const ScanContext& context, RecordTex
   }
 }
 
-HelperScan::~HelperScan() {
+SideScan::~SideScan() {
   shared_.stop = true;
   if (thread_.joinable()) thread_.join();
 }
 
-bool HelperScan::Finish(JobProgress* progress, const bool* cancel) {
+bool SideScan::Finish(JobProgress* progress, const bool* cancel) {
   if (!thread_.joinable()) {
     ScanContext here = context_;
     here.progress = progress;

@@ -73,21 +73,22 @@ struct ScanContext {
 bool ScanSide(const std::string& folder, const ScanContext& context, RecordTexts* texts,
               FileRecordList* list);
 
-/// The scan of one side on a helper thread while the calling thread scans the other. The helper
-/// shows no progress and never reads the job's cancel flag: Finish shows its counts and passes a
-/// cancel on. Without a thread to be had, Finish scans on the calling thread.
-class HelperScan {
+/// The scan of one side, ScanSide(folder, context, texts, list), on a helper thread while the
+/// calling thread scans the other side; or, without `on_helper` or a thread to be had, on the
+/// calling thread when Finish is called. The helper shows no progress and never reads the job's
+/// cancel flag: Finish shows its counts and passes a cancel on.
+class SideScan {
  public:
-  /// Starts ScanSide(folder, context, texts, list), without the context's progress and cancel.
-  /// What the context points to must outlive the scan.
-  HelperScan(std::string folder, const ScanContext& context, RecordTexts* texts,
-             FileRecordList* list);
-  ~HelperScan();  // stops a scan still running, and waits for it
-  HelperScan(const HelperScan&) = delete;
-  HelperScan& operator=(const HelperScan&) = delete;
+  /// Starts the scan on a helper thread when `on_helper`, without the context's progress and
+  /// cancel. What the context points to must outlive the scan.
+  SideScan(std::string folder, const ScanContext& context, RecordTexts* texts, FileRecordList* list,
+           bool on_helper);
+  ~SideScan();  // stops a scan still running on the helper, and waits for it
+  SideScan(const SideScan&) = delete;
+  SideScan& operator=(const SideScan&) = delete;
 
-  /// Waits for the end of the scan, showing the files and folders found so far on `progress`
-  /// (when open), and stopping the scan once `*cancel` is set. ScanSide's result.
+  /// Scans, or waits for the helper's scan to end, showing the files and folders found so far
+  /// on `progress` (when open) and stopping the scan once `*cancel` is set. ScanSide's result.
   bool Finish(JobProgress* progress, const bool* cancel);
 
  private:

@@ -235,7 +235,7 @@ TEST_F(FolderScanTest, ScanOnAHelperThreadIsTheSameScan) {
   testing::RecordingProgress progress(&log, &cancel, -1);
   RecordTexts texts;
   FileRecordList list;
-  HelperScan helper(Native("/m/src/"), context, &texts, &list);
+  SideScan helper(Native("/m/src/"), context, &texts, &list, true);
   EXPECT_TRUE(helper.Finish(&progress, &cancel));
   EXPECT_EQ(RelativePaths(list), plain);
   ASSERT_FALSE(log.empty());

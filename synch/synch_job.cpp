@@ -152,20 +152,15 @@ bool SynchJob::ScanBoth(JobProgress* progress) {
   ScanContext target_scan{settings_, extra_, *target_selector, progress, &cancel_};
   target_scan.left_alone = &lists_.left_target;
   target_scan.skip_folder = skip_in_target;
-  std::unique_ptr<HelperScan> helper;
-  if (&Files() == &RealFileSystem() && !settings_.target_folder.empty()) {
-    helper = std::make_unique<HelperScan>(settings_.target_folder, target_scan,
-                                          &lists_.target_texts, &lists_.target);
-  }
+  SideScan target(settings_.target_folder, target_scan, &lists_.target_texts, &lists_.target,
+                  &Files() == &RealFileSystem());
   ScanContext source_scan{settings_, extra_, *source_selector, progress, &cancel_};
   source_scan.left_alone = &lists_.left_source;
   source_scan.skip_folder = skip_in_source;
   bool source_named =
       ScanSide(settings_.source_folder, source_scan, &lists_.source_texts, &lists_.source);
   if (cancel_) return false;  // a helper still scanning is stopped
-  bool target_named =
-      helper ? helper->Finish(progress, &cancel_)
-             : ScanSide(settings_.target_folder, target_scan, &lists_.target_texts, &lists_.target);
+  bool target_named = target.Finish(progress, &cancel_);
   if (!source_named || !target_named) cancel_ = true;
   return !cancel_;
 }

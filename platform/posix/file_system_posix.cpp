@@ -148,11 +148,6 @@ class PosixWritableFile : public WritableFile {
   std::vector<char> buffer_;
 };
 
-// What the entry `name` of a folder is: the entry itself (`*own`) and, for a symbolic link, what
-// it points to (`*target`, else the entry again). Gone meanwhile, or a link that leads nowhere
-// (to nothing, through a file, or in a loop), is `*skip`: no listing holds such an entry. Any
-// other failure to look at it is the caller's, so that a folder whose entries cannot be
-// examined is never taken for an empty one.
 // What fstatat gives, with statx where there is one: asked for only the fields a listing uses,
 // the system's work per entry is smaller. A system that refuses statx gets fstatat.
 int StatEntry(int dir_fd, const char* name, struct stat* st, int flags) {
@@ -177,6 +172,11 @@ int StatEntry(int dir_fd, const char* name, struct stat* st, int flags) {
   return ::fstatat(dir_fd, name, st, flags);
 }
 
+// What the entry `name` of a folder is: the entry itself (`*own`) and, for a symbolic link, what
+// it points to (`*target`, else the entry again). Gone meanwhile, or a link that leads nowhere
+// (to nothing, through a file, or in a loop), is `*skip`: no listing holds such an entry. Any
+// other failure to look at it is the caller's, so that a folder whose entries cannot be
+// examined is never taken for an empty one.
 SysError Examine(int dir_fd, const char* name, struct stat* own, struct stat* target, bool* skip) {
   *skip = false;
   if (StatEntry(dir_fd, name, own, AT_SYMLINK_NOFOLLOW) != 0) {
