@@ -126,7 +126,11 @@ TEST(RegistryWindowsWin32Test, MergeWindowDeletesSelectedLinesAndHidesByItsOptio
 
       PressButton(w, TSL_MERGE_OPTIONS);
       HWND options = nullptr;
-      if (WaitFor([&] { return (options = OwnWindow("Compare Options")) != nullptr; })) {
+      // Found before it is shown, the dialog may not have set its boxes from the options yet.
+      if (WaitFor([&] {
+            options = OwnWindow("Compare Options");
+            return options && IsWindowVisible(options);
+          })) {
         options_checked = IsDlgButtonChecked(options, TSL_COMPARE_ONLY_IN_REGISTRY) == BST_CHECKED;
         SendDlgItemMessageA(options, TSL_COMPARE_ONLY_IN_REGISTRY, BM_SETCHECK, BST_UNCHECKED, 0);
         PressButton(options, IDOK);
